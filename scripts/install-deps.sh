@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Parlino needs; with --test also those the test
+# suite uses. Does nothing when they are all present already.
+set -euo pipefail
+
+build=(cmake g++ make pkg-config qt6-base-dev libgl-dev libespeak-ng-dev espeak-ng-data flite1-dev libpulse-dev
+       libpng-dev nlohmann-json3-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+test_only=(pulseaudio pulseaudio-utils sox xvfb xauth dbus)
+
+wanted=("${build[@]}")
+[[ "${1:-}" == "--test" ]] && wanted+=("${test_only[@]}")
+
+missing=()
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then
+    command -v sudo >/dev/null || { echo "Run as root or install sudo to set up the packages." >&2; exit 1; }
+    sudo_cmd=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,503 @@
+#include "app/ParlinoFmA.h"
+
+#include "app/TParlinoApplication.h"
+#include "platform/Exceptions.h"
+#include "subtitles/SubtitleReaders.h"
+#include "text/Charsets.h"
+#include "ui/MessageFm.h"
+#include "ui/PngImage.h"
+#include "ui/QtText.h"
+#include "ui/TCursorGuard.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QFrame>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QMouseEvent>
+
+#include <filesystem>
+
+// Resources compiled into a static library must be registered by hand.
+static void InitParlinoResources() { Q_INIT_RESOURCE(parlino); }
+
+namespace parlino {
+namespace {
+
+constexpr int ClientWidth = 858;   // inside the 866 x 698 outer frame
+constexpr int ClientHeight = 660;
+
+QFont DesignFont() {
+    QFont f;
+    f.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "DejaVu Sans", "Sans Serif"});
+    f.setPointSize(8);
+    return f;
+}
+
+template <typename T, typename... Args>
+T* Place(QWidget* parent, int left, int top, int width, int height, Args&&... args) {
+    T* w = new T(std::forward<Args>(args)..., parent);
+    w->setGeometry(left, top, width, height);
+    return w;
+}
+
+QLabel* Caption(QWidget* parent, const char* text, int left, int top) {
+    auto* l = new QLabel(text, parent);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+}
+
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+} // namespace
+
+TfmParlinoA::TfmParlinoA(TPlatform& platform, QWidget* parent)
+    : QMainWindow(parent), GridCharset(DEFAULT_CHARSET), FPlatform(platform) {
+    InitParlinoResources();
+    SetUiCodec(&platform.Codec);
+    setWindowTitle("Parlino");
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFont(DesignFont());
+    CreateControls();
+    SetTabOrder();
+    RunGuarded([this] { FormCreate(); });
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { ProcessTick(); }); });
+    Timer1->start();
+}
+
+TfmParlinoA::~TfmParlinoA() {
+    // FormDestroy: the settings are saved before anything is freed.
+    Timer1->stop();
+    GridModel->SetItems(nullptr);
+    ClearItems();
+    ClearQueue();
+}
+
+void TfmParlinoA::CreateControls() {
+    QMenu* file = menuBar()->addMenu("File");
+    file->addAction("Exit", this, [this] { miExitClick(); });
+    QMenu* help = menuBar()->addMenu("Help");
+    help->addAction("About", this, [this] { RunGuarded([this] { About1Click(); }); });
+
+    pnlMain = new QWidget(this);
+    setCentralWidget(pnlMain);
+    setFixedSize(ClientWidth, ClientHeight);
+    const int width = ClientWidth;
+
+    // Header band.
+    pnlHeader = Place<QWidget>(pnlMain, 0, 0, width, 74);
+    pnlHeader->setAutoFillBackground(true);
+    QPalette white = pnlHeader->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    pnlHeader->setPalette(white);
+    imgHeader = Place<QLabel>(pnlHeader, 8, 9, 241, 56);
+    imgHeader->setPixmap(QPixmap::fromImage(LoadPng(":/header.png")));
+    imgHeader->setAccessibleName("Parlino");
+    linkHomepage = new TUbLinkLabel(FPlatform.Shell, pnlHeader);
+    linkHomepage->setText("Homepage");
+    linkHomepage->adjustSize();
+    linkHomepage->move(width - linkHomepage->width() - 12, 8);
+    linkHomepage->LinkText = HomePage();
+    linkHomepage->setToolTip(AnsiToQt(HomePage()));
+    linkHomepage->setAccessibleName("Homepage");
+
+    // Top band: the file group and the expert group.
+    pnlTop = Place<QWidget>(pnlMain, 0, 74, width, 65);
+    gbFile = Place<QGroupBox>(pnlTop, 4, 2, width / 2 - 6, 61, "1. Subtitles File");
+    eFile = Place<QLineEdit>(gbFile, 8, 24, gbFile->width() - 96, 21);
+    eFile->setReadOnly(true);
+    eFile->setAccessibleName("Subtitles file");
+    btLoad = Place<QPushButton>(gbFile, gbFile->width() - 82, 22, 74, 25, "Load..");
+
+    gbExpert = Place<QGroupBox>(pnlTop, width / 2 + 2, 2, width / 2 - 6, 61, "Expert Settings");
+    chkDict = Place<QCheckBox>(gbExpert, 8, 16, 300, 17, "Use dictionary (text processing rules)");
+    cbDic = Place<QComboBox>(gbExpert, 8, 34, 300, 21);
+    cbDic->setAccessibleName("Dictionary");
+    btDicHelp = Place<QToolButton>(gbExpert, 312, 34, 23, 22);
+    btDicHelp->setText("?");
+    btDicHelp->setAccessibleName("About dictionaries");
+    btDic = Place<QPushButton>(gbExpert, 340, 32, 75, 25, "Congigure..");
+    btDic->hide();
+    lProcess = Place<QLabel>(gbExpert, 8, 16, 330, 16, "Additional processing. Please wait...");
+    QFont processFont = lProcess->font();
+    processFont.setBold(true);
+    processFont.setPixelSize(13);
+    lProcess->setFont(processFont);
+    QPalette orange = lProcess->palette();
+    orange.setColor(QPalette::WindowText, QColor(255, 69, 0));
+    lProcess->setPalette(orange);
+    lProcess->hide();
+    sbProcess = Place<QProgressBar>(gbExpert, 2, 55, gbExpert->width() - 4, 5);
+    sbProcess->setTextVisible(false);
+    sbProcess->setAccessibleName("Processing progress");
+    sbProcess->hide();
+
+    // Voice group.
+    gbVoice = Place<QGroupBox>(pnlMain, 4, 139, width - 8, 158, "2. Voice Settings");
+    frEngSett1 = new TfrEngSett(gbVoice, 423, 141);
+    frEngSett1->move(6, 14);
+    auto* rule = Place<QFrame>(gbVoice, 436, 16, 2, 134);
+    rule->setFrameShape(QFrame::VLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    auto* soundCaption = Caption(gbVoice, "Sound card:", 450, 18);
+    cbDevice = Place<QComboBox>(gbVoice, 450, 34, gbVoice->width() - 462, 21);
+    cbDevice->setAccessibleName("Sound card");
+    soundCaption->setBuddy(cbDevice);
+    auto* charsetCaption = Caption(gbVoice, "Font charset", 450, 64);
+    cbCharset = Place<QComboBox>(gbVoice, 450, 80, 220, 21);
+    cbCharset->setAccessibleName("Font charset");
+    charsetCaption->setBuddy(cbCharset);
+    auto* testCaption = Caption(gbVoice, "Test:", 450, 126);
+    eTest = Place<QLineEdit>(gbVoice, 486, 122, gbVoice->width() - 486 - 84, 21);
+    eTest->setToolTip("Enter any text here and then press \"Say it\" to check voice settings");
+    eTest->setAccessibleName("Test text");
+    testCaption->setBuddy(eTest);
+    bt1 = Place<QPushButton>(gbVoice, gbVoice->width() - 80, 120, 72, 25, "Say it");
+
+    // Left column: mode, the two control groups in one place, the status area.
+    const int lowerTop = 299;
+    const int lowerHeight = ClientHeight - menuBar()->sizeHint().height() - lowerTop - 4;
+    pnlControl = Place<QWidget>(pnlMain, 0, lowerTop, 429, lowerHeight);
+    gbControlMode = Place<QGroupBox>(pnlControl, 4, 0, 421, 48, "3. Mode");
+    rbTrack = Place<QRadioButton>(gbControlMode, 8, 20, 200, 20, "Video player following");
+    rbTrack->setChecked(true);
+    rbTrack->setToolTip("In this mode Parlino will synchronize\nits time position with video player\n"
+                        "(video player following mode)");
+    rbManual = Place<QRadioButton>(gbControlMode, 216, 20, 190, 20, "Manual playback");
+
+    gbControlTrack = Place<QGroupBox>(pnlControl, 4, 52, 421, 190, "4. Control");
+    auto* playerCaption = Caption(gbControlTrack, "Video player type:", 8, 24);
+    cbPlayerType = Place<QComboBox>(gbControlTrack, 120, 20, 250, 21);
+    cbPlayerType->addItem("Media Player Classic (or MPC HC)");
+    cbPlayerType->setCurrentIndex(0);
+    cbPlayerType->setAccessibleName("Video player type");
+    playerCaption->setBuddy(cbPlayerType);
+    btPlayerHint = Place<QToolButton>(gbControlTrack, 376, 20, 23, 22);
+    btPlayerHint->setText("?");
+    btPlayerHint->setAccessibleName("About the video player");
+    btStartWatch = Place<QPushButton>(gbControlTrack, 8, 52, 140, 27, "Follow video player");
+    btStopWatch = Place<QPushButton>(gbControlTrack, 156, 52, 140, 27, "Stop following");
+    auto* shiftCaption = Caption(gbControlTrack, "Track time shift in seconds (+/-):", 8, 94);
+    eSpeechShift = Place<QSpinBox>(gbControlTrack, 230, 90, 70, 21);
+    eSpeechShift->setRange(-86400, 86400);
+    eSpeechShift->setAccessibleName("Track time shift in seconds");
+    shiftCaption->setBuddy(eSpeechShift);
+    Label4 = Place<QLabel>(gbControlTrack, 8, 120, 405, 32,
+                           "In this mode Parlino syncronize its play state and current position with "
+                           "selected video player automatically.");
+    Label4->setWordWrap(true);
+    l2 = Place<QLabel>(gbControlTrack, 8, 160, 405, 16, "You should start selected player manually outside Parlino");
+
+    gbControlManual = Place<QGroupBox>(pnlControl, 4, 52, 421, 190, "4. Control");
+    btPlay = Place<QPushButton>(gbControlManual, 8, 24, 80, 27, "Play");
+    btPause = Place<QPushButton>(gbControlManual, 96, 24, 80, 27, "Pause");
+    btStop = Place<QPushButton>(gbControlManual, 184, 24, 80, 27, "Stop");
+    Caption(gbControlManual, "Double-click on subtitle to play it -->", 8, 70);
+    Label2 = Place<QLabel>(gbControlManual, 8, 100, 405, 48,
+                           "In this mode Parlino operates as stand-alone subtitles player.\n"
+                           "This mode may be used along with unsupported or external hardware video player.");
+    Label2->setWordWrap(true);
+
+    pnlState = Place<QWidget>(pnlControl, 4, 246, 421, lowerHeight - 246);
+    lWarning = Place<QLabel>(pnlState, 4, 2, 413, 34);
+    QFont bold = lWarning->font();
+    bold.setBold(true);
+    lWarning->setFont(bold);
+    lWarning->setWordWrap(true);
+    lStatus1 = Place<QLabel>(pnlState, 4, 40, 413, 16);
+    lStatus2 = Place<QLabel>(pnlState, 4, 58, 413, 16);
+    // A screen reader reads the label's text as its name; the description
+    // tells what the text is.
+    lWarning->setAccessibleDescription("Warning");
+    lStatus1->setAccessibleDescription("Playback state");
+    lStatus2->setAccessibleDescription("Position");
+
+    // Right column: the loaded subtitles.
+    gbSubs = Place<QGroupBox>(pnlMain, 433, lowerTop, width - 437, lowerHeight, "Loaded Subtitles");
+    chkCompleteSpeech = Place<QCheckBox>(gbSubs, 8, 18, 200, 17, "Queue fast running subtitles");
+    chkCompleteSpeech->setChecked(true);
+    chkTracing = Place<QCheckBox>(gbSubs, 216, 18, 150, 17, "Auto scroll");
+    chkTracing->setChecked(true);
+    chkTracing->setToolTip("Auto scrolling");
+    sg1 = Place<QTableView>(gbSubs, 8, 40, gbSubs->width() - 16, lowerHeight - 48);
+    GridModel = new TSubtitleGridModel(sg1);
+    GridModel->SetTimeSeparator(FPlatform.Locale.TimeSeparator());
+    sg1->setModel(GridModel);
+    sg1->setAccessibleName("Loaded subtitles");
+    sg1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sg1->setSelectionMode(QAbstractItemView::SingleSelection);
+    sg1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sg1->setShowGrid(true);
+    sg1->setWordWrap(false);
+    sg1->verticalHeader()->hide();
+    sg1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    sg1->verticalHeader()->setDefaultSectionSize(16);
+    sg1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    sg1->horizontalHeader()->setHighlightSections(false);
+    sg1->setColumnWidth(0, 64);
+    sg1->setColumnWidth(1, 64);
+    sg1->setColumnWidth(2, 262);
+    sg1->setTextElideMode(Qt::ElideRight);
+
+    // Commands.
+    auto on = [this](auto* sender, auto signal, void (TfmParlinoA::*handler)()) {
+        connect(sender, signal, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
+    };
+    on(btLoad, &QPushButton::clicked, &TfmParlinoA::btLoadClick);
+    on(eFile, &QLineEdit::textChanged, &TfmParlinoA::eFileChange);
+    on(btStartWatch, &QPushButton::clicked, &TfmParlinoA::btStartWatchClick);
+    on(btStopWatch, &QPushButton::clicked, &TfmParlinoA::btStopWatchClick);
+    on(btPlay, &QPushButton::clicked, &TfmParlinoA::btPlayClick);
+    on(btPause, &QPushButton::clicked, &TfmParlinoA::btPauseClick);
+    on(btStop, &QPushButton::clicked, &TfmParlinoA::btStopClick);
+    on(sg1, &QTableView::doubleClicked, &TfmParlinoA::sg1DblClick);
+    on(rbTrack, &QRadioButton::clicked, &TfmParlinoA::rbTrackClick);
+    on(rbManual, &QRadioButton::clicked, &TfmParlinoA::rbTrackClick);
+    on(eSpeechShift, &QSpinBox::textChanged, &TfmParlinoA::eSpeechShiftChange);
+    on(chkCompleteSpeech, &QCheckBox::clicked, &TfmParlinoA::chkCompleteSpeechClick);
+    on(chkDict, &QCheckBox::clicked, &TfmParlinoA::chkDictClick);
+    on(cbDic, &QComboBox::currentIndexChanged, &TfmParlinoA::cbDicChange);
+    on(cbCharset, &QComboBox::currentIndexChanged, &TfmParlinoA::cbCharsetChange);
+    on(bt1, &QPushButton::clicked, &TfmParlinoA::bt1Click);
+    on(btPlayerHint, &QToolButton::clicked, &TfmParlinoA::btPlayerHintClick);
+    on(btDicHelp, &QToolButton::clicked, &TfmParlinoA::btDicHelpClick);
+    connect(eTest, &QLineEdit::returnPressed, bt1, &QPushButton::click);
+
+    for (QWidget* w : std::initializer_list<QWidget*>{imgHeader, pnlHeader, gbFile, gbVoice, pnlMain, gbSubs,
+                                                      gbControlMode, gbControlTrack, gbControlManual, pnlState,
+                                                      Label4, l2, Label2})
+        w->installEventFilter(this);
+}
+
+void TfmParlinoA::SetTabOrder() {
+    QWidget* order[] = {eFile,        btLoad,      chkDict,      cbDic,         btDicHelp,
+                        frEngSett1->lbEngines, frEngSett1->selVoice, frEngSett1->sb1, frEngSett1->sb2,
+                        frEngSett1->sb3, cbDevice, cbCharset,    eTest,         bt1,
+                        rbTrack,      rbManual,    cbPlayerType, btPlayerHint,  btStartWatch,
+                        btStopWatch,  eSpeechShift, btPlay,      btPause,       btStop,
+                        chkCompleteSpeech, chkTracing, sg1,      linkHomepage};
+    for (size_t i = 0; i + 1 < std::size(order); ++i) setTabOrder(order[i], order[i + 1]);
+    eFile->setFocus();
+}
+
+void TfmParlinoA::FormCreate() {
+    Running = false;
+    cbDevice->clear();
+    Loaded = false;
+    lWarning->clear();
+    std::vector<std::string> charsets;
+    FillCharsetList(QtToAnsi(sg1->font().family()), charsets);
+    cbCharset->blockSignals(true);
+    cbCharset->clear();
+    for (const std::string& c : charsets) cbCharset->addItem(QString::fromLatin1(c.c_str()));
+    cbCharset->setCurrentIndex(-1);
+    cbCharset->blockSignals(false);
+    LoadSettings();
+    ProcessTick();
+}
+
+void TfmParlinoA::LoadSettings() {
+    TFlagGuard lock(SettingsLock);
+    // The dictionary folder: "Dic" beside the program, else the program folder.
+    const std::string program = FPlatform.Folders.ProgramFolder();
+    std::error_code ec;
+    DictionaryFolder = std::filesystem::is_directory(program + "/Dic", ec) ? program + "/Dic" : program + "/";
+    ApplySettings();
+}
+
+void TfmParlinoA::ApplySettings() {
+    TWaitCursor wait;
+    TFlagGuard lock(SettingsLock);
+    cbDevice->setCurrentIndex(cbDevice->count() > 0 ? 0 : -1);
+    cbDic->setCurrentIndex(cbDic->count() > 0 ? 0 : -1);
+    chkDict->setChecked(false);
+    eSpeechShift->setValue(0);
+}
+
+std::string TfmParlinoA::HomePage() const { return FPlatform.Folders.ProgramFolder() + "/README.md"; }
+
+int32_t TfmParlinoA::ShiftFromSpinText() const {
+    // The spin edit's text as an integer, 0 when it is not one.
+    bool ok = false;
+    const int value = eSpeechShift->cleanText().trimmed().toInt(&ok);
+    return ok ? value * 1000 : 0;
+}
+
+void TfmParlinoA::btLoadClick() {
+    StopPlayback();
+    const QString path = QFileDialog::getOpenFileName(this, "Load..", QString(),
+                                                      "SRT (*.srt), TXT (*.txt) (*.srt *.txt);;All files (*.*) (*)");
+    if (!path.isEmpty()) LoadSubtitles(NativePath(path));
+}
+
+void TfmParlinoA::eFileChange() {
+    Loaded = false;
+    StopPlayback();
+}
+
+void TfmParlinoA::btStartWatchClick() {
+    TimeShift = ShiftFromSpinText();
+    UpdateControls();
+}
+
+void TfmParlinoA::btStopWatchClick() { StopPlayback(); }
+
+void TfmParlinoA::btPlayClick() {
+    TimeShift = 0;
+    UpdateControls();
+}
+
+void TfmParlinoA::btPauseClick() { UpdateControls(); }
+
+void TfmParlinoA::btStopClick() {
+    StopPlayback();
+    UpdateControls();
+}
+
+void TfmParlinoA::sg1DblClick() {
+    if (!rbManual->isChecked()) return;
+    btPlayClick();
+}
+
+void TfmParlinoA::rbTrackClick() {
+    StopPlayback();
+    UpdateControls();
+}
+
+void TfmParlinoA::eSpeechShiftChange() { TimeShift = ShiftFromSpinText(); }
+
+void TfmParlinoA::chkCompleteSpeechClick() { ClearQueue(); }
+
+void TfmParlinoA::chkDictClick() {
+    if (SettingsLock) return;
+    if (Loaded) {
+        Loaded = false;
+        StopPlayback();
+    }
+    UpdateControls();
+}
+
+void TfmParlinoA::cbCharsetChange() {
+    if (std::optional<uint8_t> charset = CharsetByIdentifier(QtToAnsi(cbCharset->currentText()))) {
+        GridCharset = *charset;
+        GridModel->SetCodePage(CharsetToCodePage(GridCharset));
+    }
+}
+
+void TfmParlinoA::bt1Click() {
+    StopPlayback();
+    UpdateControls();
+    if (eTest->text().trimmed().isEmpty()) return;
+}
+
+void TfmParlinoA::About1Click() {
+    ShowInfo(FPlatform.Shell, "About",
+             "\r\nParlino 0.1\r\nreads subtitles aloud, in step with a film\r\nor on its own clock.\r\n\r\n"
+             "Free software for every film lover.\r\n",
+             HomePage(), "Home page", -64);
+}
+
+void TfmParlinoA::btPlayerHintClick() {
+    ShowInfo(FPlatform.Shell, "Hint",
+             "\r\nFor now only MPC/MPC HC\r\nvideo player synchronization supported\r\nYou can download it here:\r\n",
+             PlayerHomePage, "MPC HC home page", -85);
+}
+
+void TfmParlinoA::btDicHelpClick() {
+    ShowInfo(FPlatform.Shell, "About dictionaries",
+             "Dictionaries is a text correction rules files. Its located in Parlino` [Dic] folder.\r\n"
+             "You could edit and test dictionaries with Bookvane software.\r\n",
+             HomePage(), "Bookvane website", -74);
+}
+
+void TfmParlinoA::ClearItems() { Items.clear(); }
+
+void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
+    StopPlayback();
+    repaint();
+    try {
+        TWaitCursor wait;
+        Loaded = false;
+        eFile->clear();
+        GridModel->SetItems(nullptr);
+        ClearItems();
+        ClearQueue();
+        if (IsSrtFileName(fileName)) ReadSrtFile(fileName, Items, FPlatform.Codec);
+        else ReadTimecodeFile(fileName, Items, FPlatform.Codec);
+        GridModel->SetItems(&Items);
+        sg1->setCurrentIndex(GridModel->index(0, 1));
+        eFile->setText(DisplayPath(fileName));
+        if (Items.empty()) throw EParlinoError("The file \"" + fileName + "\" holds no subtitles.");
+        Loaded = true;
+    } catch (...) {
+        ProcessTick();
+        throw;
+    }
+    ProcessTick();
+}
+
+void TfmParlinoA::StopPlayback() {
+    Running = false;
+    ClearQueue();
+    WasPlaying = false;
+    lStatus1->clear();
+    lStatus2->clear();
+    lWarning->clear();
+    ProcessTick();
+}
+
+void TfmParlinoA::ProcessTick() {
+    if (!Running) {
+        lStatus1->clear();
+        lStatus2->clear();
+    }
+    UpdateControls();
+}
+
+void TfmParlinoA::UpdateControls() {
+    const bool playing = false; // no position source plays yet
+    btStartWatch->setEnabled(!Running);
+    btStopWatch->setEnabled(Running);
+    btPlay->setEnabled(!(Running && playing));
+    btPause->setEnabled(Running && playing);
+    btStop->setEnabled(Running);
+    gbControlManual->setVisible(Loaded && rbManual->isChecked());
+    gbControlTrack->setVisible(Loaded && rbTrack->isChecked());
+    gbControlMode->setVisible(Loaded);
+    gbSubs->setVisible(Loaded);
+    cbDic->setVisible(chkDict->isChecked());
+    btDicHelp->setVisible(chkDict->isChecked());
+}
+
+bool TfmParlinoA::eventFilter(QObject* watched, QEvent* event) {
+    // Window dragging by the header, the groups and the explanatory labels.
+    // The events are consumed so that a parent that is itself a drag handle
+    // does not see them a second time in its own coordinates.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        Dragging = true;
+        DragX = static_cast<int32_t>(e->position().x());
+        DragY = static_cast<int32_t>(e->position().y());
+        return true;
+    }
+    case QEvent::MouseMove:
+        if (Dragging) {
+            auto* e = static_cast<QMouseEvent*>(event);
+            move(x() + static_cast<int>(e->position().x()) - DragX, y() + static_cast<int>(e->position().y()) - DragY);
+        }
+        return true;
+    case QEvent::MouseButtonRelease:
+        Dragging = false;
+        return true;
+    default:
+        return QMainWindow::eventFilter(watched, event);
+    }
+}
+
+} // namespace parlino

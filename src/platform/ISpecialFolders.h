@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+namespace parlino {
+
+// Well-known folders. Each path is returned without a trailing delimiter;
+// an empty string means the system has no such folder.
+class ISpecialFolders {
+public:
+    virtual ~ISpecialFolders() = default;
+    virtual std::string LocalAppData() const = 0;   // per-user settings
+    virtual std::string AppData() const = 0;        // per-user data
+    virtual std::string CommonAppData() const = 0;  // shared by all users
+    virtual std::string TempPath() const = 0;       // temporary files
+    virtual std::string ProgramFolder() const = 0;  // folder of the running executable
+};
+
+} // namespace parlino

@@ -1,0 +1,40 @@
+#pragma once
+// Reading text files into lines of ANSI text.
+
+#include "platform/ITextCodec.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace parlino {
+
+using TStringList = std::vector<std::string>;
+
+// Replaces `lines` with the lines of `fileName`, as ANSI text in the system
+// code page of `codec`:
+// - a UTF-8 byte-order mark: the rest is strict UTF-8 (malformed input gives
+//   no lines at all);
+// - a UTF-16 little-endian mark: the rest is UTF-16 up to the first zero unit;
+// - no mark, but valid UTF-8 throughout with at least one multi-byte
+//   sequence: read as UTF-8 too, since that is how most files are saved now;
+// - anything else: ANSI text, byte for byte.
+// The text ends at its first zero byte; lines end at CR LF, CR or LF.
+// Throws EFOpenError ("Cannot open file "%s". %s") when the file cannot be
+// opened or is a folder; `lines` is then empty.
+void LoadTextFile(TStringList& lines, const std::string& fileName, const ITextCodec& codec);
+
+// The same decoding for bytes already in memory.
+void DecodeTextBytes(TStringList& lines, std::string_view bytes, const ITextCodec& codec);
+
+// Strict UTF-8 to UTF-16: sequences of one to four bytes, no overlong forms,
+// no surrogates. Nothing when any sequence is malformed or truncated.
+// `multiByte`, when given, tells whether any sequence was longer than a byte.
+std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte = nullptr);
+
+// Splits at CR LF, lone CR and lone LF; the text ends at its first zero byte;
+// a terminator at the very end adds no empty line.
+void SplitLines(std::string_view text, TStringList& lines);
+
+} // namespace parlino

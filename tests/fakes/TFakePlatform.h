@@ -1,0 +1,65 @@
+#pragma once
+// Fakes of the platform services, settable and observable by tests.
+
+#include "platform/TPlatform.h"
+#include "platform/linux/TIconvCodec.h"
+
+#include <string>
+#include <vector>
+
+namespace parlino::test {
+
+class TFakeLocaleInfo final : public ILocaleInfo {
+public:
+    char Separator = ':';
+    char TimeSeparator() const override { return Separator; }
+};
+
+// A clock the test moves by hand; it wraps at 2^32 like the real one.
+class TFakeTickCounter final : public ITickCounter {
+public:
+    uint32_t Now = 0;
+    uint32_t GetTickCount() const override { return Now; }
+    void Advance(uint32_t ms) { Now += ms; }
+};
+
+class TFakeFolders final : public ISpecialFolders {
+public:
+    std::string Local = "/tmp/parlino-fake/config";
+    std::string Data = "/tmp/parlino-fake/data";
+    std::string Common;
+    std::string Temp = "/tmp";
+    std::string Program = "/tmp/parlino-fake/program";
+    std::string LocalAppData() const override { return Local; }
+    std::string AppData() const override { return Data; }
+    std::string CommonAppData() const override { return Common; }
+    std::string TempPath() const override { return Temp; }
+    std::string ProgramFolder() const override { return Program; }
+};
+
+// Records every open request instead of starting anything.
+class TFakeShell final : public IShell {
+public:
+    struct TCall {
+        std::string Target, Parameters;
+        bool Maximized;
+    };
+    std::vector<TCall> Calls;
+    void Open(const std::string& target, const std::string& parameters, bool maximized) override {
+        Calls.push_back({target, parameters, maximized});
+    }
+};
+
+// The real iconv codec with a fixed system code page (1252 unless told),
+// so that tests do not depend on the machine's locale.
+struct TFakePlatform {
+    explicit TFakePlatform(uint32_t systemCodePage = 1252) : Codec(systemCodePage) {}
+    TIconvCodec Codec;
+    TFakeLocaleInfo Locale;
+    TFakeTickCounter Ticks;
+    TFakeFolders Folders;
+    TFakeShell Shell;
+    TPlatform Platform{Codec, Locale, Ticks, Folders, Shell};
+};
+
+} // namespace parlino::test

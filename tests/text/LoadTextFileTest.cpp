@@ -1,0 +1,132 @@
+#include "platform/Exceptions.h"
+#include "platform/linux/TIconvCodec.h"
+#include "text/Charsets.h"
+#include "text/LoadTextFile.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace parlino;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+namespace {
+
+const TIconvCodec cp1252(1252);
+const TIconvCodec cp1251(1251);
+
+TStringList Load(const std::string& name, const ITextCodec& codec = cp1252) {
+    TStringList lines{"stale line"};
+    LoadTextFile(lines, std::string(PARLINO_TEST_DATA) + "/text/" + name, codec);
+    return lines;
+}
+
+} // namespace
+
+TEST(LoadTextFile, Utf8WithMarkIsDecodedAndSplit) {
+    EXPECT_THAT(Load("utf8_bom_crlf.txt"), ElementsAre("Hello", "World"));
+}
+
+TEST(LoadTextFile, BareMarksGiveNoLines) {
+    EXPECT_THAT(Load("utf8_bom_only.txt"), IsEmpty());
+    EXPECT_THAT(Load("utf16le_bom_only.txt"), IsEmpty());
+    EXPECT_THAT(Load("empty.txt"), IsEmpty());
+}
+
+TEST(LoadTextFile, MalformedUtf8AfterMarkGivesNoLinesAtAll) {
+    EXPECT_THAT(Load("utf8_bom_stray_byte.txt"), IsEmpty());
+    EXPECT_THAT(Load("utf8_bom_truncated_end.txt"), IsEmpty());
+}
+
+TEST(LoadTextFile, Utf16LittleEndianReadsLikeTheSameAnsiText) {
+    TStringList utf16 = Load("utf16le_bom_russian.txt", cp1251);
+    EXPECT_EQ(utf16, Load("cp1251_russian.txt", cp1251));
+    EXPECT_THAT(utf16, ElementsAre("\xCF\xF0\xE8\xE2\xE5\xF2", "\xEC\xE8\xF0"));
+}
+
+TEST(LoadTextFile, Utf16EndsAtZeroUnitAndDropsAnOddLastByte) {
+    EXPECT_THAT(Load("utf16le_bom_zero_unit.txt"), ElementsAre("ab"));
+    EXPECT_THAT(Load("utf16le_bom_odd_byte.txt"), ElementsAre("ab"));
+}
+
+TEST(LoadTextFile, Utf16WithoutMarkOrBigEndianIsAnsiUpToTheFirstZero) {
+    EXPECT_THAT(Load("utf16be_bom.txt"), ElementsAre("\xFE\xFF"));
+    EXPECT_THAT(Load("utf16le_no_bom.txt"), ElementsAre("H"));
+}
+
+TEST(LoadTextFile, AllLineEndsSplitAlike) {
+    const TStringList expected{"one", "two", "", "four"};
+    EXPECT_EQ(Load("crlf.txt"), expected);
+    EXPECT_EQ(Load("lf.txt"), expected);
+    EXPECT_EQ(Load("cr.txt"), expected);
+    EXPECT_EQ(Load("mixed_no_final_eol.txt"), expected);
+}
+
+TEST(LoadTextFile, TextEndsAtTheFirstZeroByte) {
+    EXPECT_THAT(Load("zero_byte.txt"), ElementsAre("ab", "cd"));
+}
+
+TEST(LoadTextFile, Utf8WithoutMarkIsRecognisedWhenItHasMultiByteCharacters) {
+    EXPECT_THAT(Load("utf8_no_bom.txt"), ElementsAre("Caf\xE9", "na\xEFve"));
+    // The same text saved as ANSI is not valid UTF-8 and reads byte for byte.
+    EXPECT_THAT(Load("cp1252_no_bom.txt"), ElementsAre("Caf\xE9", "na\xEFve"));
+    // A character no code page has still counts as UTF-8; it becomes '?'.
+    EXPECT_THAT(Load("utf8_no_bom_four_byte.txt"), ElementsAre("a?b"));
+    // Overlong forms are not UTF-8: the bytes stay as they are.
+    EXPECT_THAT(Load("utf8_no_bom_overlong.txt"), ElementsAre("a\xC0\xAF" "b"));
+}
+
+TEST(LoadTextFile, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+    EXPECT_THAT(Load("utf8_bom_crlf.txt", cp1251), ElementsAre("Hello", "World"));
+    EXPECT_THAT(Load("utf8_no_bom.txt", cp1251), ElementsAre("Caf?", "na?ve"));
+}
+
+TEST(LoadTextFile, MissingFileOrFolderRaisesTheOpenErrorWithEmptyLines) {
+    TStringList lines{"stale"};
+    const std::string missing = std::string(PARLINO_TEST_DATA) + "/text/no_such_file.txt";
+    try {
+        LoadTextFile(lines, missing, cp1252);
+        FAIL() << "no error raised";
+    } catch (const EFOpenError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". No such file or directory");
+    }
+    EXPECT_THAT(lines, IsEmpty());
+    const std::string folder = std::string(PARLINO_TEST_DATA) + "/text";
+    EXPECT_THROW(LoadTextFile(lines, folder, cp1252), EFOpenError);
+}
+
+TEST(DecodeUtf8, AcceptsOnlyWellFormedSequences) {
+    bool multi = true;
+    EXPECT_EQ(DecodeUtf8("plain", &multi), WideString(u"plain"));
+    EXPECT_FALSE(multi);
+    EXPECT_EQ(DecodeUtf8("\xD0\x96\xE2\x82\xAC", &multi), WideString(u"\u0416\u20AC"));
+    EXPECT_TRUE(multi);
+    EXPECT_EQ(DecodeUtf8("\xF0\x9F\x98\x80"), WideString(u"\U0001F600"));
+    for (const char* bad : {"\x80", "\xC2", "\xE2\x82", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE0\x80\x80", "\xFF"})
+        EXPECT_FALSE(DecodeUtf8(bad).has_value()) << bad;
+}
+
+TEST(Charsets, TableAndCodePages) {
+    std::vector<std::string> items{"junk"};
+    FillCharsetList("MS Sans Serif", items);
+    ASSERT_EQ(items.size(), 18u);
+    EXPECT_EQ(items.front(), "ANSI_CHARSET");
+    EXPECT_EQ(items[14], "RUSSIAN_CHARSET");
+    EXPECT_EQ(items.back(), "OEM_CHARSET");
+    EXPECT_EQ(CharsetToCodePage(RUSSIAN_CHARSET), 1251u);
+    EXPECT_EQ(CharsetToCodePage(238), 1250u);
+    EXPECT_EQ(CharsetToCodePage(DEFAULT_CHARSET), 0u);
+    EXPECT_EQ(CharsetToCodePage(99), 0u);
+    EXPECT_EQ(CharsetByIdentifier("GREEK_CHARSET"), std::optional<uint8_t>(161));
+    EXPECT_FALSE(CharsetByIdentifier("greek_charset").has_value());
+    // Every code page in the table converts with the platform's codec.
+    const TIconvCodec codec(1252);
+    for (const TCharsetName& c : CharsetNames) {
+        if (uint32_t cp = CharsetToCodePage(c.Number)) {
+            EXPECT_FALSE(TIconvCodec::IconvName(cp).empty()) << cp;
+        }
+    }
+}

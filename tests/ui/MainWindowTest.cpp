@@ -1,0 +1,270 @@
+#include "app/ParlinoFmA.h"
+#include "fakes/TFakePlatform.h"
+#include "ui/MessageFm.h"
+#include "ui/QtTestApp.h"
+
+#include <QAccessible>
+#include <QMouseEvent>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace parlino;
+
+namespace {
+
+std::string Data(const std::string& name) { return std::string(PARLINO_TEST_DATA) + "/subtitles/" + name; }
+
+struct TInfoSeen {
+    QString Caption, Text, Link, LinkCaption;
+    int Height = 0;
+};
+TInfoSeen lastInfo;
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::QtApp();
+        SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
+        SetShowInfoHook([](TFmInfo& box) {
+            lastInfo = {box.windowTitle(), box.lText->text(), QString::fromStdString(box.lLink->LinkText),
+                        box.lLink->text(), box.height()};
+        });
+        Window = std::make_unique<TfmParlinoA>(Fake.Platform);
+        Window->show();
+    }
+    void TearDown() override {
+        Window.reset();
+        SetErrorHook(nullptr);
+        SetShowInfoHook(nullptr);
+    }
+    bool Shown(QWidget* w) const { return w->isVisibleTo(Window.get()); }
+    QString Cell(int gridRow, int column) const {
+        // Grid row 0 is the header row; model row r is grid row r + 1.
+        return Window->GridModel->index(gridRow - 1, column).data().toString();
+    }
+    void Screenshot(const char* name) {
+        if (const char* dir = std::getenv("PARLINO_SCREENSHOT_DIR"))
+            Window->grab().save(QString(dir) + "/" + name + ".png");
+    }
+
+    test::TFakePlatform Fake;
+    std::vector<std::string> Errors;
+    std::unique_ptr<TfmParlinoA> Window;
+};
+
+} // namespace
+
+TEST_F(MainWindow, BeforeLoadingOnlyHeaderFileExpertVoiceAndStatusShow) {
+    TfmParlinoA& w = *Window;
+    Screenshot("start");
+    EXPECT_EQ(w.windowTitle(), "Parlino");
+    for (QWidget* shown : std::initializer_list<QWidget*>{w.pnlHeader, w.gbFile, w.gbExpert, w.gbVoice, w.pnlState}) EXPECT_TRUE(Shown(shown));
+    for (QWidget* hidden : {static_cast<QWidget*>(w.gbControlMode), static_cast<QWidget*>(w.gbControlTrack),
+                            static_cast<QWidget*>(w.gbControlManual), static_cast<QWidget*>(w.gbSubs),
+                            static_cast<QWidget*>(w.cbDic), static_cast<QWidget*>(w.btDicHelp),
+                            static_cast<QWidget*>(w.btDic), static_cast<QWidget*>(w.lProcess),
+                            static_cast<QWidget*>(w.sbProcess)})
+        EXPECT_FALSE(Shown(hidden)) << hidden->metaObject()->className();
+    EXPECT_TRUE(w.lWarning->text().isEmpty());
+    EXPECT_TRUE(w.lStatus1->text().isEmpty());
+    EXPECT_TRUE(w.lStatus2->text().isEmpty());
+    EXPECT_EQ(w.cbCharset->count(), 18);
+    EXPECT_EQ(w.cbCharset->currentIndex(), -1);
+    EXPECT_TRUE(w.chkCompleteSpeech->isChecked());
+    EXPECT_TRUE(w.chkTracing->isChecked());
+    EXPECT_TRUE(w.rbTrack->isChecked());
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, LoadingASubRipFileShowsTheGroupsAndFillsTheGrid) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    Screenshot("loaded");
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_EQ(w.eFile->text().toStdString(), Data("basic_crlf.srt"));
+    for (QWidget* shown : std::initializer_list<QWidget*>{w.gbControlMode, w.gbControlTrack, w.gbSubs}) EXPECT_TRUE(Shown(shown));
+    EXPECT_FALSE(Shown(w.gbControlManual));
+    EXPECT_EQ(w.GridModel->GridRowCount(), static_cast<int>(w.Items.size()) + 2);
+    EXPECT_EQ(w.GridModel->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), "#");
+    EXPECT_EQ(w.GridModel->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), "Time");
+    EXPECT_EQ(w.GridModel->headerData(2, Qt::Horizontal, Qt::DisplayRole).toString(), "Text");
+    EXPECT_EQ(Cell(1, 0), "1");
+    EXPECT_EQ(Cell(1, 1), "00:00:00");
+    EXPECT_EQ(Cell(1, 2), "");
+    EXPECT_EQ(Cell(2, 0), "2");
+    EXPECT_EQ(Cell(2, 1), "00:01:02");
+    EXPECT_EQ(Cell(2, 2), "Hello there.");
+    EXPECT_EQ(Cell(4, 2), ""); // the empty last row
+    EXPECT_EQ(w.sg1->currentIndex().row(), 0);
+    EXPECT_EQ(w.sg1->currentIndex().column(), 1);
+    EXPECT_EQ(w.sg1->columnWidth(0), 64);
+    EXPECT_EQ(w.sg1->columnWidth(2), 262);
+
+    // The manual control group takes the following group's place.
+    w.rbManual->click();
+    EXPECT_TRUE(Shown(w.gbControlManual));
+    EXPECT_FALSE(Shown(w.gbControlTrack));
+    EXPECT_EQ(w.gbControlManual->geometry(), w.gbControlTrack->geometry());
+    EXPECT_TRUE(w.btPlay->isEnabled());
+    EXPECT_FALSE(w.btPause->isEnabled());
+    EXPECT_FALSE(w.btStop->isEnabled());
+    EXPECT_TRUE(w.btStartWatch->isEnabled());
+    EXPECT_FALSE(w.btStopWatch->isEnabled());
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, DictionaryChoiceHidesTheSubtitlesUntilTheFileIsLoadedAgain) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("timecode.txt"));
+    ASSERT_TRUE(Shown(w.gbSubs));
+    w.chkDict->click();
+    EXPECT_FALSE(w.Loaded);
+    EXPECT_FALSE(Shown(w.gbSubs));
+    EXPECT_FALSE(Shown(w.gbControlMode));
+    EXPECT_TRUE(Shown(w.cbDic));
+    EXPECT_TRUE(Shown(w.btDicHelp));
+    w.LoadSubtitles(Data("timecode.txt"));
+    EXPECT_TRUE(Shown(w.gbSubs));
+}
+
+TEST_F(MainWindow, AnEmptySubRipFileFailsAndLeavesTheGroupsHidden) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    EXPECT_ANY_THROW(w.LoadSubtitles(Data("empty.srt")));
+    EXPECT_FALSE(w.Loaded);
+    EXPECT_FALSE(Shown(w.gbSubs));
+    EXPECT_FALSE(Shown(w.gbControlMode));
+    EXPECT_EQ(w.eFile->text().toStdString(), Data("empty.srt")); // the path stays in the box
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(MainWindow, AFileThatCannotBeOpenedLeavesTheFileBoxEmpty) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    try {
+        w.LoadSubtitles(Data("missing.srt"));
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_NE(std::string(e.what()).find("Cannot open file"), std::string::npos);
+    }
+    EXPECT_FALSE(w.Loaded);
+    EXPECT_TRUE(w.eFile->text().isEmpty());
+    EXPECT_FALSE(Shown(w.gbSubs));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // A folder fails the same way, and an empty timecode file loads.
+    EXPECT_ANY_THROW(w.LoadSubtitles(std::string(PARLINO_TEST_DATA)));
+    w.LoadSubtitles(Data("empty.txt"));
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_EQ(w.Items.size(), 2u);
+}
+
+TEST_F(MainWindow, RussianCharsetMakesTheGridShowAWindows1251File) {
+    TfmParlinoA& w = *Window; // the fake system code page is 1252
+    w.LoadSubtitles(Data("cp1251.srt"));
+    EXPECT_NE(Cell(2, 2), QString::fromUtf8("Привет, мир!"));
+    w.cbCharset->setCurrentText("RUSSIAN_CHARSET");
+    EXPECT_EQ(w.GridCharset, 204);
+    EXPECT_EQ(Cell(2, 2), QString::fromUtf8("Привет, мир!"));
+    w.cbCharset->setCurrentText("ANSI_CHARSET");
+    EXPECT_EQ(Cell(2, 2), QString::fromUtf8("Ïðèâåò, ìèð!"));
+}
+
+TEST_F(MainWindow, EveryControlIsReachableByKeyboardAndNamed) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    std::vector<QWidget*> chain;
+    QWidget* start = w.eFile;
+    QWidget* next = start;
+    do {
+        chain.push_back(next);
+        next = next->nextInFocusChain();
+    } while (next != start && chain.size() < 500);
+    auto reachable = [&](QWidget* control) {
+        return std::find(chain.begin(), chain.end(), control) != chain.end() &&
+               control->focusPolicy() != Qt::NoFocus;
+    };
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             w.btLoad, w.chkDict, w.frEngSett1->sb1, w.cbDevice, w.cbCharset, w.eTest, w.bt1, w.rbTrack,
+             w.cbPlayerType, w.btPlayerHint, w.btStartWatch, w.btStopWatch, w.eSpeechShift, w.chkCompleteSpeech,
+             w.chkTracing, w.sg1, w.linkHomepage})
+        EXPECT_TRUE(reachable(control)) << control->metaObject()->className();
+    // The tab order follows the window from top to bottom.
+    auto at = [&](QWidget* c) { return std::find(chain.begin(), chain.end(), c) - chain.begin(); };
+    EXPECT_LT(at(w.btLoad), at(w.cbDevice));
+    EXPECT_LT(at(w.cbDevice), at(w.bt1));
+    EXPECT_LT(at(w.bt1), at(w.rbTrack));
+    EXPECT_LT(at(w.rbTrack), at(w.sg1));
+
+    // Controls without a caption of their own carry an accessible name.
+    for (QWidget* control : std::initializer_list<QWidget*>{w.sg1, w.eFile, w.frEngSett1->sb1, w.frEngSett1->sb2,
+                                                            w.frEngSett1->sb3, w.cbDevice, w.cbCharset, w.cbDic,
+                                                            w.eTest, w.eSpeechShift, w.btDicHelp, w.btPlayerHint})
+        EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
+    EXPECT_EQ(w.sg1->accessibleName(), "Loaded subtitles");
+    EXPECT_EQ(w.lWarning->accessibleDescription(), "Warning");
+    EXPECT_EQ(w.lStatus1->accessibleDescription(), "Playback state");
+    EXPECT_EQ(w.lStatus2->accessibleDescription(), "Position");
+    // The status labels' text is what a screen reader reads as their name.
+    w.lStatus1->setText("Playing");
+    QAccessibleInterface* status = QAccessible::queryAccessibleInterface(w.lStatus1);
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(QAccessible::Name), "Playing");
+    EXPECT_EQ(status->text(QAccessible::Description), "Playback state");
+    QAccessibleInterface* load = QAccessible::queryAccessibleInterface(w.btLoad);
+    EXPECT_EQ(load->text(QAccessible::Name), "Load..");
+}
+
+TEST_F(MainWindow, InformationBoxesCarryTheirTextsLinksAndHeights) {
+    TfmParlinoA& w = *Window;
+    w.btPlayerHint->click();
+    EXPECT_EQ(lastInfo.Caption, "Hint");
+    EXPECT_EQ(lastInfo.Text, "\nFor now only MPC/MPC HC\nvideo player synchronization supported\nYou can download it here:\n");
+    EXPECT_EQ(lastInfo.LinkCaption, "MPC HC home page");
+    EXPECT_EQ(lastInfo.Link.toStdString(), TfmParlinoA::PlayerHomePage);
+    EXPECT_EQ(lastInfo.Height, 229 - 85);
+    w.chkDict->click();
+    w.btDicHelp->click();
+    EXPECT_EQ(lastInfo.Caption, "About dictionaries");
+    EXPECT_EQ(lastInfo.Text, "Dictionaries is a text correction rules files. Its located in Parlino` [Dic] folder.\n"
+                             "You could edit and test dictionaries with Bookvane software.\n");
+    EXPECT_EQ(lastInfo.LinkCaption, "Bookvane website");
+    EXPECT_EQ(lastInfo.Height, 229 - 74);
+    w.About1Click();
+    EXPECT_EQ(lastInfo.Caption, "About");
+    EXPECT_EQ(lastInfo.LinkCaption, "Home page");
+    EXPECT_EQ(lastInfo.Height, 229 - 64);
+    EXPECT_EQ(lastInfo.Link.toStdString(), w.HomePage());
+}
+
+TEST_F(MainWindow, DraggingByAGroupMovesTheWholeWindow) {
+    TfmParlinoA& w = *Window;
+    w.move(100, 100);
+    const QPoint before = w.pos();
+    const QSize size = w.size();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(20, 20), w.gbVoice->mapToGlobal(QPointF(20, 20)),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.gbVoice, &press);
+    EXPECT_TRUE(w.Dragging);
+    QMouseEvent move(QEvent::MouseMove, QPointF(50, 35), w.gbVoice->mapToGlobal(QPointF(50, 35)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w.gbVoice, &move);
+    EXPECT_EQ(w.pos(), before + QPoint(30, 15)) << before.x() << "," << before.y();
+    EXPECT_EQ(w.size(), size);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(50, 35), w.gbVoice->mapToGlobal(QPointF(50, 35)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.gbVoice, &release);
+    EXPECT_FALSE(w.Dragging);
+}
+
+TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
+    TfmParlinoA& w = *Window;
+    w.eSpeechShift->setValue(-3);
+    EXPECT_EQ(w.TimeShift, -3000);
+    w.btPlayClick();
+    EXPECT_EQ(w.TimeShift, 0);
+    w.btStartWatchClick();
+    EXPECT_EQ(w.TimeShift, -3000);
+}
