@@ -64,7 +64,8 @@ int32_t StrToIntDef0(std::string_view s) {
     return static_cast<int32_t>(value);
 }
 
-void ReadSrtLines(const TStringList& lines, TslItems& items) {
+template <typename Lines>
+void ReadSrt(const Lines& lines, TslItems& items) {
     items.clear();
     if (lines.empty()) return;
     StartTrack(items, lines.size() / 4);
@@ -77,9 +78,9 @@ void ReadSrtLines(const TStringList& lines, TslItems& items) {
         }
         ++i; // the number line, not examined
         if (i >= n) break;
-        const std::string& timeLine = lines[i++];
+        const std::string_view timeLine = lines[i++];
         TslItem item;
-        if (timeLine.find(':') != std::string::npos) {
+        if (timeLine.find(':') != std::string_view::npos) {
             item.Hours = Piece(timeLine, 1, 2);
             item.Minutes = Piece(timeLine, 4, 2);
             item.Seconds = Piece(timeLine, 7, 2);
@@ -103,12 +104,13 @@ void ReadSrtLines(const TStringList& lines, TslItems& items) {
     }
 }
 
-void ReadTimecodeLines(const TStringList& lines, TslItems& items) {
-    static const TStringList emptyFile{"00:00:00:00="};
-    const TStringList& source = lines.empty() ? emptyFile : lines;
+template <typename Lines>
+void ReadTimecode(const Lines& lines, TslItems& items) {
+    static const Lines emptyFile{"00:00:00:00="};
+    const Lines& source = lines.empty() ? emptyFile : lines;
     StartTrack(items, source.size());
-    for (const std::string& line : source) {
-        if (line.find(':') == std::string::npos) continue;
+    for (const std::string_view line : source) {
+        if (line.find(':') == std::string_view::npos) continue;
         TslItem item;
         item.Hours = Piece(line, 1, 2);
         item.Minutes = Piece(line, 4, 2);
@@ -117,7 +119,7 @@ void ReadTimecodeLines(const TStringList& lines, TslItems& items) {
         item.StartMs = ToMs(item.Hours, item.Minutes, item.Seconds, item.Milliseconds);
         item.EndMs = ToMs(Piece(line, 13, 2), Piece(line, 16, 2), Piece(line, 19, 2),
                           static_cast<uint16_t>(Piece(line, 22, 2) * 10));
-        std::string text(line.size() > 24 ? line.substr(24) : std::string());
+        std::string text(line.size() > 24 ? line.substr(24) : std::string_view());
         std::replace(text.begin(), text.end(), '|', ' ');
         item.SpeechText = text;
         item.DisplayText = std::move(text);
@@ -125,18 +127,21 @@ void ReadTimecodeLines(const TStringList& lines, TslItems& items) {
     }
 }
 
+void ReadSrtLines(const std::vector<std::string_view>& lines, TslItems& items) { ReadSrt(lines, items); }
+void ReadSrtLines(const TStringList& lines, TslItems& items) { ReadSrt(lines, items); }
+void ReadTimecodeLines(const std::vector<std::string_view>& lines, TslItems& items) { ReadTimecode(lines, items); }
+void ReadTimecodeLines(const TStringList& lines, TslItems& items) { ReadTimecode(lines, items); }
+
 void ReadSrtFile(const std::string& fileName, TslItems& items, const ITextCodec& codec) {
     items.clear();
-    TStringList lines;
-    LoadTextFile(lines, fileName, codec);
-    ReadSrtLines(lines, items);
+    const std::string text = LoadTextFileText(fileName, codec);
+    ReadSrt(SplitLineViews(text), items);
 }
 
 void ReadTimecodeFile(const std::string& fileName, TslItems& items, const ITextCodec& codec) {
     items.clear();
-    TStringList lines;
-    LoadTextFile(lines, fileName, codec);
-    ReadTimecodeLines(lines, items);
+    const std::string text = LoadTextFileText(fileName, codec);
+    ReadTimecode(SplitLineViews(text), items);
 }
 
 bool IsSrtFileName(const std::string& fileName) {

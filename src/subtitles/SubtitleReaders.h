@@ -13,11 +13,13 @@ namespace parlino {
 // SubRip blocks: a number line, a time line "hh:mm:ss,mmm --> hh:mm:ss,mmm",
 // text lines joined with single spaces, and an empty line. No lines give an
 // empty track, without even the leading entry.
+void ReadSrtLines(const std::vector<std::string_view>& lines, TslItems& items);
 void ReadSrtLines(const TStringList& lines, TslItems& items);
 
 // One entry per line: "hh:mm:ss:cc hh:mm:ss:cc text" in fixed columns, with
 // hundredths of a second and "|" for a line break. Lines without ":" are
 // skipped; no lines read as the single line "00:00:00:00=".
+void ReadTimecodeLines(const std::vector<std::string_view>& lines, TslItems& items);
 void ReadTimecodeLines(const TStringList& lines, TslItems& items);
 
 // Read the file with LoadTextFile, then parse it; may throw EFOpenError.

@@ -82,51 +82,71 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
     return out;
 }
 
-void SplitLines(std::string_view text, TStringList& lines) {
+namespace {
+
+// Calls `emit(line)` for every line of `text`.
+template <typename Emit>
+void ForEachLine(std::string_view text, Emit emit) {
     size_t end = text.find('\0');
     if (end != std::string_view::npos) text = text.substr(0, end);
     size_t start = 0;
     const size_t n = text.size();
     while (start < n) {
-        size_t stop = start;
-        while (stop < n && text[stop] != '\r' && text[stop] != '\n') ++stop;
-        lines.emplace_back(text.substr(start, stop - start));
+        size_t stop = text.find_first_of("\r\n", start);
+        if (stop == std::string_view::npos) stop = n;
+        emit(text.substr(start, stop - start));
         if (stop < n && text[stop] == '\r' && stop + 1 < n && text[stop + 1] == '\n') ++stop;
         start = stop + 1;
     }
 }
 
-void DecodeTextBytes(TStringList& lines, std::string_view bytes, const ITextCodec& codec) {
-    lines.clear();
-    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        std::optional<WideString> wide = DecodeUtf8(bytes.substr(3));
-        if (wide) SplitLines(codec.ToAnsi(*wide), lines);
-        return;
+// The text decoded to ANSI text; `bytes` itself when it needs no decoding.
+std::string DecodeToAnsi(std::string&& bytes, const ITextCodec& codec) {
+    std::string_view view(bytes);
+    if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") {
+        std::optional<WideString> wide = DecodeUtf8(view.substr(3));
+        return wide ? codec.ToAnsi(*wide) : std::string();
     }
-    if (bytes.size() >= 2 && bytes.substr(0, 2) == "\xFF\xFE") {
+    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") {
         WideString wide;
-        wide.reserve((bytes.size() - 2) / 2);
-        for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                                  (static_cast<unsigned char>(bytes[i + 1]) << 8));
+        wide.reserve((view.size() - 2) / 2);
+        for (size_t i = 2; i + 1 < view.size(); i += 2) {
+            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(view[i]) |
+                                                  (static_cast<unsigned char>(view[i + 1]) << 8));
             if (unit == 0) break;
             wide.push_back(unit);
         }
-        SplitLines(codec.ToAnsi(wide), lines);
-        return;
+        return codec.ToAnsi(wide);
     }
     bool multiByte = false;
-    if (std::optional<WideString> wide = DecodeUtf8(bytes, &multiByte); wide && multiByte) {
-        SplitLines(codec.ToAnsi(*wide), lines);
-        return;
-    }
-    SplitLines(bytes, lines);
+    if (std::optional<WideString> wide = DecodeUtf8(view, &multiByte); wide && multiByte) return codec.ToAnsi(*wide);
+    return std::move(bytes);
+}
+
+} // namespace
+
+void SplitLines(std::string_view text, TStringList& lines) {
+    ForEachLine(text, [&](std::string_view line) { lines.emplace_back(line); });
+}
+
+std::vector<std::string_view> SplitLineViews(std::string_view text) {
+    std::vector<std::string_view> lines;
+    ForEachLine(text, [&](std::string_view line) { lines.push_back(line); });
+    return lines;
+}
+
+void DecodeTextBytes(TStringList& lines, std::string_view bytes, const ITextCodec& codec) {
+    lines.clear();
+    SplitLines(DecodeToAnsi(std::string(bytes), codec), lines);
+}
+
+std::string LoadTextFileText(const std::string& fileName, const ITextCodec& codec) {
+    return DecodeToAnsi(ReadWholeFile(fileName), codec);
 }
 
 void LoadTextFile(TStringList& lines, const std::string& fileName, const ITextCodec& codec) {
     lines.clear();
-    std::string bytes = ReadWholeFile(fileName);
-    DecodeTextBytes(lines, bytes, codec);
+    SplitLines(LoadTextFileText(fileName, codec), lines);
 }
 
 } // namespace parlino

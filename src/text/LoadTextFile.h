@@ -37,4 +37,9 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte = n
 // a terminator at the very end adds no empty line.
 void SplitLines(std::string_view text, TStringList& lines);
 
+// The decoded text of a file as one ANSI string, and its lines as views into
+// it: the same lines LoadTextFile gives, without a copy of each.
+std::string LoadTextFileText(const std::string& fileName, const ITextCodec& codec);
+std::vector<std::string_view> SplitLineViews(std::string_view text);
+
 } // namespace parlino

@@ -145,7 +145,7 @@ TEST(NumberPieces, ReadLikeStrToIntDef) {
 
 TEST(NumberPieces, OutOfRangeComponentsWrapLikeSixteenAndThirtyTwoBitValues) {
     TslItems items;
-    ReadSrtLines({"1", "-1:00:00,000 --> 00:00:00,000", "x"}, items);
+    ReadSrtLines(TStringList{"1", "-1:00:00,000 --> 00:00:00,000", "x"}, items);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].Hours, 65535);
     EXPECT_EQ(items[1].StartMs, static_cast<int32_t>(static_cast<uint32_t>(65535ull * 3600000ull)));

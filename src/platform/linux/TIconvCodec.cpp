@@ -1,5 +1,7 @@
 #include "platform/linux/TIconvCodec.h"
 
+#include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -26,36 +28,40 @@ private:
     iconv_t FHandle;
 };
 
-// Runs a whole conversion; on an invalid or incomplete input sequence calls
-// `onBad(inPtr, inLeft, out)`, which appends a replacement and returns how
-// many input bytes to skip.
-template <typename OnBad>
-std::string Convert(const TIconv& cd, const char* in, size_t inLeft, OnBad onBad) {
-    std::string out;
-    out.resize(inLeft * 2 + 16);
-    size_t used = 0;
+// Runs a whole conversion from `in` into a buffer of `Out` units; on an
+// invalid or incomplete input sequence calls `onBad(inPtr, inLeft, out,
+// used)`, which writes a replacement at `used` (growing `out` if needed) and
+// returns how many input bytes to skip.
+template <typename Out, typename OnBad>
+Out Convert(const TIconv& cd, const char* in, size_t inLeft, size_t outGuess, OnBad onBad) {
+    Out out;
+    out.resize(outGuess + 8);
+    size_t used = 0; // in bytes
     char* inPtr = const_cast<char*>(in);
     while (inLeft > 0) {
-        char* outPtr = out.data() + used;
-        size_t outLeft = out.size() - used;
+        char* outPtr = reinterpret_cast<char*>(out.data()) + used;
+        size_t outLeft = out.size() * sizeof(out[0]) - used;
         size_t rc = iconv(cd.Get(), &inPtr, &inLeft, &outPtr, &outLeft);
-        used = out.size() - outLeft;
+        used = out.size() * sizeof(out[0]) - outLeft;
         if (rc != static_cast<size_t>(-1)) break;
         if (errno == E2BIG) {
             out.resize(out.size() * 2);
             continue;
         }
         // EILSEQ or EINVAL: replace and skip the offending unit.
-        out.resize(used);
-        size_t skip = onBad(inPtr, inLeft, out);
-        if (skip > inLeft) skip = inLeft;
+        if (out.size() * sizeof(out[0]) - used < 16) out.resize(out.size() * 2);
+        size_t skip = std::min(onBad(inPtr, inLeft, out, used), inLeft);
         inPtr += skip;
         inLeft -= skip;
-        used = out.size();
-        out.resize(used + inLeft * 2 + 16);
     }
-    out.resize(used);
+    out.resize(used / sizeof(out[0]));
     return out;
+}
+
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
 }
 
 locale_t Utf8Locale() {
@@ -125,51 +131,49 @@ uint32_t TIconvCodec::Resolve(uint32_t codePage) const {
 }
 
 WideString TIconvCodec::ToWide(std::string_view ansi, uint32_t codePage) const {
-    if (ansi.empty()) return {};
+    if (IsAscii(ansi)) return WideString(ansi.begin(), ansi.end());
     std::string from = IconvName(Resolve(codePage));
     if (from.empty()) from = "CP1252";
     TIconv cd("UTF-16LE", from.c_str());
     if (!cd.Valid()) return {};
-    std::string bytes = Convert(cd, ansi.data(), ansi.size(), [](const char*, size_t, std::string& out) {
-        out += '\xFD';
-        out += '\xFF';
-        return size_t{1};
-    });
-    WideString wide(bytes.size() / 2, u'\0');
-    for (size_t k = 0; k < wide.size(); ++k)
-        wide[k] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * k]) |
-                                        (static_cast<unsigned char>(bytes[2 * k + 1]) << 8));
-    return wide;
+    // UTF-16LE is the memory layout of char16_t on the machines we build for.
+    static_assert(std::endian::native == std::endian::little);
+    return Convert<WideString>(cd, ansi.data(), ansi.size(), ansi.size(),
+                               [](const char*, size_t, WideString& out, size_t& used) {
+                                   out[used / 2] = u'\uFFFD';
+                                   used += 2;
+                                   return size_t{1};
+                               });
 }
 
 std::string TIconvCodec::ToAnsi(std::u16string_view wide, uint32_t codePage) const {
-    if (wide.empty()) return {};
+    bool ascii = true;
+    for (char16_t ch : wide)
+        if (ch >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii) return std::string(wide.begin(), wide.end());
     std::string to = IconvName(Resolve(codePage));
     if (to.empty()) to = "CP1252";
     TIconv cd(to.c_str(), "UTF-16LE");
     if (!cd.Valid()) return {};
-    std::string bytes(wide.size() * 2, '\0');
-    for (size_t k = 0; k < wide.size(); ++k) {
-        bytes[2 * k] = static_cast<char>(wide[k] & 0xFF);
-        bytes[2 * k + 1] = static_cast<char>(wide[k] >> 8);
-    }
-    return Convert(cd, bytes.data(), bytes.size(), [](const char* in, size_t left, std::string& out) {
-        out += '?';
-        // A whole surrogate pair is one character.
-        if (left >= 4) {
-            unsigned unit = static_cast<unsigned char>(in[0]) | (static_cast<unsigned char>(in[1]) << 8);
-            if (unit >= 0xD800 && unit < 0xDC00) return size_t{4};
-        }
-        return size_t{2};
-    });
+    return Convert<std::string>(cd, reinterpret_cast<const char*>(wide.data()), wide.size() * 2, wide.size(),
+                                [](const char* in, size_t left, std::string& out, size_t& used) {
+                                    out[used++] = '?';
+                                    // A whole surrogate pair is one character.
+                                    if (left >= 4) {
+                                        unsigned unit = static_cast<unsigned char>(in[0]) |
+                                                        (static_cast<unsigned char>(in[1]) << 8);
+                                        if (unit >= 0xD800 && unit < 0xDC00) return size_t{4};
+                                    }
+                                    return size_t{2};
+                                });
 }
 
 std::string TIconvCodec::AnsiUpperCase(std::string_view ansi) const {
-    bool ascii = true;
-    for (char c : ansi)
-        if (static_cast<unsigned char>(c) >= 0x80) ascii = false;
     std::string result(ansi);
-    if (ascii) {
+    if (IsAscii(ansi)) {
         for (char& c : result)
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         return result;
