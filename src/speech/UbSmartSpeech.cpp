@@ -1,0 +1,415 @@
+#include "speech/UbSmartSpeech.h"
+
+#include "platform/Exceptions.h"
+
+#include <chrono>
+#include <filesystem>
+
+namespace parlino {
+namespace {
+
+const char* const ExcludedVoices[] = {
+    "ALYONA (RUSSIAN) SAPI4", "44100 L", "32000 L", "22050 L", "16000 L", "8000 L", "8000 A", "8000 U",
+};
+
+// The characters after which "<" and ">" are kept for the voices that read
+// angle brackets as stress marks.
+bool IsTagDelimiter(char c) {
+    static const char delimiters[] = " \r\n\t.,?;:'\"~!@#%&*()=+-|<>/\\`^&$%\xB9";
+    for (size_t i = 0; i + 1 < sizeof delimiters; ++i)
+        if (delimiters[i] == c) return true;
+    return false;
+}
+
+void RemoveAll(std::string& s, char c) { std::erase(s, c); }
+
+void ReplaceEvery(std::string& s, const std::string& from, const std::string& to) {
+    std::string out;
+    out.reserve(s.size());
+    size_t pos = 0;
+    for (size_t hit; (hit = s.find(from, pos)) != std::string::npos; pos = hit + from.size()) {
+        out.append(s, pos, hit - pos);
+        out += to;
+    }
+    out.append(s, pos);
+    s = std::move(out);
+}
+
+constexpr int32_t SpeakAsyncXml = SVSFlagsAsync | SVSFPurgeBeforeSpeak | SVSFIsXML; // 11
+constexpr int32_t SpeakAsync = SVSFlagsAsync | SVSFPurgeBeforeSpeak;               // 3
+constexpr int32_t Interests = SVEStartInputStream | SVEEndInputStream | SVEWordBoundary | 1; // 39
+
+} // namespace
+
+TUbSmartSpeech::TUbSmartSpeech(TUbSmartSpeechBackends backends, const ITextCodec& codec, IEventPoster& poster)
+    : FBackends(std::move(backends)), FCodec(codec), FPoster(poster) {
+    LoadVoices();
+    LoadAudioOutputs();
+}
+
+TUbSmartSpeech::~TUbSmartSpeech() {
+    *FAlive = false;
+    if (FFileMonitor.joinable()) {
+        FFileMonitor.request_stop();
+        FFileMonitor.join();
+    }
+    if (FSpVoice) {
+        FSpVoice->OnStartStream = nullptr;
+        FSpVoice->OnEndStream = nullptr;
+        FSpVoice->OnWord = nullptr;
+    }
+    if (FSapi4Hooked && FBackends.Sapi4Speech) {
+        FBackends.Sapi4Speech->OnStart = nullptr;
+        FBackends.Sapi4Speech->OnStop = nullptr;
+        FBackends.Sapi4Speech->OnWordPosition = nullptr;
+    }
+}
+
+ISpeechVoice& TUbSmartSpeech::SpVoice() {
+    if (!FSpVoice) {
+        if (!FBackends.CreateVoice) throw EParlinoError("No SAPI5 installed!");
+        FSpVoice = FBackends.CreateVoice();
+        if (!FSpVoice) throw EParlinoError("No SAPI5 installed!");
+        FSpVoice->OnStartStream = [this](int32_t, int64_t) {
+            if (OnStart) OnStart(this);
+        };
+        FSpVoice->OnEndStream = [this](int32_t stream, int64_t) {
+            // The end of a stream that a later Speak already cut off must not
+            // mark the new speech as finished.
+            if (stream != FStreamNumber) return;
+            EndOfStream();
+        };
+        FSpVoice->OnWord = [this](int32_t, int64_t, int32_t position, int32_t) {
+            if (OnWordPosition) OnWordPosition(this, static_cast<uint32_t>(position));
+        };
+    }
+    return *FSpVoice;
+}
+
+IUbSpeech& TUbSmartSpeech::Sapi4() {
+    if (!FBackends.Sapi4Speech) throw EParlinoError("No SpeechAPI4 installed!");
+    if (!FSapi4Hooked) {
+        FBackends.Sapi4Speech->OnStart = [this] {
+            if (OnStart) OnStart(this);
+        };
+        FBackends.Sapi4Speech->OnStop = [this] {
+            if (OnStop) OnStop(this);
+        };
+        FBackends.Sapi4Speech->OnWordPosition = [this](uint32_t position) {
+            if (OnWordPosition) OnWordPosition(this, position);
+        };
+        FSapi4Hooked = true;
+    }
+    return *FBackends.Sapi4Speech;
+}
+
+void TUbSmartSpeech::EndOfStream() {
+    FSpeaking = false;
+    if (OnStop) OnStop(this);
+}
+
+bool TUbSmartSpeech::IsExcludedVoice(const std::string& name) const {
+    const std::string upper = FCodec.AnsiUpperCase(name);
+    for (const char* excluded : ExcludedVoices)
+        if (upper.find(excluded) != std::string::npos) return true;
+    return false;
+}
+
+std::vector<std::string> TUbSmartSpeech::VoiceNames() const {
+    std::vector<std::string> names;
+    for (const auto& [name, info] : FVoices) names.push_back(name);
+    return names;
+}
+
+void TUbSmartSpeech::LoadVoices() {
+    FVoices.clear();
+    FSelectedVoice = nullptr;
+    auto indexOf = [this](const std::string& name) -> int {
+        const std::string upper = FCodec.AnsiUpperCase(name);
+        for (size_t i = 0; i < FVoices.size(); ++i)
+            if (FCodec.AnsiUpperCase(FVoices[i].first) == upper) return static_cast<int>(i);
+        return -1;
+    };
+    if (FBackends.Sapi4Installed && FBackends.Sapi4Installed() && FBackends.Sapi4Speech) {
+        for (const std::string& mode : Sapi4().EngineModeNames()) {
+            if (IsExcludedVoice(mode)) continue;
+            auto info = std::make_unique<TUbSmartSpeechVoiceInfo>();
+            info->Name = mode;
+            FVoices.emplace_back(mode, std::move(info));
+        }
+    }
+    if (FBackends.Sapi5Installed && FBackends.Sapi5Installed()) {
+        TSpeechObjectTokens tokens;
+        try {
+            tokens = SpVoice().GetVoices();
+        } catch (const std::exception&) {
+            return; // listing failures leave the legacy voices alone, silently
+        }
+        for (const TSpeechObjectToken& token : tokens) {
+            if (!token) continue;
+            auto info = std::make_unique<TUbSmartSpeechVoiceInfo>();
+            info->Token = token;
+            info->SpeedMin = -10, info->SpeedMax = 10;
+            info->VolumeMin = 0, info->VolumeMax = 100;
+            info->PitchMin = -50, info->PitchMax = 50;
+            info->Name = FCodec.ToAnsi(token->GetDescription(0));
+            if (indexOf(info->Name) >= 0 || IsExcludedVoice(info->Name)) continue;
+            std::string name = info->Name;
+            FVoices.emplace_back(std::move(name), std::move(info));
+        }
+    }
+}
+
+void TUbSmartSpeech::LoadAudioOutputs() {
+    FAudioOutputs.clear();
+    try {
+        for (const TSpeechObjectToken& token : SpVoice().GetAudioOutputs())
+            if (token) FAudioOutputs.emplace_back(FCodec.ToAnsi(token->GetDescription(0)), token);
+    } catch (const std::exception&) {
+        FAudioOutputs.clear(); // no modern API: the list stays empty
+    }
+}
+
+void TUbSmartSpeech::SelectVoice(const std::string& name) {
+    size_t index = 0;
+    if (!name.empty()) {
+        const std::string upper = FCodec.AnsiUpperCase(name);
+        for (size_t i = 0; i < FVoices.size(); ++i)
+            if (FCodec.AnsiUpperCase(FVoices[i].first) == upper) {
+                index = i;
+                break;
+            }
+    }
+    if (index >= FVoices.size())
+        throw EParlinoError("List index out of bounds (" + std::to_string(index) + ")");
+    FSelectedVoice = FVoices[index].second.get();
+    TUbSmartSpeechVoiceInfo& info = *FSelectedVoice;
+    if (info.IsSapi4()) {
+        IUbSpeech& legacy = Sapi4();
+        legacy.SelectEngine(info.Name);
+        info.SpeedMin = legacy.SpeedMin(), info.SpeedMax = legacy.SpeedMax();
+        info.PitchMin = legacy.PitchMin(), info.PitchMax = legacy.PitchMax();
+        info.VolumeMin = 0, info.VolumeMax = 100;
+        return;
+    }
+    SpVoice().SetVoice(info.Token);
+    SetSpeed(0);
+    SetPitch(0);
+    SetVolume(100);
+}
+
+const TUbSmartSpeechVoiceInfo& TUbSmartSpeech::GetInfo() const {
+    if (!FSelectedVoice) throw EParlinoError(ClassName() + ".GetInfo: Select voice first!");
+    return *FSelectedVoice;
+}
+
+int32_t TUbSmartSpeech::GetSpeed() { return GetInfo().IsSapi4() ? Sapi4().GetSpeed() : SpVoice().Rate(); }
+
+void TUbSmartSpeech::SetSpeed(int32_t value) {
+    SpeedValue = value;
+    if (GetInfo().IsSapi4()) Sapi4().SetSpeed(value);
+    else SpVoice().SetRate(value);
+}
+
+int32_t TUbSmartSpeech::GetPitch() { return GetInfo().IsSapi4() ? Sapi4().GetPitch() : PitchValue; }
+
+void TUbSmartSpeech::SetPitch(int32_t value) {
+    PitchValue = value;
+    if (GetInfo().IsSapi4()) Sapi4().SetPitch(static_cast<uint16_t>(value));
+}
+
+int32_t TUbSmartSpeech::GetVolume() { return GetInfo().IsSapi4() ? Sapi4().GetVolume() : SpVoice().Volume(); }
+
+void TUbSmartSpeech::SetVolume(int32_t value) {
+    VolumeValue = value;
+    if (GetInfo().IsSapi4()) Sapi4().SetVolume(value);
+    else SpVoice().SetVolume(value);
+}
+
+std::string TUbSmartSpeech::BuildSpeechText() const {
+    const TUbSmartSpeechVoiceInfo& info = GetInfo();
+    const bool tags = info.IsSapi5() && UseTags;
+    std::string s;
+    for (const std::string& line : Text) s += line + "\r\n";
+
+    std::vector<std::string> savedTags;
+    if (tags) {
+        RemoveAll(s, '\x02');
+        static const std::string open = "<PITCH ";
+        for (;;) {
+            const size_t start = s.find(open);
+            if (start == std::string::npos) break;
+            const size_t close = s.find('>', start + open.size());
+            if (close == std::string::npos) break;
+            const std::string body = s.substr(start + open.size(), close - start - open.size());
+            if (body.empty()) break;
+            // The first occurrence ignoring case: it may lie before the one found.
+            const std::string tag = FCodec.AnsiUpperCase(open + body + ">");
+            const size_t at = FCodec.AnsiUpperCase(s).find(tag);
+            if (at == std::string::npos) break; // cannot happen; guards the loop's end
+            savedTags.push_back(body);
+            s.replace(at, tag.size(), "\x02");
+        }
+    }
+    if (info.Name.find("Alyona") != std::string::npos) {
+        RemoveAll(s, '\x01');
+        for (size_t i = 1; i < s.size(); ++i) {
+            if (s[i] == '<' && !IsTagDelimiter(s[i - 1])) {
+                s[i - 1] = FCodec.AnsiUpperCase(std::string(1, s[i - 1]))[0];
+                s[i] = '\x01';
+            } else if (s[i] == '>' && !IsTagDelimiter(s[i - 1])) {
+                s[i] = '\x01';
+            }
+        }
+        RemoveAll(s, '\x01');
+    }
+    if (tags) {
+        ReplaceEvery(s, "<", "&lt;");
+        ReplaceEvery(s, ">", "&gt;");
+        size_t next = 0;
+        for (size_t at; !savedTags.empty() && (at = s.find('\x02', next)) != std::string::npos;) {
+            const std::string tag = "<PITCH " + savedTags.front() + ">";
+            s.replace(at, 1, tag);
+            savedTags.erase(savedTags.begin());
+            next = at + tag.size();
+        }
+        return "<PITCH ABSMIDDLE=\"" + std::to_string(PitchValue) + "\">" + s;
+    }
+    return s;
+}
+
+WideString TUbSmartSpeech::TextToWide(const std::string& text) const {
+    if (text.empty()) return {};
+    return FCodec.ToWide(text, CodePage);
+}
+
+void TUbSmartSpeech::Speak() {
+    const TUbSmartSpeechVoiceInfo& info = GetInfo();
+    if (info.IsSapi4()) {
+        IUbSpeech& legacy = Sapi4();
+        if (FOutput == TUbSmartSpeechOutput::ssoGeneral) {
+            legacy.DeviceNumber = AudioOutput;
+            legacy.Output = TUbSpeechOutput::soGeneral;
+        } else {
+            legacy.Output = TUbSpeechOutput::soFile;
+            legacy.Filename = OutFileName;
+            legacy.FileRealTime = FileRealTime;
+        }
+        legacy.UseTags = UseTags;
+        legacy.Speak(BuildSpeechText());
+        return;
+    }
+    ISpeechVoice& voice = SpVoice();
+    if (FOutput == TUbSmartSpeechOutput::ssoGeneral) {
+        voice.SetAudioOutputStream(nullptr);
+        if (AudioOutput < 0) {
+            voice.SetAudioOutput(nullptr);
+        } else {
+            if (static_cast<size_t>(AudioOutput) >= FAudioOutputs.size())
+                throw EParlinoError("List index out of bounds (" + std::to_string(AudioOutput) + ")");
+            voice.SetAudioOutput(FAudioOutputs[static_cast<size_t>(AudioOutput)].second);
+        }
+    } else {
+        voice.SetAudioOutputStream(nullptr);
+        FSpFileStream.reset();
+        if (!FBackends.CreateFileStream) throw EParlinoError("No file output available");
+        FSpFileStream = FBackends.CreateFileStream();
+        FSpFileStream->Open(FCodec.ToWide(OutFileName), SSFMCreateForWrite, false);
+        voice.SetAudioOutputStream(FSpFileStream.get());
+    }
+    FSpeaking = true;
+    voice.SetEventInterests(Interests);
+    if (FOutput == TUbSmartSpeechOutput::ssoFile && OnStart) OnStart(this);
+    FStreamNumber = voice.Speak(TextToWide(BuildSpeechText()), UseTags ? SpeakAsyncXml : SpeakAsync);
+    if (FOutput == TUbSmartSpeechOutput::ssoFile) StartFileMonitor(OutFileName);
+}
+
+bool TUbSmartSpeech::IsIdle() { return GetInfo().IsSapi4() ? Sapi4().Ready() : !FSpeaking; }
+
+bool TUbSmartSpeech::IsPaused() { return GetInfo().IsSapi4() ? Sapi4().Paused() : FPaused; }
+
+void TUbSmartSpeech::Pause() {
+    if (GetInfo().IsSapi4()) {
+        Sapi4().Pause();
+        return;
+    }
+    SpVoice().Pause();
+    FPaused = true;
+}
+
+void TUbSmartSpeech::Resume() {
+    if (GetInfo().IsSapi4()) {
+        Sapi4().Resume();
+        return;
+    }
+    SpVoice().Resume();
+    FPaused = false;
+}
+
+void TUbSmartSpeech::Stop() {
+    if (!VoiceSelected()) return;
+    if (GetInfo().IsSapi4()) {
+        Sapi4().Stop();
+        return;
+    }
+    ISpeechVoice& voice = SpVoice();
+    if (FOutput == TUbSmartSpeechOutput::ssoFile) voice.SetAudioOutputStream(nullptr);
+    if (FPaused) Resume();
+    if (FSpeaking) FStreamNumber = voice.Speak(WideString(), SVSFPurgeBeforeSpeak);
+    FSpeaking = false;
+}
+
+void TUbSmartSpeech::SetOutput(TUbSmartSpeechOutput value) {
+    if (value != TUbSmartSpeechOutput::ssoFile && value != TUbSmartSpeechOutput::ssoGeneral)
+        throw EParlinoError(ClassName() + ".SetOutput: Output?");
+    FOutput = value;
+    if (FBackends.Sapi4Installed && FBackends.Sapi4Installed() && FBackends.Sapi4Speech)
+        Sapi4().Output = value == TUbSmartSpeechOutput::ssoFile ? TUbSpeechOutput::soFile : TUbSpeechOutput::soGeneral;
+}
+
+void TUbSmartSpeech::StartFileMonitor(const std::string& fileName) {
+    if (FFileMonitor.joinable()) {
+        FFileMonitor.request_stop();
+        FFileMonitor.join();
+    }
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(fileName, ec);
+    std::shared_ptr<std::atomic<bool>> alive = FAlive;
+    // Watches the file until it has stopped growing for a second, then tells
+    // the program's thread that the file output is done.
+    FFileMonitor = std::jthread([this, path, alive](std::stop_token stop) {
+        using Clock = std::chrono::steady_clock;
+        int64_t recordedSize = 0;
+        Clock::time_point recordedAt = Clock::now();
+        while (!stop.stop_requested()) {
+            for (int i = 0; i < 50 && !stop.stop_requested(); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (stop.stop_requested()) return;
+            std::error_code err;
+            if (!std::filesystem::exists(path, err)) continue;
+            const auto rawSize = std::filesystem::file_size(path, err);
+            const int64_t size = err ? -1 : static_cast<int64_t>(rawSize);
+            if (recordedSize == 0) {
+                recordedSize = size;
+                recordedAt = Clock::now();
+            } else if (Clock::now() - recordedAt >= std::chrono::milliseconds(1000)) {
+                if (size == recordedSize) break;
+                recordedSize = size;
+                recordedAt = Clock::now();
+            }
+        }
+        if (stop.stop_requested()) return;
+        FPoster.Post([this, alive] {
+            if (*alive) FileOutputDone();
+        });
+    });
+}
+
+void TUbSmartSpeech::FileOutputDone() {
+    if (!FSpeaking || FOutput != TUbSmartSpeechOutput::ssoFile) return;
+    if (FSpFileStream) FSpFileStream->Close();
+    if (FSpVoice) FSpVoice->SetAudioOutputStream(nullptr);
+    EndOfStream();
+}
+
+} // namespace parlino

@@ -1,0 +1,56 @@
+#pragma once
+// What the speech facade needs of the legacy voice component: its engine
+// modes, engine selection with the ranges read back, the three parameters,
+// speaking with its output settings, pause, resume and reset, the ready and
+// paused flags, and its start, stop and word events.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace parlino {
+
+enum class TUbSpeechOutput { soGeneral, soFile };
+
+class IUbSpeech {
+public:
+    virtual ~IUbSpeech() = default;
+
+    // Engine mode names, in the component's order.
+    virtual std::vector<std::string> EngineModeNames() = 0;
+    // Selects the mode of that name and reads its ranges; throws
+    // EParlinoError with the component's message when it cannot.
+    virtual void SelectEngine(const std::string& name) = 0;
+    virtual int32_t SpeedMin() const = 0;
+    virtual int32_t SpeedMax() const = 0;
+    virtual int32_t PitchMin() const = 0;
+    virtual int32_t PitchMax() const = 0;
+
+    virtual int32_t GetSpeed() = 0;
+    virtual void SetSpeed(int32_t value) = 0;
+    virtual int32_t GetPitch() = 0;
+    virtual void SetPitch(uint16_t value) = 0;
+    virtual int32_t GetVolume() = 0; // percent
+    virtual void SetVolume(int32_t percent) = 0;
+
+    // Output settings for the next Speak.
+    TUbSpeechOutput Output = TUbSpeechOutput::soGeneral;
+    int32_t DeviceNumber = -1;
+    std::string Filename;
+    uint16_t FileRealTime = 0;
+    bool UseTags = true;
+    virtual void Speak(const std::string& text) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    virtual void Stop() = 0; // resets the audio
+
+    virtual bool Ready() const = 0;
+    virtual bool Paused() const = 0;
+
+    std::function<void()> OnStart;
+    std::function<void()> OnStop;
+    std::function<void(uint32_t position)> OnWordPosition;
+};
+
+} // namespace parlino
