@@ -1,0 +1,152 @@
+#include "app/TPlaybackController.h"
+
+#include "subtitles/FormatTime.h"
+#include "text/Charsets.h"
+
+#include <algorithm>
+
+namespace parlino {
+
+TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items,
+                                         char timeSeparator)
+    : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator) {}
+
+template <typename F> bool TPlaybackController::Guard(F&& call) {
+    try {
+        call();
+        return true;
+    } catch (const std::exception& e) {
+        if (!FFailureReported) {
+            FFailureReported = true;
+            FView.ReportError(e.what());
+        }
+        return false;
+    }
+}
+
+void TPlaybackController::ProcessTick() {
+    if (!Running || !Connection) {
+        FView.SetStatus1("");
+        FView.SetStatus2("");
+    } else if (!Connection->IsConnected()) {
+        FView.SetStatus1("");
+        FView.SetStatus2("");
+        FView.SetWarning("Waiting..\r\nPlease, run \"" + FView.PlayerTypeText() + "\" and start video there.");
+    } else {
+        FView.SetWarning("");
+        const int32_t position = Connection->GetPosition();
+        if (Connection->IsPlaying()) {
+            FView.SetStatus1("Playing");
+            FView.SetStatus2(FormatTime(position, FSeparator));
+            bool ok = Guard([&] {
+                if (FSpeech.IsPaused()) FSpeech.Resume();
+            });
+            // Strictly more than a second back: earlier entries may be spoken again.
+            if (LastPosition - position > BackwardJumpMs) {
+                ClearQueue();
+                ok = Guard([&] { FSpeech.Stop(); }) && ok;
+                ResetSpokenFlags();
+            }
+            WasPlaying = true;
+            LastPosition = position;
+            if (ok) ProcessPosition(position);
+        } else {
+            FView.SetStatus1("Stopped");
+            FView.SetStatus2(FormatTime(position, FSeparator));
+            if (WasPlaying)
+                Guard([&] {
+                    if (!FSpeech.IsIdle() && !FSpeech.IsPaused()) FSpeech.Pause();
+                });
+            WasPlaying = false;
+        }
+    }
+    FView.UpdateControls();
+}
+
+TslItem* TPlaybackController::FindItemAt(int32_t position, int32_t shift) {
+    const int64_t target = int64_t{position} + shift;
+    for (size_t i = 0; i < FItems.size(); ++i) {
+        TslItem& item = FItems[i];
+        if (target <= item.StartMs && item.StartMs - target < SearchWindowMs) {
+            item.Index = static_cast<int32_t>(i);
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+void TPlaybackController::ProcessPosition(int32_t position) {
+    if (TslItem* item = FindItemAt(position, TimeShift)) {
+        if (item->Spoken) return; // the queue waits for the next tick
+        item->Spoken = true;
+        EnqueueItem(item);
+        if (!FView.QueueFastSubtitles())
+            if (!Guard([&] {
+                    if (!FSpeech.IsIdle()) FSpeech.Stop(); // the new entry cuts off the current one
+                }))
+                return;
+    }
+    SpeakNext();
+}
+
+void TPlaybackController::SpeakNext() {
+    bool idle = false;
+    if (!Guard([&] { idle = FSpeech.IsIdle(); }) || !idle || Queue.empty()) return;
+    TslItem* item = Queue.front();
+    Queue.pop_front();
+    const bool spoken = Guard([&] {
+        FSpeech.CodePage = static_cast<uint16_t>(CharsetToCodePage(FView.GridCharset()));
+        // The tag prefix and the text; a subtitle's text holds no line break.
+        FSpeech.Text = {FView.VoiceTags() + item->SpeechText};
+        FSpeech.Speak();
+    });
+    if (spoken) FFailureReported = false;
+    if (FView.AutoScroll()) {
+        try {
+            const int offset = FView.SelectedRow() - FView.TopRow();
+            const int row = item->Index + 1;
+            FView.ScrollTo(row, std::max(1, row - offset));
+        } catch (...) {
+            // Scrolling is a courtesy; speech has already started.
+        }
+    }
+}
+
+void TPlaybackController::StartPlayback() {
+    Running = true;
+    WasPlaying = false;
+    LastPosition = 0;
+    FFailureReported = false;
+    // "(default)" is item 0 and gives -1; an empty list gives -2.
+    FSpeech.AudioOutput = FView.SoundCardIndex() - 1;
+    ClearQueue();
+    ResetSpokenFlags();
+    if (Connection) Connection->Activate();
+}
+
+void TPlaybackController::StopPlayback() {
+    Running = false;
+    Guard([&] { FSpeech.Stop(); });
+    ClearQueue();
+    WasPlaying = false;
+    FView.SetStatus1("");
+    FView.SetStatus2("");
+    FView.SetWarning("");
+    ProcessTick();
+}
+
+void TPlaybackController::EnqueueItem(TslItem* item) {
+    if (std::find(Queue.begin(), Queue.end(), item) == Queue.end()) Queue.push_back(item);
+}
+
+void TPlaybackController::ResetSpokenFlags() {
+    for (TslItem& item : FItems) item.Spoken = false;
+}
+
+int32_t TPlaybackController::SelectedItemStart() const {
+    if (FView.GridRowCount() < 2 || FItems.size() == 1 || FItems.empty()) return 0;
+    const int64_t index = std::clamp<int64_t>(FView.SelectedRow() - 1, 0, static_cast<int64_t>(FItems.size()) - 1);
+    return FItems[static_cast<size_t>(index)].StartMs;
+}
+
+} // namespace parlino

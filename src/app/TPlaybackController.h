@@ -1,0 +1,76 @@
+#pragma once
+// The playback controller: on every 100 ms tick it asks the position source
+// where it stands and whether it plays, shows that, keeps the voice in step
+// with it (pause, resume, silence after a backward jump), and speaks the
+// subtitle that is due. It has no thread and no timer of its own: the main
+// window drives it and it reaches the window through IPlaybackView.
+
+#include "players/player_conn_intf.h"
+#include "speech/UbSmartSpeech.h"
+#include "subtitles/TslItem.h"
+
+#include <deque>
+#include <string>
+
+namespace parlino {
+
+class IPlaybackView {
+public:
+    virtual ~IPlaybackView() = default;
+    virtual void SetWarning(const std::string& text) = 0;
+    virtual void SetStatus1(const std::string& text) = 0; // playback state
+    virtual void SetStatus2(const std::string& text) = 0; // position
+    virtual std::string PlayerTypeText() const = 0;
+    virtual bool QueueFastSubtitles() const = 0; // "Queue fast running subtitles"
+    virtual bool AutoScroll() const = 0;          // "Auto scroll"
+    virtual int SoundCardIndex() const = 0;        // selected item, -1 when none
+    virtual uint8_t GridCharset() const = 0;
+    virtual std::string VoiceTags() const = 0;    // the voice panel's tag prefix
+    virtual int SelectedRow() const = 0;          // grid rows count the header row as 0
+    virtual int TopRow() const = 0;
+    virtual void ScrollTo(int selectedRow, int topRow) = 0;
+    virtual int GridRowCount() const = 0;
+    virtual void UpdateControls() = 0;
+    // Shows a failure to the user.
+    virtual void ReportError(const std::string& message) = 0;
+};
+
+class TPlaybackController {
+public:
+    static constexpr int32_t SearchWindowMs = 1000;
+    static constexpr int32_t BackwardJumpMs = 1000;
+    static constexpr int32_t ManualStartLeadMs = 200;
+
+    TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items, char timeSeparator = ':');
+
+    void ProcessTick();
+    void ProcessPosition(int32_t position);
+    TslItem* FindItemAt(int32_t position, int32_t shift);
+    void StartPlayback();
+    void StopPlayback();
+    void EnqueueItem(TslItem* item);
+    void ClearQueue() { Queue.clear(); }
+    void ResetSpokenFlags();
+    int32_t SelectedItemStart() const;
+
+    TPlayerConnection Connection;
+    bool Running = false;
+    std::deque<TslItem*> Queue; // oldest first; refers to entries of Items
+    int32_t LastPosition = 0;
+    bool WasPlaying = false;
+    int32_t TimeShift = 0;
+
+private:
+    void SpeakNext();
+    // Runs a call on the facade; a failure is shown once per run, not on
+    // every tick. Returns false when the call failed.
+    template <typename F> bool Guard(F&& call);
+
+    IPlaybackView& FView;
+    TUbSmartSpeech& FSpeech;
+    TslItems& FItems;
+    char FSeparator;
+    bool FFailureReported = false;
+};
+
+} // namespace parlino

@@ -1,0 +1,313 @@
+#include "app/TPlaybackController.h"
+#include "fakes/TFakePlatform.h"
+#include "fakes/TFakeSpeechVoice.h"
+#include "fakes/TQueuePoster.h"
+#include "players/VirtualPlayer.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+using namespace parlino;
+using ::testing::ElementsAre;
+
+namespace {
+
+class TFakeView final : public IPlaybackView {
+public:
+    std::string Warning, Status1, Status2;
+    bool Queue = true, Scroll = true;
+    int SoundCard = 0, Selected = 1, Top = 1, Rows = 0, Updates = 0;
+    uint8_t Charset = 1;
+    std::string Tags;
+    std::vector<std::string> Errors;
+    void SetWarning(const std::string& t) override { Warning = t; }
+    void SetStatus1(const std::string& t) override { Status1 = t; }
+    void SetStatus2(const std::string& t) override { Status2 = t; }
+    std::string PlayerTypeText() const override { return "Media Player Classic (or MPC HC)"; }
+    bool QueueFastSubtitles() const override { return Queue; }
+    bool AutoScroll() const override { return Scroll; }
+    int SoundCardIndex() const override { return SoundCard; }
+    uint8_t GridCharset() const override { return Charset; }
+    std::string VoiceTags() const override { return Tags; }
+    int SelectedRow() const override { return Selected; }
+    int TopRow() const override { return Top; }
+    void ScrollTo(int selected, int top) override { Selected = selected, Top = top; }
+    int GridRowCount() const override { return Rows; }
+    void UpdateControls() override { ++Updates; }
+    void ReportError(const std::string& m) override { Errors.push_back(m); }
+};
+
+// A follower whose state the test sets.
+class TFakeSource final : public IPlayerConnection {
+public:
+    bool Connected = true, Playing = true;
+    int32_t Position = 0;
+    int Activations = 0;
+    bool FindPlayer() override { return Connected; }
+    bool IsPlaying() override { return Playing; }
+    bool IsConnected() override { return Connected; }
+    bool IsReady() override { return true; }
+    int32_t GetPosition() override { return Position; }
+    void SetPosition(int32_t) override {}
+    void Reserved() override {}
+    void Stop() override {}
+    void Play() override {}
+    void Pause() override {}
+    void Activate() override { ++Activations; }
+};
+
+class Controller : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [] { return true; };
+        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+            auto v = std::make_unique<test::TFakeSpeechVoice>();
+            v->VoiceTokens.push_back(std::make_shared<test::TFakeToken>(u"Anna"));
+            Voice = v.get();
+            return v;
+        };
+        Speech = std::make_unique<TUbSmartSpeech>(std::move(b), Codec, Poster);
+        Speech->SelectVoice("");
+        Speech->UseTags = false;
+        Ctl = std::make_unique<TPlaybackController>(View, *Speech, Items);
+        Source = std::make_shared<TFakeSource>();
+        Ctl->Connection = Source;
+    }
+    void Track(std::vector<std::pair<int32_t, std::string>> entries) {
+        Items.assign(1, TslItem{});
+        for (auto& [start, text] : entries) {
+            TslItem item;
+            item.StartMs = start;
+            item.DisplayText = item.SpeechText = text;
+            Items.push_back(item);
+        }
+        View.Rows = static_cast<int>(Items.size()) + 2;
+    }
+    void TickAt(int32_t position) {
+        Source->Position = position;
+        Ctl->ProcessTick();
+    }
+    // Texts the voice was given, without the purges of Stop.
+    std::vector<std::string> Spoken() const {
+        std::vector<std::string> texts;
+        for (const auto& c : Voice->Calls)
+            if (!c.Text.empty()) texts.push_back(Codec.ToAnsi(c.Text.substr(0, c.Text.size() - 2)));
+        return texts;
+    }
+    void FinishSpeech() { Voice->FireEnd(Voice->NextStream); }
+
+    TIconvCodec Codec{1252};
+    test::TQueuePoster Poster;
+    test::TFakeSpeechVoice* Voice = nullptr;
+    std::unique_ptr<TUbSmartSpeech> Speech;
+    TFakeView View;
+    TslItems Items;
+    std::unique_ptr<TPlaybackController> Ctl;
+    std::shared_ptr<TFakeSource> Source;
+};
+
+} // namespace
+
+TEST_F(Controller, AnEntryIsDueFromJustUnderOneSecondBeforeItsStart) {
+    Track({{10000, "ten"}});
+    Ctl->StartPlayback();
+    EXPECT_EQ(Source->Activations, 1);
+    TickAt(9000);
+    EXPECT_TRUE(Spoken().empty()); // 1000 ms ahead is not yet due
+    TickAt(9001);
+    EXPECT_THAT(Spoken(), ElementsAre("ten"));
+    EXPECT_EQ(View.Status1, "Playing");
+    EXPECT_EQ(View.Status2, "00:00:09");
+    FinishSpeech();
+    TickAt(10000); // still due, but already spoken in this run
+    EXPECT_EQ(Spoken().size(), 1u);
+    TickAt(10001);
+    EXPECT_EQ(Spoken().size(), 1u);
+}
+
+TEST_F(Controller, AtTheStartExactlyTheEntryIsStillFoundAndTheShiftMovesTheWindow) {
+    Track({{10000, "ten"}});
+    Ctl->StartPlayback();
+    TickAt(10000);
+    EXPECT_THAT(Spoken(), ElementsAre("ten"));
+    // With a shift of +2 s the entry is due between 2999 and 2000 ms before its start.
+    Track({{10000, "ten"}});
+    Ctl->StartPlayback();
+    Ctl->TimeShift = 2000;
+    FinishSpeech();
+    TickAt(7000);
+    EXPECT_EQ(Spoken().size(), 1u);
+    TickAt(7001);
+    EXPECT_EQ(Spoken().size(), 2u);
+}
+
+TEST_F(Controller, OfEqualStartTimesOnlyTheFirstInTheFileIsSpoken) {
+    Track({{5000, "first"}, {5000, "second"}});
+    Ctl->StartPlayback();
+    for (int32_t p = 4100; p <= 6000; p += 100) {
+        TickAt(p);
+        FinishSpeech();
+    }
+    EXPECT_THAT(Spoken(), ElementsAre("first"));
+}
+
+TEST_F(Controller, OnlyAJumpOfMoreThanOneSecondBackSilencesAndAllowsRepeats) {
+    Track({{3000, "three"}});
+    Ctl->StartPlayback();
+    TickAt(2500);
+    ASSERT_EQ(Spoken().size(), 1u);
+    TickAt(3500);
+    TickAt(2500); // exactly 1000 ms back: not a jump
+    EXPECT_EQ(Spoken().size(), 1u);
+    EXPECT_FALSE(Speech->IsIdle());
+    TickAt(3501);
+    TickAt(2500); // 1001 ms back: the voice stops and the entry may be spoken again
+    ASSERT_GE(Voice->Calls.size(), 2u);
+    EXPECT_EQ(Voice->Calls[Voice->Calls.size() - 2].Flags, SVSFPurgeBeforeSpeak);
+    EXPECT_EQ(Spoken().size(), 2u);
+}
+
+TEST_F(Controller, TheVoicePausesWithTheSourceAndResumesWithIt) {
+    Track({{1000, "one"}});
+    Ctl->StartPlayback();
+    TickAt(500);
+    ASSERT_EQ(Spoken().size(), 1u);
+    Source->Playing = false;
+    TickAt(600);
+    EXPECT_EQ(View.Status1, "Stopped");
+    EXPECT_TRUE(Speech->IsPaused());
+    EXPECT_TRUE(Voice->IsPaused);
+    TickAt(600);
+    EXPECT_EQ(Voice->PauseCalls, 1); // paused once, not on every tick
+    Source->Playing = true;
+    TickAt(700);
+    EXPECT_FALSE(Speech->IsPaused());
+    EXPECT_EQ(Voice->ResumeCalls, 1);
+}
+
+TEST_F(Controller, EntriesFoundDuringALongSpeechWaitInTheQueueInOrder) {
+    Track({{1000, "long"}, {1500, "a"}, {2000, "b"}, {2500, "c"}});
+    Ctl->StartPlayback();
+    for (int32_t p = 100; p <= 2500; p += 100) TickAt(p); // "long" is still being spoken
+    EXPECT_THAT(Spoken(), ElementsAre("long"));
+    EXPECT_EQ(Ctl->Queue.size(), 3u);
+    for (int32_t p = 2600; p <= 3000; p += 100) {
+        FinishSpeech();
+        TickAt(p);
+    }
+    EXPECT_THAT(Spoken(), ElementsAre("long", "a", "b", "c"));
+}
+
+TEST_F(Controller, UntickedQueueLetsEachNewEntryCutOffTheCurrentOne) {
+    View.Queue = false;
+    Track({{1000, "long"}, {1500, "a"}, {2000, "b"}, {2500, "c"}});
+    Ctl->StartPlayback();
+    for (int32_t p = 100; p <= 3000; p += 100) TickAt(p);
+    // Each newly found entry stops the voice and is spoken in the same tick.
+    EXPECT_THAT(Spoken(), ElementsAre("long", "a", "b", "c"));
+    int purges = 0;
+    for (const auto& c : Voice->Calls) purges += c.Text.empty();
+    EXPECT_EQ(purges, 3);
+}
+
+TEST_F(Controller, TogglingTheQueueBoxDropsWaitingEntriesForThisRun) {
+    Track({{1000, "long"}, {1500, "a"}, {2000, "b"}});
+    Ctl->StartPlayback();
+    for (int32_t p = 100; p <= 2000; p += 100) TickAt(p);
+    ASSERT_EQ(Ctl->Queue.size(), 2u);
+    Ctl->ClearQueue(); // what the check box's handler does
+    for (int32_t p = 2100; p <= 3000; p += 100) {
+        FinishSpeech();
+        TickAt(p);
+    }
+    EXPECT_THAT(Spoken(), ElementsAre("long"));
+    // A new start resets the flags.
+    Ctl->StartPlayback();
+    TickAt(1400);
+    EXPECT_THAT(Spoken(), ElementsAre("long", "a"));
+}
+
+TEST_F(Controller, ManualPlaybackFromRowOneStartsAtMinus200AndSpeaksTheLeadingEntry) {
+    test::TFakeTickCounter ticks;
+    auto clock = std::make_shared<TVirtualPlayer>(ticks);
+    Track({{700, "x"}});
+    Ctl->Connection = clock;
+    View.Selected = 1;
+    Ctl->StartPlayback();
+    clock->SetPosition(Ctl->SelectedItemStart() - TPlaybackController::ManualStartLeadMs);
+    clock->Play();
+    Ctl->ProcessTick();
+    EXPECT_EQ(View.Status2, "00:00:00");
+    ASSERT_EQ(Voice->Calls.size(), 1u);
+    EXPECT_EQ(Voice->Calls[0].Text, u"\r\n"); // the leading entry's empty text goes to the voice
+    EXPECT_EQ(View.Selected, 1);
+}
+
+TEST_F(Controller, AutoScrollKeepsTheSelectedRowInItsPlaceOnScreen) {
+    Track({{1000, "a"}, {2000, "b"}, {3000, "c"}});
+    View.Selected = 3;
+    View.Top = 2;
+    Ctl->StartPlayback();
+    TickAt(2500); // "c", element 3, grid row 4
+    EXPECT_EQ(View.Selected, 4);
+    EXPECT_EQ(View.Top, 3);
+    View.Scroll = false;
+    FinishSpeech();
+    Ctl->StartPlayback();
+    TickAt(500);
+    EXPECT_EQ(View.Selected, 4);
+}
+
+TEST_F(Controller, UnreachableSourceShowsTheWaitingText) {
+    Track({{1000, "a"}});
+    Ctl->StartPlayback();
+    Source->Connected = false;
+    TickAt(500);
+    EXPECT_EQ(View.Warning, "Waiting..\r\nPlease, run \"Media Player Classic (or MPC HC)\" and start video there.");
+    EXPECT_EQ(View.Status1, "");
+    EXPECT_TRUE(Spoken().empty());
+    Source->Connected = true;
+    TickAt(600);
+    EXPECT_EQ(View.Warning, "");
+    EXPECT_EQ(Spoken().size(), 1u);
+}
+
+TEST_F(Controller, AFacadeWithoutAVoiceIsReportedOncePerRun) {
+    TUbSmartSpeechBackends none;
+    TUbSmartSpeech silent(std::move(none), Codec, Poster);
+    TPlaybackController ctl(View, silent, Items);
+    ctl.Connection = Source;
+    Track({{1000, "a"}, {2000, "b"}});
+    ctl.StartPlayback();
+    for (int32_t p = 100; p <= 3000; p += 100) {
+        Source->Position = p;
+        ctl.ProcessTick();
+    }
+    EXPECT_EQ(View.Errors.size(), 1u);
+    EXPECT_EQ(View.Errors[0], "TUbSmartSpeech.GetInfo: Select voice first!");
+    ctl.StopPlayback();
+    ctl.StartPlayback();
+    Source->Position = 500;
+    ctl.ProcessTick();
+    EXPECT_EQ(View.Errors.size(), 2u);
+}
+
+TEST_F(Controller, StartUsesTheSoundCardAndSelectedItemStartClamps) {
+    Track({{1000, "a"}, {2000, "b"}});
+    View.SoundCard = 0;
+    Ctl->StartPlayback();
+    EXPECT_EQ(Speech->AudioOutput, -1);
+    View.SoundCard = -1;
+    Ctl->StartPlayback();
+    EXPECT_EQ(Speech->AudioOutput, -2);
+    View.Selected = 3;
+    EXPECT_EQ(Ctl->SelectedItemStart(), 2000);
+    View.Selected = 10;
+    EXPECT_EQ(Ctl->SelectedItemStart(), 2000);
+    Items.resize(1);
+    EXPECT_EQ(Ctl->SelectedItemStart(), 0);
+    Ctl->StopPlayback();
+    EXPECT_FALSE(Ctl->Running);
+    EXPECT_EQ(View.Status1, "");
+}
