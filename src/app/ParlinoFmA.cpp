@@ -2,8 +2,10 @@
 
 #include "app/TParlinoApplication.h"
 #include "platform/Exceptions.h"
+#include "settings/UbUtilFile.h"
 #include "subtitles/SubtitleReaders.h"
 #include "text/Charsets.h"
+#include "text/ProcessSubtitles.h"
 #include "ui/MessageFm.h"
 #include "ui/PngImage.h"
 #include "ui/QtText.h"
@@ -131,6 +133,7 @@ void TfmParlinoA::CreateControls() {
     QPalette orange = lProcess->palette();
     orange.setColor(QPalette::WindowText, QColor(255, 69, 0));
     lProcess->setPalette(orange);
+    lProcess->setAutoFillBackground(true); // covers the check box while the pass runs
     lProcess->hide();
     sbProcess = Place<QProgressBar>(gbExpert, 2, 55, gbExpert->width() - 4, 5);
     sbProcess->setTextVisible(false);
@@ -304,9 +307,9 @@ void TfmParlinoA::FormCreate() {
 void TfmParlinoA::LoadSettings() {
     TFlagGuard lock(SettingsLock);
     // The dictionary folder: "Dic" beside the program, else the program folder.
-    const std::string program = FPlatform.Folders.ProgramFolder();
-    std::error_code ec;
-    DictionaryFolder = std::filesystem::is_directory(program + "/Dic", ec) ? program + "/Dic" : program + "/";
+    DictionaryFolder = parlino::DictionaryFolder(FPlatform.Folders.ProgramFolder());
+    cbDic->clear();
+    for (const std::string& name : FindFileNames(DictionaryFolder, "*.dic")) cbDic->addItem(DisplayPath(name));
     ApplySettings();
 }
 
@@ -417,6 +420,41 @@ void TfmParlinoA::btDicHelpClick() {
 
 void TfmParlinoA::ClearItems() { Items.clear(); }
 
+namespace {
+
+// The label and the bar of the expert group, shown while the clean-up pass
+// runs. The bar is repainted whenever its drawn position can change, not for
+// every entry, so that a track of a million entries is not slowed down by
+// a million repaints.
+class TProcessProgress final : public IProcessProgress {
+public:
+    explicit TProcessProgress(TfmParlinoA& window) : FWindow(window) {}
+    void Begin(int max) override {
+        FMax = max;
+        FWindow.sbProcess->setRange(0, max);
+        FWindow.sbProcess->setValue(0);
+        FWindow.lProcess->show();
+        FWindow.sbProcess->show();
+        FWindow.repaint();
+    }
+    void Step(int position) override {
+        const int64_t step = std::max<int64_t>(1, FMax / std::max(1, FWindow.sbProcess->width()));
+        if (position % step != 0 && position != FMax) return;
+        FWindow.sbProcess->setValue(position);
+        FWindow.sbProcess->repaint();
+    }
+    void End() override {
+        FWindow.lProcess->hide();
+        FWindow.sbProcess->hide();
+    }
+
+private:
+    TfmParlinoA& FWindow;
+    int FMax = 0;
+};
+
+} // namespace
+
 void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
     StopPlayback();
     repaint();
@@ -432,7 +470,12 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         GridModel->SetItems(&Items);
         sg1->setCurrentIndex(GridModel->index(0, 1));
         eFile->setText(DisplayPath(fileName));
-        if (Items.empty()) throw EParlinoError("The file \"" + fileName + "\" holds no subtitles.");
+        // The clean-up pass, with the chosen dictionary when there is one.
+        std::optional<TStringList> rules;
+        if (chkDict->isChecked() && !cbDic->currentText().isEmpty())
+            rules = LoadDictionaryRules(DictionaryFolder, NativePath(cbDic->currentText()), FPlatform.Codec);
+        TProcessProgress progress(*this);
+        ProcessSubtitles(Items, rules ? &*rules : nullptr, FPlatform.Codec, &progress);
         Loaded = true;
     } catch (...) {
         ProcessTick();

@@ -244,11 +244,14 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
             const std::string body = s.substr(start + open.size(), close - start - open.size());
             if (body.empty()) break;
             // The first occurrence ignoring case: it may lie before the one found.
-            const std::string tag = FCodec.AnsiUpperCase(open + body + ">");
+            std::string tag = open;
+            tag.append(body).push_back('>');
+            tag = FCodec.AnsiUpperCase(tag);
             const size_t at = FCodec.AnsiUpperCase(s).find(tag);
             if (at == std::string::npos) break; // cannot happen; guards the loop's end
             savedTags.push_back(body);
-            s.replace(at, tag.size(), "\x02");
+            s.erase(at, tag.size());
+            s.insert(at, 1, '\x02');
         }
     }
     if (info.Name.find("Alyona") != std::string::npos) {
@@ -269,7 +272,8 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
         size_t next = 0;
         for (size_t at; !savedTags.empty() && (at = s.find('\x02', next)) != std::string::npos;) {
             const std::string tag = "<PITCH " + savedTags.front() + ">";
-            s.replace(at, 1, tag);
+            s.erase(at, 1);
+            s.insert(at, tag);
             savedTags.erase(savedTags.begin());
             next = at + tag.size();
         }

@@ -133,7 +133,12 @@ TEST_F(MainWindow, DictionaryChoiceHidesTheSubtitlesUntilTheFileIsLoadedAgain) {
 TEST_F(MainWindow, AnEmptySubRipFileFailsAndLeavesTheGroupsHidden) {
     TfmParlinoA& w = *Window;
     w.LoadSubtitles(Data("basic_crlf.srt"));
-    EXPECT_ANY_THROW(w.LoadSubtitles(Data("empty.srt")));
+    try {
+        w.LoadSubtitles(Data("empty.srt"));
+        FAIL() << "no error";
+    } catch (const std::exception& e) {
+        EXPECT_STREQ(e.what(), "The subtitle file holds no subtitles.");
+    }
     EXPECT_FALSE(w.Loaded);
     EXPECT_FALSE(Shown(w.gbSubs));
     EXPECT_FALSE(Shown(w.gbControlMode));
@@ -257,6 +262,40 @@ TEST_F(MainWindow, DraggingByAGroupMovesTheWholeWindow) {
                         Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w.gbVoice, &release);
     EXPECT_FALSE(w.Dragging);
+}
+
+TEST_F(MainWindow, TheChosenDictionaryRewritesTheSpokenTextAndTagsAreNeverSpoken) {
+    Window.reset();
+    // The program folder is the source tree, whose Dic folder holds the shipped dictionaries.
+    Fake.Folders.Program = std::string(PARLINO_TEST_DATA) + "/../..";
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform);
+    TfmParlinoA& w = *Window;
+    ASSERT_GE(w.cbDic->count(), 3);
+    EXPECT_EQ(w.cbDic->itemText(0), "English-Numbers.dic"); // sorted without regard to case
+    EXPECT_EQ(w.cbDic->currentIndex(), 0);
+    const std::string file = std::string(PARLINO_TEST_DATA) + "/../../examples/welcome_utf8.srt";
+    w.LoadSubtitles(file); // no dictionary ticked: only the tags go
+    ASSERT_GE(w.Items.size(), 5u);
+    EXPECT_EQ(w.Items[3].SpeechText, "Italic mark-up is never spoken.");
+    EXPECT_EQ(w.Items[3].DisplayText, "<i>Italic mark-up is never spoken.</i>");
+    EXPECT_EQ(w.Items[4].SpeechText, "Dr. Smith lives at 5 Baker St.");
+
+    w.chkDict->click();
+    w.cbDic->setCurrentText("English.dic");
+    EXPECT_FALSE(w.Loaded);
+    w.LoadSubtitles(file);
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_EQ(w.Items[4].SpeechText.find("Doctor Smith"), 0u) << w.Items[4].SpeechText;
+    EXPECT_EQ(w.Items[4].DisplayText, "Dr. Smith lives at 5 Baker St.");
+    EXPECT_EQ(Cell(5, 2), "Dr. Smith lives at 5 Baker St.");
+    // The progress display was there during the pass and is gone afterwards.
+    EXPECT_EQ(w.sbProcess->maximum(), static_cast<int>(w.Items.size()) - 1);
+    EXPECT_FALSE(Shown(w.sbProcess));
+    EXPECT_FALSE(Shown(w.lProcess));
+    // A failing load hides it as well.
+    EXPECT_ANY_THROW(w.LoadSubtitles(Data("empty.srt")));
+    EXPECT_FALSE(Shown(w.sbProcess));
+    EXPECT_FALSE(Shown(w.lProcess));
 }
 
 TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
