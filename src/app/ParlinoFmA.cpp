@@ -2,6 +2,8 @@
 
 #include "app/TParlinoApplication.h"
 #include "platform/Exceptions.h"
+#include "players/TNoPlayerConnection.h"
+#include "players/VirtualPlayer.h"
 #include "settings/UbUtilFile.h"
 #include "subtitles/SubtitleReaders.h"
 #include "text/Charsets.h"
@@ -17,6 +19,8 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
 
 #include <filesystem>
 
@@ -55,10 +59,14 @@ QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArr
 
 } // namespace
 
-TfmParlinoA::TfmParlinoA(TPlatform& platform, QWidget* parent)
-    : QMainWindow(parent), GridCharset(DEFAULT_CHARSET), FPlatform(platform) {
+TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, QWidget* parent)
+    : QMainWindow(parent), GridCharset(DEFAULT_CHARSET), FPlatform(platform), FSpeechEnv(speech) {
     InitParlinoResources();
     SetUiCodec(&platform.Codec);
+    // The voice panel's facade builds the voice and audio output lists now.
+    Speech = std::make_unique<TUbSmartSpeech>(speech.Backends, platform.Codec, speech.Poster);
+    Controller = std::make_unique<TPlaybackController>(static_cast<IPlaybackView&>(*this), *Speech, Items,
+                                                       platform.Locale.TimeSeparator());
     setWindowTitle("Parlino");
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
@@ -75,9 +83,14 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, QWidget* parent)
 TfmParlinoA::~TfmParlinoA() {
     // FormDestroy: the settings are saved before anything is freed.
     Timer1->stop();
+    try {
+        Speech->Stop();
+    } catch (...) {
+    }
     GridModel->SetItems(nullptr);
-    ClearItems();
     ClearQueue();
+    ClearItems();
+    SetUiCodec(nullptr); // the codec belongs to the caller and may go before the toolkit
 }
 
 void TfmParlinoA::CreateControls() {
@@ -142,8 +155,17 @@ void TfmParlinoA::CreateControls() {
 
     // Voice group.
     gbVoice = Place<QGroupBox>(pnlMain, 4, 139, width - 8, 158, "2. Voice Settings");
-    frEngSett1 = new TfrEngSett(gbVoice, 423, 141);
+    frEngSett1 = new TfrEngSett(*Speech, gbVoice, 423, 141);
     frEngSett1->move(6, 14);
+    for (TUbScrollBar* slider : {frEngSett1->sb1, frEngSett1->sb2, frEngSett1->sb3}) {
+        slider->OnThumbPaint = [this](TUbScrollBar*, QPainter& c, QRect r) { frEngSett1sb1ThumbPaint(c, r); };
+        slider->OnBackgrPaint = [this](TUbScrollBar*, QPainter& c, QRect r) { frEngSett1sb1BackgrPaint(c, r); };
+    }
+    for (const char* name : {"Scroll", "Thumb"}) {
+        TUbBitmapsItem& item = bmc1.Add();
+        item.SetBitmapName(name);
+        item.SetBitmap(LoadPng(QString(":/") + QString(name).toLower() + ".png"));
+    }
     auto* rule = Place<QFrame>(gbVoice, 436, 16, 2, 134);
     rule->setFrameShape(QFrame::VLine);
     rule->setFrameShadow(QFrame::Sunken);
@@ -279,7 +301,7 @@ void TfmParlinoA::CreateControls() {
 
 void TfmParlinoA::SetTabOrder() {
     QWidget* order[] = {eFile,        btLoad,      chkDict,      cbDic,         btDicHelp,
-                        frEngSett1->lbEngines, frEngSett1->selVoice, frEngSett1->sb1, frEngSett1->sb2,
+                        frEngSett1->lbEngines, frEngSett1->selVoice->Edit, frEngSett1->sb1, frEngSett1->sb2,
                         frEngSett1->sb3, cbDevice, cbCharset,    eTest,         bt1,
                         rbTrack,      rbManual,    cbPlayerType, btPlayerHint,  btStartWatch,
                         btStopWatch,  eSpeechShift, btPlay,      btPause,       btStop,
@@ -289,8 +311,14 @@ void TfmParlinoA::SetTabOrder() {
 }
 
 void TfmParlinoA::FormCreate() {
-    Running = false;
+    Controller->Running = false;
+    Controller->Connection = std::make_shared<TNoPlayerConnection>();
     cbDevice->clear();
+    if (FSpeechEnv.WaveOut) {
+        std::vector<std::string> cards;
+        // SOUNDCARDS GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
+        for (const std::string& card : cards) cbDevice->addItem(AnsiToQt(card));
+    }
     Loaded = false;
     lWarning->clear();
     std::vector<std::string> charsets;
@@ -320,6 +348,7 @@ void TfmParlinoA::ApplySettings() {
     cbDic->setCurrentIndex(cbDic->count() > 0 ? 0 : -1);
     chkDict->setChecked(false);
     eSpeechShift->setValue(0);
+    frEngSett1->SetVoice("");
 }
 
 std::string TfmParlinoA::HomePage() const { return FPlatform.Folders.ProgramFolder() + "/README.md"; }
@@ -344,27 +373,42 @@ void TfmParlinoA::eFileChange() {
 }
 
 void TfmParlinoA::btStartWatchClick() {
-    TimeShift = ShiftFromSpinText();
-    UpdateControls();
+    Controller->TimeShift = ShiftFromSpinText();
+    Controller->Connection = std::make_shared<TNoPlayerConnection>();
+    Controller->StartPlayback();
 }
 
 void TfmParlinoA::btStopWatchClick() { StopPlayback(); }
 
 void TfmParlinoA::btPlayClick() {
-    TimeShift = 0;
+    Controller->TimeShift = 0;
+    if (!Controller->Running) {
+        Controller->Connection = std::make_shared<TVirtualPlayer>(FPlatform.Ticks);
+        Controller->StartPlayback();
+        Controller->Connection->SetPosition(Controller->SelectedItemStart() - TPlaybackController::ManualStartLeadMs);
+    }
+    Controller->Connection->Play();
     UpdateControls();
 }
 
-void TfmParlinoA::btPauseClick() { UpdateControls(); }
+void TfmParlinoA::btPauseClick() {
+    Controller->Connection->Pause();
+    UpdateControls();
+}
 
 void TfmParlinoA::btStopClick() {
+    Controller->Connection->Stop();
     StopPlayback();
     UpdateControls();
 }
 
 void TfmParlinoA::sg1DblClick() {
     if (!rbManual->isChecked()) return;
-    btPlayClick();
+    Speech->Stop();
+    Controller->Connection->SetPosition(Controller->SelectedItemStart() - TPlaybackController::ManualStartLeadMs);
+    ClearQueue();
+    Controller->ResetSpokenFlags();
+    if (!Controller->Connection->IsPlaying()) btPlayClick();
 }
 
 void TfmParlinoA::rbTrackClick() {
@@ -372,7 +416,7 @@ void TfmParlinoA::rbTrackClick() {
     UpdateControls();
 }
 
-void TfmParlinoA::eSpeechShiftChange() { TimeShift = ShiftFromSpinText(); }
+void TfmParlinoA::eSpeechShiftChange() { Controller->TimeShift = ShiftFromSpinText(); }
 
 void TfmParlinoA::chkCompleteSpeechClick() { ClearQueue(); }
 
@@ -393,9 +437,15 @@ void TfmParlinoA::cbCharsetChange() {
 }
 
 void TfmParlinoA::bt1Click() {
+    Controller->Connection->Stop();
     StopPlayback();
     UpdateControls();
-    if (eTest->text().trimmed().isEmpty()) return;
+    const QString text = eTest->text();
+    if (text.trimmed().isEmpty()) return;
+    Speech->AudioOutput = cbDevice->currentIndex() - 1;
+    Speech->CodePage = static_cast<uint16_t>(CharsetToCodePage(GridCharset));
+    Speech->Text = {frEngSett1->GetVoiceTags() + QtToAnsi(text)};
+    Speech->Speak();
 }
 
 void TfmParlinoA::About1Click() {
@@ -484,31 +534,41 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
     ProcessTick();
 }
 
-void TfmParlinoA::StopPlayback() {
-    Running = false;
-    ClearQueue();
-    WasPlaying = false;
-    lStatus1->clear();
-    lStatus2->clear();
-    lWarning->clear();
-    ProcessTick();
+void TfmParlinoA::SetWarning(const std::string& text) { lWarning->setText(AnsiToQt(text).replace("\r\n", "\n")); }
+void TfmParlinoA::SetStatus1(const std::string& text) { lStatus1->setText(AnsiToQt(text)); }
+void TfmParlinoA::SetStatus2(const std::string& text) { lStatus2->setText(AnsiToQt(text)); }
+std::string TfmParlinoA::PlayerTypeText() const { return QtToAnsi(cbPlayerType->currentText()); }
+
+int TfmParlinoA::SelectedRow() const {
+    const QModelIndex current = sg1->currentIndex();
+    return current.isValid() ? current.row() + 1 : 1;
 }
 
-void TfmParlinoA::ProcessTick() {
-    if (!Running) {
-        lStatus1->clear();
-        lStatus2->clear();
-    }
-    UpdateControls();
+int TfmParlinoA::TopRow() const { return std::max(0, sg1->rowAt(0)) + 1; }
+
+void TfmParlinoA::ScrollTo(int selectedRow, int topRow) {
+    sg1->setCurrentIndex(GridModel->index(selectedRow - 1, std::max(0, sg1->currentIndex().column())));
+    sg1->verticalScrollBar()->setValue(topRow - 1); // the grid scrolls by whole rows
+}
+
+void TfmParlinoA::ReportError(const std::string& message) { parlino::ReportError(message); }
+
+void TfmParlinoA::frEngSett1sb1ThumbPaint(QPainter& canvas, QRect rect) {
+    if (const QImage* thumb = bmc1.FindBitmap("Thumb")) canvas.drawImage(rect, *thumb);
+}
+
+void TfmParlinoA::frEngSett1sb1BackgrPaint(QPainter& canvas, QRect rect) {
+    if (const QImage* scroll = bmc1.FindBitmap("Scroll")) canvas.drawImage(rect, *scroll);
 }
 
 void TfmParlinoA::UpdateControls() {
-    const bool playing = false; // no position source plays yet
-    btStartWatch->setEnabled(!Running);
-    btStopWatch->setEnabled(Running);
-    btPlay->setEnabled(!(Running && playing));
-    btPause->setEnabled(Running && playing);
-    btStop->setEnabled(Running);
+    const bool running = Controller->Running;
+    const bool playing = running && Controller->Connection && Controller->Connection->IsPlaying();
+    btStartWatch->setEnabled(!running);
+    btStopWatch->setEnabled(running);
+    btPlay->setEnabled(!playing);
+    btPause->setEnabled(playing);
+    btStop->setEnabled(running);
     gbControlManual->setVisible(Loaded && rbManual->isChecked());
     gbControlTrack->setVisible(Loaded && rbTrack->isChecked());
     gbControlMode->setVisible(Loaded);

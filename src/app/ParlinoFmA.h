@@ -2,10 +2,13 @@
 // The main window: the whole user interface and the owner of the run-time
 // state (the loaded track, the run flags, the time shift).
 
+#include "app/TPlaybackController.h"
+#include "app/TSpeechEnvironment.h"
 #include "platform/TPlatform.h"
 #include "subtitles/TslItem.h"
 #include "ui/EngSettFr.h"
 #include "ui/TSubtitleGridModel.h"
+#include "ui/UbBitmapsContainer.h"
 #include "ui/UbLinkLabel.h"
 
 #include <QCheckBox>
@@ -26,24 +29,25 @@
 
 namespace parlino {
 
-class TfmParlinoA : public QMainWindow {
+class TfmParlinoA : public QMainWindow, private IPlaybackView {
     Q_OBJECT
 public:
-    explicit TfmParlinoA(TPlatform& platform, QWidget* parent = nullptr);
+    TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, QWidget* parent = nullptr);
     ~TfmParlinoA() override;
 
-    // Run-time state.
+    // Run-time state. The playback fields (Connection, Running, Queue,
+    // LastPosition, WasPlaying, TimeShift) live in the controller.
     int32_t DragX = 0, DragY = 0;
     bool Dragging = false;
     bool Loaded = false;
-    bool Running = false;
     bool SettingsLock = false;
     TslItems Items;
-    int32_t LastPosition = 0;
-    bool WasPlaying = false;
-    int32_t TimeShift = 0;
     uint8_t GridCharset; // the grid font's character set, DEFAULT_CHARSET at start
     std::string DictionaryFolder;
+    std::unique_ptr<TUbSmartSpeech> Speech; // the voice panel's sp1
+    std::unique_ptr<TPlaybackController> Controller;
+    TUbBitmapsContainer bmc1;
+    bool Running() const { return Controller->Running; }
 
     // Controls, by their design names.
     QWidget *pnlHeader, *pnlTop, *pnlControl, *pnlState, *pnlMain;
@@ -100,9 +104,12 @@ public:
     void LoadSubtitles(const std::string& fileName);
     void ClearItems();
     void UpdateControls();
-    void ProcessTick();
-    void StopPlayback();
-    void ClearQueue() {}
+    void ProcessTick() { Controller->ProcessTick(); }
+    void StopPlayback() { Controller->StopPlayback(); }
+    void ClearQueue() { Controller->ClearQueue(); }
+    // The slider paint handlers: stretch the container's bitmaps.
+    void frEngSett1sb1ThumbPaint(QPainter& canvas, QRect rect);
+    void frEngSett1sb1BackgrPaint(QPainter& canvas, QRect rect);
 
     // Link targets.
     std::string HomePage() const;
@@ -112,6 +119,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The controller's view of the window.
+    void SetWarning(const std::string& text) override;
+    void SetStatus1(const std::string& text) override;
+    void SetStatus2(const std::string& text) override;
+    std::string PlayerTypeText() const override;
+    bool QueueFastSubtitles() const override { return chkCompleteSpeech->isChecked(); }
+    bool AutoScroll() const override { return chkTracing->isChecked(); }
+    int SoundCardIndex() const override { return cbDevice->currentIndex(); }
+    uint8_t GridFontCharset() const override { return GridCharset; }
+    std::string VoiceTags() const override { return frEngSett1->GetVoiceTags(); }
+    int SelectedRow() const override;
+    int TopRow() const override;
+    void ScrollTo(int selectedRow, int topRow) override;
+    int GridRowCount() const override { return GridModel->GridRowCount(); }
+    void ReportError(const std::string& message) override;
+
     void CreateControls();
     void SetTabOrder();
     void FormCreate();
@@ -120,6 +143,7 @@ private:
     int32_t ShiftFromSpinText() const;
 
     TPlatform& FPlatform;
+    TSpeechEnvironment& FSpeechEnv;
 };
 
 } // namespace parlino

@@ -95,7 +95,7 @@ void TPlaybackController::SpeakNext() {
     TslItem* item = Queue.front();
     Queue.pop_front();
     const bool spoken = Guard([&] {
-        FSpeech.CodePage = static_cast<uint16_t>(CharsetToCodePage(FView.GridCharset()));
+        FSpeech.CodePage = static_cast<uint16_t>(CharsetToCodePage(FView.GridFontCharset()));
         // The tag prefix and the text; a subtitle's text holds no line break.
         FSpeech.Text = {FView.VoiceTags() + item->SpeechText};
         FSpeech.Speak();

@@ -24,7 +24,7 @@ public:
     virtual bool QueueFastSubtitles() const = 0; // "Queue fast running subtitles"
     virtual bool AutoScroll() const = 0;          // "Auto scroll"
     virtual int SoundCardIndex() const = 0;        // selected item, -1 when none
-    virtual uint8_t GridCharset() const = 0;
+    virtual uint8_t GridFontCharset() const = 0;
     virtual std::string VoiceTags() const = 0;    // the voice panel's tag prefix
     virtual int SelectedRow() const = 0;          // grid rows count the header row as 0
     virtual int TopRow() const = 0;

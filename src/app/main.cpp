@@ -5,6 +5,7 @@
 #include "platform/linux/TMonotonicTickCounter.h"
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
+#include "ui/TQtEventPoster.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
     TPlatform services{codec, locale, ticks, folders, shell};
 
     TParlinoApplication app(argc, argv);
-    TfmParlinoA fmParlinoA(services);
+    TQtEventPoster poster(&app);
+    TSpeechEnvironment speech{{}, poster, nullptr};
+    TfmParlinoA fmParlinoA(services, speech);
     fmParlinoA.show();
     return app.exec();
 }

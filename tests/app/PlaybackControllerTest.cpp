@@ -27,7 +27,7 @@ public:
     bool QueueFastSubtitles() const override { return Queue; }
     bool AutoScroll() const override { return Scroll; }
     int SoundCardIndex() const override { return SoundCard; }
-    uint8_t GridCharset() const override { return Charset; }
+    uint8_t GridFontCharset() const override { return Charset; }
     std::string VoiceTags() const override { return Tags; }
     int SelectedRow() const override { return Selected; }
     int TopRow() const override { return Top; }

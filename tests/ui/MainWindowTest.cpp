@@ -1,5 +1,7 @@
 #include "app/ParlinoFmA.h"
 #include "fakes/TFakePlatform.h"
+#include "fakes/TFakeSpeechVoice.h"
+#include "fakes/TQueuePoster.h"
 #include "ui/MessageFm.h"
 #include "ui/QtTestApp.h"
 
@@ -32,8 +34,23 @@ protected:
             lastInfo = {box.windowTitle(), box.lText->text(), QString::fromStdString(box.lLink->LinkText),
                         box.lLink->text(), box.height()};
         });
-        Window = std::make_unique<TfmParlinoA>(Fake.Platform);
+        Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env);
         Window->show();
+    }
+    // A modern voice API with `count` voices named "Voice 1", "Voice 2", ...
+    TUbSmartSpeechBackends Backends(int count) {
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [] { return true; };
+        b.CreateVoice = [this, count]() -> std::unique_ptr<ISpeechVoice> {
+            auto v = std::make_unique<test::TFakeSpeechVoice>();
+            for (int i = 1; i <= count; ++i) {
+                const std::string name = "Voice " + std::to_string(i);
+                v->VoiceTokens.push_back(std::make_shared<test::TFakeToken>(std::u16string(name.begin(), name.end())));
+            }
+            Voice = v.get();
+            return v;
+        };
+        return b;
     }
     void TearDown() override {
         Window.reset();
@@ -51,6 +68,9 @@ protected:
     }
 
     test::TFakePlatform Fake;
+    test::TQueuePoster Poster;
+    test::TFakeSpeechVoice* Voice = nullptr;
+    TSpeechEnvironment Env{Backends(3), Poster, nullptr};
     std::vector<std::string> Errors;
     std::unique_ptr<TfmParlinoA> Window;
 };
@@ -268,7 +288,7 @@ TEST_F(MainWindow, TheChosenDictionaryRewritesTheSpokenTextAndTagsAreNeverSpoken
     Window.reset();
     // The program folder is the source tree, whose Dic folder holds the shipped dictionaries.
     Fake.Folders.Program = std::string(PARLINO_TEST_DATA) + "/../..";
-    Window = std::make_unique<TfmParlinoA>(Fake.Platform);
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env);
     TfmParlinoA& w = *Window;
     ASSERT_GE(w.cbDic->count(), 3);
     EXPECT_EQ(w.cbDic->itemText(0), "English-Numbers.dic"); // sorted without regard to case
@@ -301,9 +321,10 @@ TEST_F(MainWindow, TheChosenDictionaryRewritesTheSpokenTextAndTagsAreNeverSpoken
 TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
     TfmParlinoA& w = *Window;
     w.eSpeechShift->setValue(-3);
-    EXPECT_EQ(w.TimeShift, -3000);
+    EXPECT_EQ(w.Controller->TimeShift, -3000);
     w.btPlayClick();
-    EXPECT_EQ(w.TimeShift, 0);
+    EXPECT_EQ(w.Controller->TimeShift, 0);
+    w.btStopClick();
     w.btStartWatchClick();
-    EXPECT_EQ(w.TimeShift, -3000);
+    EXPECT_EQ(w.Controller->TimeShift, -3000);
 }

@@ -1,0 +1,103 @@
+#include "ui/SelectorFm.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyle>
+
+namespace parlino {
+namespace {
+constexpr int ClientWidth = 253, ClientHeight = 338, BarHeight = 17;
+}
+
+TfmSelector::TfmSelector(QWidget* parent) : QDialog(parent, Qt::Popup | Qt::FramelessWindowHint) {
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(ClientWidth, ClientHeight);
+    setAccessibleName("Voices");
+
+    pnlBottom = new QWidget(this);
+    pnlBottom->setGeometry(0, 0, ClientWidth, BarHeight);
+    pnlBottom->setAutoFillBackground(true);
+    QPalette bar = pnlBottom->palette();
+    bar.setColor(QPalette::Window, palette().color(QPalette::Highlight));
+    pnlBottom->setPalette(bar);
+    pnlBottom->installEventFilter(this);
+
+    btClose = new QPushButton("X", pnlBottom);
+    btClose->resize(35, BarHeight);
+    btClose->setAccessibleName("Close");
+    btClose->setFocusPolicy(Qt::NoFocus);
+    connect(btClose, &QPushButton::clicked, this, &QDialog::reject);
+
+    g1 = new QTableWidget(this);
+    g1->setGeometry(0, BarHeight, ClientWidth, ClientHeight - BarHeight);
+    g1->setColumnCount(2);
+    g1->setColumnWidth(0, 28);
+    g1->setColumnWidth(1, 201);
+    g1->horizontalHeader()->hide();
+    g1->verticalHeader()->hide();
+    g1->verticalHeader()->setDefaultSectionSize(16);
+    g1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    g1->setSelectionMode(QAbstractItemView::SingleSelection);
+    g1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    g1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    g1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    g1->setAccessibleName("Voices");
+    g1->installEventFilter(this);
+    g1->viewport()->installEventFilter(this);
+    g1->setFocus();
+    FormCreate();
+}
+
+void TfmSelector::FormCreate() {
+    const int edge = style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+    btClose->move(ClientWidth - btClose->width() - edge, 0);
+}
+
+void TfmSelector::pnlBottomMouseDown(Qt::MouseButton button, QPoint at) {
+    FDragging = button == Qt::LeftButton;
+    if (FDragging) FDownX = at.x(), FDownY = at.y();
+}
+
+void TfmSelector::pnlBottomMouseMove(QPoint at) {
+    if (FDragging && !isMaximized()) move(x() + at.x() - FDownX, y() + at.y() - FDownY);
+}
+
+void TfmSelector::pnlBottomMouseUp() { FDragging = false; }
+
+void TfmSelector::g1KeyPress(int key) {
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) && g1->currentRow() >= 0) accept();
+}
+
+void TfmSelector::g1MouseUp() {
+    if (g1->currentRow() >= 0) accept();
+}
+
+bool TfmSelector::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == pnlBottom) {
+        auto mouse = [event] { return static_cast<QMouseEvent*>(event); };
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: pnlBottomMouseDown(mouse()->button(), mouse()->position().toPoint()); return true;
+        case QEvent::MouseMove: pnlBottomMouseMove(mouse()->position().toPoint()); return true;
+        case QEvent::MouseButtonRelease: pnlBottomMouseUp(); return true;
+        default: break;
+        }
+    } else if (watched == g1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space) {
+            g1KeyPress(key);
+            return true;
+        }
+    } else if (watched == g1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        // Any button released over the grid confirms the row under it.
+        auto* m = static_cast<QMouseEvent*>(event);
+        const int row = g1->rowAt(m->position().toPoint().y());
+        if (row >= 0) g1->setCurrentCell(row, g1->currentColumn() < 0 ? 0 : g1->currentColumn());
+        g1MouseUp();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace parlino

@@ -1,0 +1,148 @@
+#include "fakes/TFakeSpeechVoice.h"
+#include "fakes/TQueuePoster.h"
+#include "platform/linux/TIconvCodec.h"
+#include "ui/EngSettFr.h"
+#include "ui/QtTestApp.h"
+#include "ui/QtText.h"
+
+#include <gtest/gtest.h>
+
+using namespace parlino;
+
+namespace {
+
+class VoicePanel : public ::testing::Test {
+protected:
+    void Make(int modern, std::vector<std::string> legacy = {}) {
+        test::QtApp();
+        SetUiCodec(&Codec);
+        Legacy.Modes = std::move(legacy);
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [modern] { return modern > 0; };
+        b.CreateVoice = [this, modern]() -> std::unique_ptr<ISpeechVoice> {
+            auto v = std::make_unique<test::TFakeSpeechVoice>();
+            for (int i = 1; i <= modern; ++i) {
+                const std::string name = "Voice " + std::to_string(i);
+                v->VoiceTokens.push_back(std::make_shared<test::TFakeToken>(std::u16string(name.begin(), name.end())));
+            }
+            Voice = v.get();
+            return v;
+        };
+        b.Sapi4Installed = [this] { return !Legacy.Modes.empty(); };
+        b.Sapi4Speech = &Legacy;
+        Speech = std::make_unique<TUbSmartSpeech>(std::move(b), Codec, Poster);
+        Panel = std::make_unique<TfrEngSett>(*Speech, nullptr, 423, 141);
+    }
+    void TearDown() override { TfrEngSett::SetSelectorHook(nullptr); }
+    bool Shown(QWidget* w) const { return w->isVisibleTo(Panel.get()); }
+
+    TIconvCodec Codec{1252};
+    test::TQueuePoster Poster;
+    test::TFakeSpeechVoice* Voice = nullptr;
+    test::TFakeUbSpeech Legacy;
+    std::unique_ptr<TUbSmartSpeech> Speech;
+    std::unique_ptr<TfrEngSett> Panel;
+};
+
+} // namespace
+
+TEST_F(VoicePanel, SixteenVoicesUseTheListAndSeventeenThePopupInTheSamePlace) {
+    Make(16);
+    Panel->SetVoice("");
+    EXPECT_TRUE(Shown(Panel->lbEngines));
+    EXPECT_FALSE(Shown(Panel->selVoice));
+    Make(17);
+    Panel->SetVoice("Voice 3");
+    EXPECT_FALSE(Shown(Panel->lbEngines));
+    EXPECT_TRUE(Shown(Panel->selVoice));
+    EXPECT_EQ(Panel->selVoice->pos(), Panel->lbEngines->pos());
+    EXPECT_EQ(Panel->selVoice->Edit->text(), "Voice 3");
+}
+
+TEST_F(VoicePanel, SelectionSetsTheSliderRangesAndUnknownNamesSelectTheFirstVoice) {
+    Make(3);
+    Panel->SetVoice("nobody");
+    EXPECT_EQ(Speech->VoiceName(), "Voice 1");
+    EXPECT_EQ(Panel->sb1->Min(), -10);
+    EXPECT_EQ(Panel->sb1->Max(), 10);
+    EXPECT_EQ(Panel->sb2->Min(), -50);
+    EXPECT_EQ(Panel->sb2->Max(), 50);
+    EXPECT_EQ(Panel->sb3->Max(), 100);
+    EXPECT_EQ(Panel->sb3->Position(), 100);
+    EXPECT_EQ(Panel->lVolume->text(), "100");
+    EXPECT_EQ(Panel->lSpeed->text(), "0");
+    // Moving a slider passes the value on and the label shows what the facade reports.
+    Panel->sb1->SetPosition(-4);
+    EXPECT_EQ(Voice->RateValue, -4);
+    EXPECT_EQ(Speech->SpeedValue, -4);
+    EXPECT_EQ(Panel->lSpeed->text(), "-4");
+    Panel->sb2->SetPosition(30);
+    EXPECT_EQ(Speech->PitchValue, 30);
+    EXPECT_EQ(Panel->lPitch->text(), "30");
+    Panel->sb3->SetPosition(55);
+    EXPECT_EQ(Voice->VolumeValue, 55);
+    EXPECT_TRUE(Panel->GetVoiceTags().empty());
+}
+
+TEST_F(VoicePanel, ThePopupChoosesAVoiceAndStopsSpeech) {
+    Make(20);
+    Panel->SetVoice("Voice 2");
+    Speech->Text = {"hello"};
+    Speech->Speak();
+    int shownRows = -1, currentRow = -1;
+    TfrEngSett::SetSelectorHook([&](TfmSelector& popup) {
+        shownRows = popup.g1->rowCount();
+        currentRow = popup.g1->currentRow();
+        EXPECT_EQ(popup.g1->item(0, 0)->text(), "0");
+        popup.g1->setCurrentCell(14, 1);
+        return int(QDialog::Accepted);
+    });
+    Panel->selVoiceButtonClick();
+    EXPECT_EQ(shownRows, 20);
+    EXPECT_EQ(currentRow, 1);
+    EXPECT_EQ(Speech->VoiceName(), "Voice 15");
+    EXPECT_TRUE(Speech->IsIdle()); // the choice stopped the speech
+    EXPECT_EQ(Panel->selVoice->Edit->text(), "Voice 15");
+    // Cancel changes nothing.
+    TfrEngSett::SetSelectorHook([](TfmSelector& popup) {
+        popup.g1->setCurrentCell(3, 1);
+        return int(QDialog::Rejected);
+    });
+    Panel->selVoiceButtonClick();
+    EXPECT_EQ(Speech->VoiceName(), "Voice 15");
+}
+
+TEST_F(VoicePanel, TagVoicesKeepTheirOwnValuesAndSendThemAsTags) {
+    Make(0, {"DiGaLo Anna", "ATT Mike", "ATTila"});
+    Panel->SetVoice("digalo anna");
+    Panel->sb1->SetPosition(120);
+    Panel->sb2->SetPosition(90);
+    EXPECT_EQ(Panel->GetVoiceTags(), " \\Spd=120\\  \\Pit=90\\  \\Vol=65535\\ ");
+    EXPECT_EQ(Panel->sb1->Position(), 120); // the kept value, not the engine's
+    EXPECT_FALSE(Shown(Panel->sb3));
+    EXPECT_FALSE(Shown(Panel->lVolume));
+    EXPECT_FALSE(Shown(Panel->Label4));
+
+    Panel->SetVoice("ATT Mike");
+    EXPECT_TRUE(Panel->GetVoiceTags().empty());
+    const int enginePitch = Legacy.Pitch;
+    Panel->sb2->SetPosition(77);
+    EXPECT_EQ(Legacy.Pitch, enginePitch); // not passed on
+    EXPECT_EQ(Panel->sb2->Position(), 77);
+    EXPECT_EQ(Speech->PitchValue, 77);
+    Panel->sb3->SetPosition(10);
+    EXPECT_EQ(Panel->sb3->Position(), Legacy.VolumePercent); // snaps back
+    EXPECT_TRUE(Shown(Panel->sb3));
+
+    Panel->SetVoice("ATTila"); // "ATT" without a blank is not the engine
+    Panel->sb3->SetPosition(10);
+    EXPECT_EQ(Legacy.VolumePercent, 10);
+}
+
+TEST_F(VoicePanel, WithoutVoicesTheEmptyListShowsAndTheFailureReachesTheCaller) {
+    Make(0);
+    EXPECT_THROW(Panel->SetVoice(""), std::exception);
+    EXPECT_TRUE(Shown(Panel->lbEngines));
+    EXPECT_EQ(Panel->lbEngines->count(), 0);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
