@@ -8,6 +8,7 @@
 #include "subtitles/SubtitleReaders.h"
 #include "text/Charsets.h"
 #include "text/ProcessSubtitles.h"
+#include "ui/DaxAudioUtils.h"
 #include "ui/MessageFm.h"
 #include "ui/PngImage.h"
 #include "ui/QtText.h"
@@ -316,8 +317,14 @@ void TfmParlinoA::FormCreate() {
     cbDevice->clear();
     if (FSpeechEnv.WaveOut) {
         std::vector<std::string> cards;
-        // SOUNDCARDS GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
+        GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
         for (const std::string& card : cards) cbDevice->addItem(AnsiToQt(card));
+        // Speech still runs to its end without a device, but nobody hears it.
+        if (cards.empty())
+            QTimer::singleShot(0, this, [] {
+                parlino::ReportError("No sound device was found. Subtitles are still read on time, but they cannot be "
+                            "heard until a sound device is available.");
+            });
     }
     Loaded = false;
     lWarning->clear();

@@ -1,8 +1,13 @@
 #include "app/ParlinoFmA.h"
 #include "app/TParlinoApplication.h"
+#include "platform/linux/TEspeakEngine.h"
+#include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
 #include "platform/linux/TMonotonicTickCounter.h"
+#include "platform/linux/TPulseAudioOutput.h"
+#include "platform/linux/TPulseWaveOut.h"
+#include "platform/linux/TWavFileStream.h"
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
 #include "ui/TQtEventPoster.h"
@@ -10,8 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-// The composition root: the real platform services, the application object
-// and the main window.
+// The composition root: the real platform services, speech engines and sound
+// devices, the application object and the main window.
 int main(int argc, char** argv) {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     const char* display = std::getenv("DISPLAY");
@@ -30,7 +35,19 @@ int main(int argc, char** argv) {
 
     TParlinoApplication app(argc, argv);
     TQtEventPoster poster(&app);
-    TSpeechEnvironment speech{{}, poster, nullptr};
+    TPulseAudioOutput audio;
+    TPulseWaveOut waveOut(audio, &codec);
+    std::shared_ptr<TEspeakEngine> engine = TEspeakEngine::Shared();
+    TUbSmartSpeechBackends backends;
+    backends.Sapi5Installed = [engine] { return engine->Initialised(); };
+    backends.CreateVoice = [&audio, &poster, engine]() -> std::unique_ptr<ISpeechVoice> {
+        return std::make_unique<TEspeakSpeechVoice>(audio, poster, engine);
+    };
+    backends.CreateFileStream = [engine]() -> std::unique_ptr<ISpeechFileStream> {
+        return std::make_unique<TWavFileStream>(engine->SampleRate());
+    };
+    TSpeechEnvironment speech{backends, poster, &waveOut};
+
     TfmParlinoA fmParlinoA(services, speech);
     fmParlinoA.show();
     return app.exec();

@@ -18,7 +18,8 @@ struct TAudioFormat {
 };
 
 // Called on the audio layer's own thread (never inside a call of the stream
-// itself); a consumer that needs the program's thread posts onwards.
+// itself), in order, with no lock of the layer held: an event may call into
+// its stream. A consumer that needs the program's thread posts onwards.
 struct TAudioStreamEvents {
     // Playback has reached the sample position at which `mark` was written.
     std::function<void(uint64_t mark)> OnMarkPlayed;
@@ -37,7 +38,8 @@ public:
     virtual void Write(const int16_t* samples, size_t count) = 0;
     // Queues a mark at the current end of the written audio.
     virtual void Mark(uint64_t mark) = 0;
-    // No more audio follows; OnDrained fires once the last sample is played.
+    // No more audio follows; OnDrained fires once the last sample is played
+    // (at once when nothing was written). Write and Mark after it are ignored.
     virtual void Drain() = 0;
     // Silences playback within a few milliseconds, keeping the queued audio.
     virtual void Pause() = 0;

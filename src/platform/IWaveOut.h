@@ -1,0 +1,60 @@
+#pragma once
+// The wave-out device enumeration of the Windows multimedia functions, as the
+// sound card list uses it: the number of output devices and the capability
+// record of one device or of the wave mapper.
+
+#include <cstddef>
+#include <cstdint>
+
+namespace parlino {
+
+// The result codes of the multimedia functions. When the Windows headers have
+// already defined them as macros, theirs are used.
+using MMRESULT = uint32_t;
+#ifndef MMSYSERR_NOERROR
+constexpr MMRESULT MMSYSERR_NOERROR = 0;
+constexpr MMRESULT MMSYSERR_ERROR = 1;
+constexpr MMRESULT MMSYSERR_BADDEVICEID = 2;
+constexpr MMRESULT MMSYSERR_NOTENABLED = 3;
+constexpr MMRESULT MMSYSERR_ALLOCATED = 4;
+constexpr MMRESULT MMSYSERR_INVALHANDLE = 5;
+constexpr MMRESULT MMSYSERR_NODRIVER = 6;
+constexpr MMRESULT MMSYSERR_NOMEM = 7;
+constexpr MMRESULT MMSYSERR_NOTSUPPORTED = 8;
+constexpr MMRESULT MMSYSERR_INVALPARAM = 11;
+#endif
+#ifndef WAVE_MAPPER
+// The device identifier of the wave mapper, (UINT)-1.
+constexpr uint32_t WAVE_MAPPER = static_cast<uint32_t>(-1);
+#endif
+
+// The output capability record, byte for byte (52 bytes, packed as Windows
+// lays it out). ProductName is ANSI text in the system code page; a name of
+// exactly 32 bytes has no terminating zero.
+struct TWaveOutCapsA {
+    uint16_t ManufacturerId;
+    uint16_t ProductId;
+    uint32_t DriverVersion;
+    char ProductName[32];
+    uint32_t Formats;
+    uint16_t Channels;
+    uint16_t Reserved1;
+    uint32_t Support;
+};
+static_assert(sizeof(TWaveOutCapsA) == 52, "the record is 52 bytes");
+static_assert(offsetof(TWaveOutCapsA, ProductName) == 8, "the product name sits at byte 8");
+
+class IWaveOut {
+public:
+    virtual ~IWaveOut() = default;
+    // The number of output devices; 0 when there are none.
+    virtual uint32_t WaveOutGetNumDevs() = 0;
+    // Fills at most `capsSize` bytes of `caps` with the record of device
+    // `deviceId` (0 .. WaveOutGetNumDevs() - 1, or WAVE_MAPPER). On failure the
+    // record is left as it was and the code says why (MMSYSERR_BADDEVICEID for
+    // an unknown device, MMSYSERR_INVALPARAM for a null record).
+    virtual MMRESULT WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* caps,
+                                        uint32_t capsSize) = 0;
+};
+
+} // namespace parlino
