@@ -318,6 +318,72 @@ TEST_F(MainWindow, TheChosenDictionaryRewritesTheSpokenTextAndTagsAreNeverSpoken
     EXPECT_FALSE(Shown(w.lProcess));
 }
 
+TEST_F(MainWindow, SayItSpeaksTheTestLineWithTheCharsetsCodePageAndEndsTheRun) {
+    TfmParlinoA& w = *Window;
+    ASSERT_NE(Voice, nullptr);
+    EXPECT_EQ(w.Speech->VoiceName(), "Voice 1"); // the first voice is selected at start
+    EXPECT_EQ(w.frEngSett1->lbEngines->count(), 3);
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.rbManual->click();
+    w.btPlayClick();
+    ASSERT_TRUE(w.Running());
+    w.eTest->setText("   ");
+    w.bt1->click();
+    EXPECT_FALSE(w.Running()); // a blank text only ends the run
+    const size_t calls = Voice->Calls.size();
+    w.cbCharset->setCurrentText("RUSSIAN_CHARSET");
+    w.eTest->setText(QString::fromUtf8(" Café "));
+    w.bt1->click();
+    ASSERT_EQ(Voice->Calls.size(), calls + 1);
+    EXPECT_EQ(w.Speech->CodePage, 1251);
+    EXPECT_EQ(w.Speech->AudioOutput, -2); // no sound card list in this test: no selection
+    EXPECT_EQ(Voice->Calls.back().Flags, 11);
+    // The untrimmed text, after the pitch prefix, in the system code page (1252 here) read as 1251.
+    EXPECT_EQ(Voice->Calls.back().Text, u"<PITCH ABSMIDDLE=\"0\"> Caf\u0439 \r\n");
+}
+
+TEST_F(MainWindow, PlayPauseStopAndDoubleClickDriveTheManualClock) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.rbManual->click();
+    EXPECT_TRUE(w.btPlay->isEnabled());
+    EXPECT_FALSE(w.btPause->isEnabled());
+    EXPECT_FALSE(w.btStop->isEnabled());
+    w.btPlay->click();
+    EXPECT_TRUE(w.Running());
+    EXPECT_FALSE(w.btPlay->isEnabled());
+    EXPECT_TRUE(w.btPause->isEnabled());
+    EXPECT_TRUE(w.btStop->isEnabled());
+    EXPECT_FALSE(w.btStartWatch->isEnabled());
+    // Row 1 is selected: the clock starts 200 ms before the track.
+    EXPECT_LE(w.Controller->Connection->GetPosition(), -150);
+    w.ProcessTick();
+    EXPECT_EQ(w.lStatus1->text(), "Playing");
+    EXPECT_EQ(w.lStatus2->text(), "00:00:00");
+    w.btPause->click();
+    EXPECT_TRUE(w.btPlay->isEnabled());
+    EXPECT_FALSE(w.btPause->isEnabled());
+    auto clock = w.Controller->Connection;
+    w.btPlay->click(); // a running clock only resumes
+    EXPECT_EQ(w.Controller->Connection, clock);
+    // A double-click jumps to the row: 200 ms before its entry.
+    w.sg1->setCurrentIndex(w.GridModel->index(2, 1));
+    w.sg1DblClick();
+    EXPECT_EQ(w.Controller->Connection, clock);
+    EXPECT_NEAR(w.Controller->Connection->GetPosition(), 66000 - 200, 50);
+    w.btStop->click();
+    EXPECT_FALSE(w.Running());
+    EXPECT_TRUE(w.lStatus1->text().isEmpty());
+    EXPECT_FALSE(w.btStop->isEnabled());
+    // Following finds no player on this platform: the waiting text shows.
+    w.rbTrack->click();
+    w.btStartWatch->click();
+    w.ProcessTick();
+    EXPECT_TRUE(w.lWarning->text().startsWith("Waiting..\nPlease, run \"Media Player Classic (or MPC HC)\""));
+    w.btStopWatch->click();
+    EXPECT_TRUE(w.lWarning->text().isEmpty());
+}
+
 TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
     TfmParlinoA& w = *Window;
     w.eSpeechShift->setValue(-3);
