@@ -160,6 +160,7 @@ void TfrEngSett::UpdateView() {
     lVolume->setText(QString::number(sb3->Position()));
     for (QLabel* l : {lSpeed, lPitch, lVolume}) l->adjustSize();
     selVoice->Edit->setText(lbEngines->currentText());
+    selVoice->Edit->setCursorPosition(0); // show the start of a long name
     const bool volume = !TagVoice();
     sb3->setVisible(volume);
     lVolume->setVisible(volume);
