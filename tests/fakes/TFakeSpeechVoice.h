@@ -3,6 +3,7 @@
 // only when the test says so.
 
 #include "speech/SpeechLib_TLB.h"
+#include "speech/UbSmartSpeech.h"
 #include "speech/UbSpeechIntf.h"
 
 #include <stdexcept>
@@ -72,6 +73,23 @@ public:
         if (OnWord) OnWord(stream, 0, position, length);
     }
 };
+
+// Backends whose modern API has `count` fake voices named "Voice 1",
+// "Voice 2", ...; `created` receives the voice once the facade makes it.
+inline TUbSmartSpeechBackends FakeVoiceBackends(int count, TFakeSpeechVoice** created) {
+    TUbSmartSpeechBackends b;
+    b.Sapi5Installed = [count] { return count > 0; };
+    b.CreateVoice = [count, created]() -> std::unique_ptr<ISpeechVoice> {
+        auto v = std::make_unique<TFakeSpeechVoice>();
+        for (int i = 1; i <= count; ++i) {
+            const std::string name = "Voice " + std::to_string(i);
+            v->VoiceTokens.push_back(std::make_shared<TFakeToken>(std::u16string(name.begin(), name.end())));
+        }
+        *created = v.get();
+        return v;
+    };
+    return b;
+}
 
 // The legacy component: engine modes, ranges and flags set by the test.
 class TFakeUbSpeech final : public IUbSpeech {

@@ -37,21 +37,6 @@ protected:
         Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env);
         Window->show();
     }
-    // A modern voice API with `count` voices named "Voice 1", "Voice 2", ...
-    TUbSmartSpeechBackends Backends(int count) {
-        TUbSmartSpeechBackends b;
-        b.Sapi5Installed = [] { return true; };
-        b.CreateVoice = [this, count]() -> std::unique_ptr<ISpeechVoice> {
-            auto v = std::make_unique<test::TFakeSpeechVoice>();
-            for (int i = 1; i <= count; ++i) {
-                const std::string name = "Voice " + std::to_string(i);
-                v->VoiceTokens.push_back(std::make_shared<test::TFakeToken>(std::u16string(name.begin(), name.end())));
-            }
-            Voice = v.get();
-            return v;
-        };
-        return b;
-    }
     void TearDown() override {
         Window.reset();
         SetErrorHook(nullptr);
@@ -70,7 +55,7 @@ protected:
     test::TFakePlatform Fake;
     test::TQueuePoster Poster;
     test::TFakeSpeechVoice* Voice = nullptr;
-    TSpeechEnvironment Env{Backends(3), Poster, nullptr};
+    TSpeechEnvironment Env{test::FakeVoiceBackends(3, &Voice), Poster, nullptr};
     std::vector<std::string> Errors;
     std::unique_ptr<TfmParlinoA> Window;
 };

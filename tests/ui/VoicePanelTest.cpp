@@ -17,17 +17,7 @@ protected:
         test::QtApp();
         SetUiCodec(&Codec);
         Legacy.Modes = std::move(legacy);
-        TUbSmartSpeechBackends b;
-        b.Sapi5Installed = [modern] { return modern > 0; };
-        b.CreateVoice = [this, modern]() -> std::unique_ptr<ISpeechVoice> {
-            auto v = std::make_unique<test::TFakeSpeechVoice>();
-            for (int i = 1; i <= modern; ++i) {
-                const std::string name = "Voice " + std::to_string(i);
-                v->VoiceTokens.push_back(std::make_shared<test::TFakeToken>(std::u16string(name.begin(), name.end())));
-            }
-            Voice = v.get();
-            return v;
-        };
+        TUbSmartSpeechBackends b = test::FakeVoiceBackends(modern, &Voice);
         b.Sapi4Installed = [this] { return !Legacy.Modes.empty(); };
         b.Sapi4Speech = &Legacy;
         Speech = std::make_unique<TUbSmartSpeech>(std::move(b), Codec, Poster);
