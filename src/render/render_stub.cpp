@@ -1,0 +1,1 @@
+// Keeps the renderer library non-empty while its units are being written.
