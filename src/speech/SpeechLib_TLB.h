@@ -84,4 +84,8 @@ public:
         OnWord;
 };
 
+// The facade's names for the voice and the file stream it creates.
+using TSpVoice = ISpeechVoice;
+using TSpFileStream = ISpeechFileStream;
+
 } // namespace parlino

@@ -37,8 +37,8 @@ enum class TUbSmartSpeechOutput { ssoFile, ssoGeneral };
 // voices, a null legacy component means no legacy voices.
 struct TUbSmartSpeechBackends {
     std::function<bool()> Sapi5Installed;
-    std::function<std::unique_ptr<ISpeechVoice>()> CreateVoice;
-    std::function<std::unique_ptr<ISpeechFileStream>()> CreateFileStream;
+    std::function<std::unique_ptr<TSpVoice>()> CreateVoice;
+    std::function<std::unique_ptr<TSpFileStream>()> CreateFileStream;
     std::function<bool()> Sapi4Installed;
     IUbSpeech* Sapi4Speech = nullptr; // not owned
 };
@@ -105,7 +105,7 @@ public:
     bool Speaking() const { return FSpeaking; }
 
 private:
-    ISpeechVoice& SpVoice();
+    TSpVoice& SpVoice();
     IUbSpeech& Sapi4();
     void EndOfStream();
     void StartFileMonitor(const std::string& fileName);
@@ -122,8 +122,8 @@ private:
     bool FSpeaking = false;
     bool FPaused = false;
     int32_t FStreamNumber = 0; // the stream whose end means the voice is idle
-    std::unique_ptr<ISpeechVoice> FSpVoice;
-    std::unique_ptr<ISpeechFileStream> FSpFileStream;
+    std::unique_ptr<TSpVoice> FSpVoice;
+    std::unique_ptr<TSpFileStream> FSpFileStream;
     bool FSapi4Hooked = false;
     std::jthread FFileMonitor;
     std::shared_ptr<std::atomic<bool>> FAlive = std::make_shared<std::atomic<bool>>(true);

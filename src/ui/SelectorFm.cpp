@@ -44,6 +44,11 @@ TfmSelector::TfmSelector(QWidget* parent) : QDialog(parent, Qt::Popup | Qt::Fram
     g1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     g1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     g1->setAccessibleName("Voices");
+    // The selected row: the active border's colour behind the window text colour.
+    QPalette rows = g1->palette();
+    rows.setColor(QPalette::Highlight, QColor(180, 180, 180));
+    rows.setColor(QPalette::HighlightedText, rows.color(QPalette::WindowText));
+    g1->setPalette(rows);
     g1->installEventFilter(this);
     g1->viewport()->installEventFilter(this);
     g1->setFocus();

@@ -369,6 +369,27 @@ TEST_F(MainWindow, PlayPauseStopAndDoubleClickDriveTheManualClock) {
     EXPECT_TRUE(w.lWarning->text().isEmpty());
 }
 
+TEST_F(MainWindow, WithoutVoicesTheFailureIsShownOnceAtStartAndOncePerRun) {
+    Window.reset();
+    Errors.clear();
+    TSpeechEnvironment none{test::FakeVoiceBackends(0, &Voice), Poster, nullptr};
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, none);
+    TfmParlinoA& w = *Window;
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_EQ(Errors[0], "TUbSmartSpeech.GetInfo: Select voice first!");
+    EXPECT_TRUE(w.frEngSett1->lbEngines->isVisibleTo(&w));
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    EXPECT_TRUE(w.Loaded); // the window works all the same
+    w.rbManual->click();
+    w.btPlay->click();
+    for (int i = 0; i < 30; ++i) w.ProcessTick();
+    EXPECT_EQ(Errors.size(), 2u);
+    w.btStop->click();
+    w.btPlay->click();
+    for (int i = 0; i < 30; ++i) w.ProcessTick();
+    EXPECT_EQ(Errors.size(), 3u);
+}
+
 TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
     TfmParlinoA& w = *Window;
     w.eSpeechShift->setValue(-3);
