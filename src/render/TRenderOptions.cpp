@@ -1,0 +1,208 @@
+#include "render/TRenderOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+
+namespace parlino {
+namespace {
+
+int32_t ParseWholeNumber(const std::string& option, const std::string& text) {
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    int32_t value = 0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (first == last || error != std::errc() || end != last) {
+        if (error == std::errc::result_out_of_range)
+            throw ERenderUsageError(option + " " + text + " is out of range");
+        throw ERenderUsageError(option + " needs a whole number, not '" + text + "'");
+    }
+    return value;
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+} // namespace
+
+void CheckRange(const std::string& option, int32_t value, int32_t min, int32_t max) {
+    if (value < min || value > max)
+        throw ERenderUsageError(option + " " + std::to_string(value) + " is out of range (" +
+                                std::to_string(min) + ".." + std::to_string(max) + ")");
+}
+
+std::string DefaultOutputFile(const std::string& subtitleFile) {
+    std::filesystem::path path(subtitleFile);
+    path.replace_extension(".wav");
+    return path.string();
+}
+
+TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
+    TRenderOptions options;
+    // Help is given whatever else is wrong on the line.
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h") {
+            options.Command = TRenderCommand::Help;
+            return options;
+        }
+    }
+    bool list = false, voices = false, outputGiven = false;
+    std::vector<std::string> files;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name = arg;
+        std::optional<std::string> inlineValue;
+        if (const size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string::npos) {
+            name = arg.substr(0, eq);
+            inlineValue = arg.substr(eq + 1);
+        }
+        auto flag = [&] {
+            if (inlineValue)
+                throw ERenderUsageError(name + " takes no value");
+        };
+        auto value = [&]() -> std::string {
+            if (inlineValue)
+                return *inlineValue;
+            if (i + 1 >= args.size())
+                throw ERenderUsageError(name + " needs a value");
+            return args[++i];
+        };
+        if (name == "-o") {
+            options.OutputFile = value();
+            if (options.OutputFile.empty())
+                throw ERenderUsageError("-o needs a file name");
+            outputGiven = true;
+        } else if (name == "--voice") {
+            options.VoiceName = value();
+            if (options.VoiceName.empty())
+                throw ERenderUsageError("--voice needs a voice name");
+        } else if (name == "--speed") {
+            options.Speed = ParseWholeNumber(name, value());
+        } else if (name == "--pitch") {
+            options.Pitch = ParseWholeNumber(name, value());
+        } else if (name == "--volume") {
+            options.Volume = ParseWholeNumber(name, value());
+        } else if (name == "--dic") {
+            options.DictionaryFile = value();
+            if (options.DictionaryFile.empty())
+                throw ERenderUsageError("--dic needs a file name");
+        } else if (name == "--shift") {
+            const int32_t seconds = ParseWholeNumber(name, value());
+            CheckRange(name, seconds, -MaxShiftSeconds, MaxShiftSeconds);
+            options.ShiftMs = seconds * 1000;
+        } else if (name == "--interrupt") {
+            flag();
+            options.Interrupt = true;
+        } else if (name == "--charset") {
+            const std::string identifier = value();
+            const std::optional<uint8_t> charset = CharsetByIdentifier(Upper(identifier));
+            if (!charset)
+                throw ERenderUsageError(
+                    "unknown charset '" + identifier +
+                    "' (one of ANSI_CHARSET, RUSSIAN_CHARSET, ...; see --help)");
+            options.Charset = *charset;
+        } else if (name == "--list") {
+            flag();
+            list = true;
+        } else if (name == "--voices") {
+            flag();
+            voices = true;
+        } else {
+            throw ERenderUsageError("unknown option " + name);
+        }
+    }
+
+    if (list && voices)
+        throw ERenderUsageError("--list and --voices cannot be used together");
+    if (voices) {
+        if (!files.empty())
+            throw ERenderUsageError("--voices takes no subtitle file");
+        options.Command = TRenderCommand::Voices;
+        return options;
+    }
+    if (files.empty())
+        throw ERenderUsageError("no subtitle file given");
+    if (files.size() > 1)
+        throw ERenderUsageError("one subtitle file only, not also '" + files[1] + "'");
+    options.SubtitleFile = files[0];
+    if (list) {
+        options.Command = TRenderCommand::List;
+        return options;
+    }
+    if (!outputGiven)
+        options.OutputFile = DefaultOutputFile(options.SubtitleFile);
+    std::error_code error;
+    if (std::filesystem::equivalent(options.OutputFile, options.SubtitleFile, error) ||
+        options.OutputFile == options.SubtitleFile)
+        throw ERenderUsageError("the output file would overwrite the subtitle file");
+    return options;
+}
+
+std::string RenderUsageText() {
+    // The 18 identifiers, wrapped under the option's description.
+    const std::string indent(21, ' ');
+    std::string charsets = indent;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < CharsetNames.size(); ++i) {
+        std::string word = CharsetNames[i].Identifier;
+        if (i + 1 < CharsetNames.size())
+            word += ',';
+        if (charsets.size() - lineStart + word.size() + 1 > 79) {
+            charsets += "\n";
+            lineStart = charsets.size();
+            charsets += indent;
+        } else if (charsets.size() - lineStart > indent.size()) {
+            charsets += ' ';
+        }
+        charsets += word;
+    }
+    return "Usage: parlino-render [options] SUBTITLE_FILE\n"
+           "Reads a subtitle file aloud into a WAV file (mono, 16-bit) whose time 0 is the\n"
+           "film's time 0: each subtitle is spoken exactly as Parlino's manual playback\n"
+           "from the first row would let a listener hear it, without waiting for the film.\n"
+           "SubRip files end in .srt; every other file is read as a timecode list.\n"
+           "\n"
+           "Options:\n"
+           "  -o FILE.wav        output file (default: the subtitle file's name with its\n"
+           "                     extension replaced by .wav, in the same folder)\n"
+           "  --voice NAME       a voice of --voices, by its full name or by the language\n"
+           "                     code in its last brackets (e.g. en-gb); default: the first\n"
+           "  --speed N          speed in the voice's own units (engine voices: -10..10)\n"
+           "  --pitch N          pitch in the voice's own units (engine voices: -50..50)\n"
+           "  --volume N         volume in the voice's own units (engine voices: 0..100)\n"
+           "  --dic FILE         rewrite the texts with this dictionary; a bare name is also\n"
+           "                     looked for in the Dic folder beside the program\n"
+           "  --shift SECONDS    track time shift, whole seconds (-86400..86400); positive\n"
+           "                     makes subtitles due earlier\n"
+           "  --interrupt        each new subtitle cuts off the one being spoken (default:\n"
+           "                     fast subtitles are queued and spoken one after another)\n"
+           "  --charset NAME     the character set whose code page the texts are read in,\n"
+           "                     as Parlino's \"Font charset\" box, one of:\n" +
+           charsets +
+           "\n"
+           "  --list             print the subtitles as they will be spoken, no audio:\n"
+           "                     number, start ms, end ms and text, tab-separated\n"
+           "  --voices           print the installed voices with their ranges\n"
+           "  --help             print this text\n"
+           "\n"
+           "Exit status: 0 done, 1 failed (unreadable file, voice failure), 2 bad command line.\n";
+}
+
+} // namespace parlino

@@ -1,0 +1,258 @@
+#include "render/TRenderProgram.h"
+
+#include "platform/Exceptions.h"
+#include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TWavFileStream.h"
+#include "render/TRenderPoster.h"
+#include "render/TTimelineAudioOutput.h"
+#include "render/TVoiceOverRenderer.h"
+#include "speech/UbSmartSpeech.h"
+#include "subtitles/FormatTime.h"
+#include "subtitles/SubtitleReaders.h"
+#include "text/LoadTextFile.h"
+#include "text/ProcessSubtitles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace parlino {
+namespace {
+
+constexpr const char* ProgramName = "parlino-render";
+constexpr size_t WriteBufferSamples = size_t(1) << 18;
+
+std::string AnsiToUtf8(const ITextCodec& codec, const std::string& text, uint32_t codePage = 0) {
+    return text.empty() ? std::string() : WideToUtf8(codec.ToWide(text, codePage));
+}
+
+WideString Utf8ToWide(const std::string& text) {
+    if (std::optional<WideString> wide = DecodeUtf8(text))
+        return *wide;
+    WideString bytes; // not UTF-8: byte by byte, as a file name on Linux may be
+    for (char c : text)
+        bytes += static_cast<char16_t>(static_cast<unsigned char>(c));
+    return bytes;
+}
+
+std::string AsciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The facade over the engine's voices, speaking into `timeline` and posting
+// through `poster`. Declared after both, so it goes first.
+struct TRenderVoices {
+    TRenderVoices(const TRenderEnvironment& env, int64_t startMs, TTimelineAudioOutput::TSink sink)
+        : Engine(env.Engine ? env.Engine : TEspeakEngine::Shared()),
+          Timeline(Engine->SampleRate(), startMs, std::move(sink)),
+          Speech(Backends(), env.Codec, Poster) {}
+
+    TUbSmartSpeechBackends Backends() {
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [engine = Engine] { return engine->Initialised(); };
+        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+            return std::make_unique<TEspeakSpeechVoice>(Timeline, Poster, Engine);
+        };
+        return b;
+    }
+
+    std::shared_ptr<TEspeakEngine> Engine;
+    TRenderPoster Poster;
+    TTimelineAudioOutput Timeline;
+    TUbSmartSpeech Speech;
+};
+
+// The name in the facade's list that `wanted` (UTF-8) means: the full name in
+// any ASCII letter case, else the first voice whose last brackets hold it as
+// a language code. Empty when none.
+std::string FindVoice(const TUbSmartSpeech& speech, const ITextCodec& codec,
+                      const std::string& wanted) {
+    const std::string key = AsciiLower(wanted);
+    for (const std::string& name : speech.VoiceNames())
+        if (AsciiLower(AnsiToUtf8(codec, name)) == key)
+            return name;
+    for (const std::string& name : speech.VoiceNames())
+        if (AsciiLower(AnsiToUtf8(codec, name)).ends_with("(" + key + ")"))
+            return name;
+    return {};
+}
+
+void SelectVoice(TUbSmartSpeech& speech, const ITextCodec& codec, const TRenderOptions& options) {
+    if (speech.Voices().empty())
+        throw EParlinoError("no voices are installed (espeak-ng did not start)");
+    std::string name;
+    if (!options.VoiceName.empty()) {
+        name = FindVoice(speech, codec, options.VoiceName);
+        if (name.empty())
+            throw ERenderUsageError("unknown voice '" + options.VoiceName + "' (see --voices)");
+    }
+    speech.SelectVoice(name);
+    const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
+    // The voice panel's sliders: each value within the voice's own range.
+    if (options.Speed) {
+        CheckRange("--speed", *options.Speed, info.SpeedMin, info.SpeedMax);
+        speech.SetSpeed(*options.Speed);
+    }
+    if (options.Pitch) {
+        CheckRange("--pitch", *options.Pitch, info.PitchMin, info.PitchMax);
+        speech.SetPitch(*options.Pitch);
+    }
+    if (options.Volume) {
+        CheckRange("--volume", *options.Volume, info.VolumeMin, info.VolumeMax);
+        speech.SetVolume(*options.Volume);
+    }
+}
+
+void ListVoices(TUbSmartSpeech& speech, const ITextCodec& codec, std::ostream& out) {
+    out << "#\tname\tspeed\tpitch\tvolume\n";
+    for (const std::string& name : speech.VoiceNames()) {
+        speech.SelectVoice(name); // a legacy voice knows its ranges once selected
+        const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
+        out << AnsiToUtf8(codec, name) << '\t' << info.SpeedMin << ".." << info.SpeedMax << '\t'
+            << info.PitchMin << ".." << info.PitchMax << '\t' << info.VolumeMin << ".."
+            << info.VolumeMax << '\n';
+    }
+}
+
+// The dictionary file `name` names: a path as given, else a file of that name
+// in the program's dictionary folder.
+std::string FindDictionary(const std::string& name, const TRenderEnvironment& env) {
+    std::error_code error;
+    if (std::filesystem::is_regular_file(name, error))
+        return name;
+    if (name.find('/') == std::string::npos) {
+        const std::string folder = DictionaryFolder(env.ProgramFolder);
+        const std::string inFolder = (std::filesystem::path(folder) / name).string();
+        if (std::filesystem::is_regular_file(inFolder, error))
+            return inFolder;
+    }
+    throw EParlinoError("dictionary not found: " + name);
+}
+
+void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
+    TWavFileStream wav;
+    bool fileCreated = false, keepFile = false;
+    try {
+        // The track goes to the file in large writes.
+        std::vector<int16_t> buffer;
+        buffer.reserve(WriteBufferSamples);
+        auto flush = [&] {
+            wav.Write(buffer.data(), buffer.size());
+            buffer.clear();
+        };
+        TRenderVoices voices(env, 0, [&](const int16_t* samples, size_t count) {
+            if (buffer.size() + count > WriteBufferSamples)
+                flush();
+            if (count >= WriteBufferSamples)
+                wav.Write(samples, count);
+            else
+                buffer.insert(buffer.end(), samples, samples + count);
+        });
+        SelectVoice(voices.Speech, env.Codec, options);
+
+        TslItems items;
+        LoadRenderSubtitles(options, env, items);
+
+        wav.SetSampleRate(voices.Timeline.SampleRate());
+        wav.Open(Utf8ToWide(options.OutputFile), SSFMCreateForWrite, false);
+        fileCreated = true;
+
+        TRenderSettings settings;
+        settings.QueueFastSubtitles = !options.Interrupt;
+        settings.TimeShiftMs = options.ShiftMs;
+        settings.GridCharset = options.Charset;
+        TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
+        const TRenderResult result = renderer.Render();
+        flush();
+        wav.Close();
+
+        const uint64_t frames = voices.Timeline.FramesOut();
+        const int64_t lengthMs = static_cast<int64_t>(
+            frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
+        keepFile = true;
+        if (!result.VoiceIdle)
+            throw EParlinoError("the voice never reported the end of its speech; " +
+                                options.OutputFile + " holds the track up to " +
+                                FormatTime(static_cast<int32_t>(lengthMs)));
+        out << options.OutputFile << ": " << result.Found - 1 << " of " << items.size() - 1
+            << " subtitles found, " << FormatTime(static_cast<int32_t>(lengthMs)) << " of track at "
+            << voices.Timeline.SampleRate() << " Hz\n";
+    } catch (...) {
+        wav.Close();
+        if (fileCreated && !keepFile)
+            std::remove(options.OutputFile.c_str()); // no half-written track is left behind
+        throw;
+    }
+}
+
+} // namespace
+
+void LoadRenderSubtitles(const TRenderOptions& options, const TRenderEnvironment& env,
+                         TslItems& items) {
+    // The readers report a missing or unreadable file as "Cannot open file".
+    if (IsSrtFileName(options.SubtitleFile))
+        ReadSrtFile(options.SubtitleFile, items, env.Codec);
+    else
+        ReadTimecodeFile(options.SubtitleFile, items, env.Codec);
+    std::optional<TStringList> rules;
+    if (!options.DictionaryFile.empty()) {
+        rules.emplace();
+        LoadTextFile(*rules, FindDictionary(options.DictionaryFile, env), env.Codec);
+    }
+    ProcessSubtitles(items, rules ? &*rules : nullptr, env.Codec);
+}
+
+std::string ListSubtitles(const TslItems& items, const ITextCodec& codec, uint32_t codePage) {
+    std::string text = "#\tstart_ms\tend_ms\ttext\n";
+    for (size_t i = 0; i < items.size(); ++i) {
+        std::string speech = AnsiToUtf8(codec, items[i].SpeechText, codePage);
+        std::replace(speech.begin(), speech.end(), '\t', ' ');
+        text += std::to_string(i + 1) + '\t' + std::to_string(items[i].StartMs) + '\t' +
+                std::to_string(items[i].EndMs) + '\t' + speech + '\n';
+    }
+    return text;
+}
+
+int RunRenderProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                     const TRenderEnvironment& env) {
+    try {
+        const TRenderOptions options = ParseRenderOptions(args);
+        switch (options.Command) {
+        case TRenderCommand::Help:
+            out << RenderUsageText();
+            break;
+        case TRenderCommand::Voices: {
+            TRenderVoices voices(env, 0, nullptr);
+            ListVoices(voices.Speech, env.Codec, out);
+            break;
+        }
+        case TRenderCommand::List: {
+            TslItems items;
+            LoadRenderSubtitles(options, env, items);
+            out << ListSubtitles(items, env.Codec, CharsetToCodePage(options.Charset));
+            break;
+        }
+        case TRenderCommand::Render:
+            Render(options, env, out);
+            break;
+        }
+        out.flush();
+        return 0;
+    } catch (const ERenderUsageError& e) {
+        err << ProgramName << ": " << e.what() << " (see --help)\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::string message = e.what();
+        std::replace(message.begin(), message.end(), '\r', ' ');
+        std::replace(message.begin(), message.end(), '\n', ' ');
+        err << ProgramName << ": " << message << '\n';
+        return 1;
+    }
+}
+
+} // namespace parlino

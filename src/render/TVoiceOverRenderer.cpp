@@ -1,0 +1,138 @@
+#include "render/TVoiceOverRenderer.h"
+
+#include "app/TPlaybackController.h"
+#include "platform/Exceptions.h"
+#include "players/VirtualPlayer.h"
+#include "render/TSimulatedTicks.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace parlino {
+namespace {
+
+// The main window as the controller sees it during a render: manual playback
+// from row 1, no scrolling, the "(default)" sound card (the track), and the
+// first failure kept for the renderer to raise.
+class TRenderView final : public IPlaybackView {
+public:
+    TRenderView(const TRenderSettings& settings, size_t itemCount)
+        : FSettings(settings), FRows(static_cast<int>(itemCount) + 1) {}
+
+    void SetWarning(const std::string&) override {}
+    void SetStatus1(const std::string&) override {}
+    void SetStatus2(const std::string&) override {}
+    std::string PlayerTypeText() const override { return {}; }
+    bool QueueFastSubtitles() const override { return FSettings.QueueFastSubtitles; }
+    bool AutoScroll() const override { return false; }
+    int SoundCardIndex() const override { return 0; }
+    uint8_t GridFontCharset() const override { return FSettings.GridCharset; }
+    std::string VoiceTags() const override { return FSettings.VoiceTags; }
+    int SelectedRow() const override { return 1; }
+    int TopRow() const override { return 1; }
+    void ScrollTo(int, int) override {}
+    int GridRowCount() const override { return FRows; }
+    void UpdateControls() override {}
+    void ReportError(const std::string& message) override {
+        if (!Error)
+            Error = message;
+    }
+
+    std::optional<std::string> Error;
+
+private:
+    const TRenderSettings& FSettings;
+    int FRows;
+};
+
+} // namespace
+
+TVoiceOverRenderer::TVoiceOverRenderer(TUbSmartSpeech& speech, TTimelineAudioOutput& timeline,
+                                       TRenderPoster& poster, TslItems& items,
+                                       TRenderSettings settings)
+    : FSpeech(speech), FTimeline(timeline), FPoster(poster), FItems(items),
+      FSettings(std::move(settings)) {
+    if (FSettings.TickMs == 0)
+        throw EParlinoError("The render's tick must be longer than 0 ms.");
+}
+
+template <typename F> void TVoiceOverRenderer::WaitFor(F&& done) {
+    for (;;) {
+        FPoster.Pump();
+        if (done())
+            return;
+        if (!FPoster.WaitForWork(FSettings.SynthesisTimeout))
+            throw EParlinoError("The voice stopped delivering audio.");
+    }
+}
+
+TRenderResult TVoiceOverRenderer::Render() {
+    TRenderResult result;
+    if (FItems.empty())
+        return result;
+
+    TSimulatedTicks ticks;
+    auto player = std::make_shared<TVirtualPlayer>(ticks);
+    TRenderView view(FSettings, FItems.size());
+    TPlaybackController controller(view, FSpeech, FItems);
+
+    // The "Play" command with no run active, from row 1: a new manual clock
+    // 200 ms before the selected entry. The track shift then applies as in
+    // a followed run.
+    controller.TimeShift = 0;
+    controller.Connection = player;
+    controller.StartPlayback();
+    player->SetPosition(controller.SelectedItemStart() - TPlaybackController::ManualStartLeadMs);
+    player->Play();
+    controller.TimeShift = FSettings.TimeShiftMs;
+    FTimeline.SetNowMs(player->GetPosition());
+
+    int64_t lastStart = FItems.front().StartMs;
+    for (const TslItem& item : FItems)
+        lastStart = std::max<int64_t>(lastStart, item.StartMs);
+
+    const uint64_t aheadFrames = static_cast<uint64_t>(FSettings.VoiceAheadMs) *
+                                 static_cast<uint64_t>(FTimeline.SampleRate()) / 1000;
+    int64_t quietMs = 0;
+    for (;;) {
+        if (!FSettings.QueueFastSubtitles)
+            WaitFor([&] { return FTimeline.WritersAtRest(aheadFrames); });
+        controller.ProcessTick();
+        ++result.Ticks;
+        if (view.Error)
+            throw EParlinoError(*view.Error);
+        FPoster.Pump();
+
+        // Nothing can be found any more once the shifted clock is past the
+        // last start; the render ends when the voice has spoken the queue.
+        // A voice that stays busy with nothing playing is given up on.
+        const int64_t position = player->GetPosition();
+        if (position + controller.TimeShift > lastStart && FTimeline.OpenStreams() == 0) {
+            const bool idle = FSpeech.IsIdle();
+            if (idle && controller.Queue.empty())
+                break;
+            quietMs = idle ? 0 : quietMs + FSettings.TickMs;
+            if (quietMs >= FSettings.QuietLimitMs) {
+                result.VoiceIdle = false;
+                break;
+            }
+        } else {
+            quietMs = 0;
+        }
+
+        WaitFor([&] { return FTimeline.Ready(FSettings.TickMs); });
+        FTimeline.Advance(FSettings.TickMs);
+        ticks.Advance(FSettings.TickMs);
+        FPoster.Pump();
+    }
+
+    controller.StopPlayback();
+    FPoster.Pump();
+    result.EndMs = player->GetPosition();
+    result.Found = static_cast<size_t>(
+        std::count_if(FItems.begin(), FItems.end(), [](const TslItem& i) { return i.Spoken; }));
+    return result;
+}
+
+} // namespace parlino

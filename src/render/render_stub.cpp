@@ -1,1 +1,0 @@
-// Keeps the renderer library non-empty while its units are being written.

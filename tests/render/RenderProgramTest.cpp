@@ -1,0 +1,274 @@
+// parlino-render end to end with the real voice engine, into WAV files: the
+// subtitles are listed as the pass leaves them, each subtitle is heard where
+// the controller lets it be heard, and bad command lines and files are
+// reported in one line.
+
+#include "RenderTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+using namespace parlino;
+using namespace parlino::test;
+
+namespace {
+
+// The frame at which track time `ms` lies.
+size_t FrameAt(const TWav& wav, int64_t ms) {
+    return static_cast<size_t>(ms * wav.SampleRate / 1000);
+}
+
+// Milliseconds of track time at frame `frame`.
+double MsAt(const TWav& wav, int64_t frame) {
+    return double(frame) * 1000 / wav.SampleRate;
+}
+
+// The first sound at or after track time `fromMs`, in ms; -1 for none.
+double OnsetMs(const TWav& wav, int64_t fromMs) {
+    const int64_t frame = FirstSound(wav.Samples, FrameAt(wav, std::max<int64_t>(0, fromMs)));
+    return frame < 0 ? -1 : MsAt(wav, frame);
+}
+
+// The engine's output for a text varies by a few samples with what it
+// synthesised before, so lengths and lead-ins compare within this.
+constexpr double SlackMs = 5;
+
+TWav Render(const std::string& srt, std::vector<std::string> args, const std::string& wavName) {
+    const std::string wav = TempPath(wavName);
+    args.insert(args.end(), {"-o", wav, srt});
+    const TRunResult r = RunRender(args);
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Err, "");
+    return ReadWav(wav);
+}
+
+int Lines(const std::string& s) {
+    return static_cast<int>(std::count(s.begin(), s.end(), '\n'));
+}
+
+} // namespace
+
+// ---- Listing -------------------------------------------------------------
+
+TEST(RenderProgram, ListGivesTheReadersAndThePassResultsInUtf8) {
+    const TRunResult r = RunRender(
+        {"--list", "--charset", "RUSSIAN_CHARSET", "--dic", "list.dic", DataPath("list_1251.srt")});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    // Tags <i> and <b> go, other tags stay; the dictionary rewrites (a rule
+    // cannot match right after a tag, as in the main window); the file's
+    // 1251 bytes come out as Cyrillic; the tab shows as a space.
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t1000\t2500\tHello, Doctor Who arrives\n"
+                     "3\t3250\t4000\t\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, "
+                     "\xD0\xBC\xD0\xB8\xD1\x80 \xD0\xB8 \xD0\xB2\xD1\x81\xD1\x91\n"
+                     "4\t62003\t63000\t<u>Kept</u> tag, Mister Smith\n");
+}
+
+TEST(RenderProgram, ListUsesTheSystemCodePageWithoutACharsetAndReadsTimecodeLists) {
+    TRunResult r = RunRender({"--list", DataPath("list_1251.srt")});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    // Without a charset the 1251 bytes read as 1252, as the grid shows them.
+    EXPECT_NE(r.Out.find("3\t3250\t4000\t\xC3\x8F\xC3\xB0\xC3\xA8"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("\tHello, Dr. Who arrives\n"), std::string::npos); // no dictionary
+
+    r = RunRender({"--list", DataPath("list_timecode.txt")});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t1500\t2000\tFirst line two\n"
+                     "3\t10000\t11250\tSecond\n");
+}
+
+TEST(RenderProgram, VoicesListsTheMergedVoicesWithTheirRanges) {
+    const TRunResult r = RunRender({"--voices"});
+    ASSERT_EQ(r.Status, 0) << r.Err;
+    ASSERT_GE(Lines(r.Out), 2);
+    EXPECT_TRUE(r.Out.starts_with("#\tname\tspeed\tpitch\tvolume\n"));
+    EXPECT_NE(r.Out.find("(en-gb)\t-10..10\t-50..50\t0..100\n"), std::string::npos);
+    EXPECT_EQ(RunRender({"--help"}).Status, 0);
+}
+
+// ---- Errors --------------------------------------------------------------
+
+TEST(RenderProgram, ErrorsAreOneLineWithStatusTwoForTheCommandLine) {
+    const std::string srt = WriteSrt("errors.srt", {{1000, "One."}});
+    struct TCase {
+        std::vector<std::string> Args;
+        int Status;
+        std::string Err;
+    };
+    const std::vector<TCase> cases = {
+        {{}, 2, "parlino-render: no subtitle file given (see --help)\n"},
+        {{"--fast", srt}, 2, "parlino-render: unknown option --fast (see --help)\n"},
+        {{srt, "--voice"}, 2, "parlino-render: --voice needs a value (see --help)\n"},
+        {{"--voice", "Klingon", srt},
+         2,
+         "parlino-render: unknown voice 'Klingon' (see --voices) (see --help)\n"},
+        {{"--speed", "11", srt},
+         2,
+         "parlino-render: --speed 11 is out of range (-10..10) (see --help)\n"},
+        {{"--pitch", "-51", srt},
+         2,
+         "parlino-render: --pitch -51 is out of range (-50..50) (see --help)\n"},
+        {{"--volume", "101", srt},
+         2,
+         "parlino-render: --volume 101 is out of range (0..100) (see --help)\n"},
+        {{"--dic", "missing.dic", srt}, 1, "parlino-render: dictionary not found: missing.dic\n"},
+        {{TempPath("nowhere/none.srt")},
+         1,
+         "parlino-render: Cannot open file \"" + TempPath("nowhere/none.srt") +
+             "\". No such file or directory\n"},
+        {{"--list", TempPath("none.txt")},
+         1,
+         "parlino-render: Cannot open file \"" + TempPath("none.txt") +
+             "\". No such file or directory\n"},
+    };
+    for (const TCase& c : cases) {
+        const TRunResult r = RunRender(c.Args);
+        EXPECT_EQ(r.Status, c.Status) << r.Err;
+        EXPECT_EQ(r.Err, c.Err);
+        EXPECT_EQ(r.Out, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(TempPath("errors.wav")));
+}
+
+TEST(RenderProgram, AFailedRenderLeavesNoFileBehind) {
+    const std::string srt = WriteSrt("empty.srt", {});
+    const std::string wav = TempPath("empty.wav");
+    const TRunResult r = RunRender({"-o", wav, srt});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "parlino-render: The subtitle file holds no subtitles.\n");
+    EXPECT_FALSE(std::filesystem::exists(wav));
+    const TRunResult dir =
+        RunRender({"-o", TempPath("no/such/dir.wav"), WriteSrt("dir.srt", {{1000, "A."}})});
+    EXPECT_EQ(dir.Status, 1);
+    EXPECT_EQ(Lines(dir.Err), 1);
+    EXPECT_TRUE(dir.Err.starts_with("parlino-render: Cannot open file")) << dir.Err;
+}
+
+// ---- The track -----------------------------------------------------------
+
+TEST(RenderProgram, EachSubtitleIsHeardFromTheFirstTickThatFindsIt) {
+    const std::vector<std::pair<int, std::string>> entries{
+        {1000, "One."}, {3000, "Two."}, {5000, "Three."}, {7000, "Four."}};
+    const TWav track = Render(WriteSrt("due.srt", entries), {}, "due.wav");
+    ASSERT_EQ(track.Channels, 1);
+    ASSERT_EQ(track.Bits, 16);
+    ASSERT_GT(track.SampleRate, 0);
+    std::printf("subtitle  start_ms  due_ms  tick_ms  lead_in_ms  onset_ms  onset-due_ms\n");
+    double end = 0;
+    for (const auto& [start, text] : entries) {
+        // Ticks stand at -200, -100, 0, ...: the first at or after start - 999.
+        const int64_t tick = start - 999 + 99 - (start - 999 + 99 + 200) % 100;
+        const std::vector<int16_t> clip = SynthesiseAlone(text);
+        const double leadIn = MsAt(track, FirstSound(clip));
+        const double onset = OnsetMs(track, tick - 100);
+        std::printf("%-9s %8d %7d %8lld %11.1f %9.1f %13.1f\n", text.c_str(), start, start - 999,
+                    static_cast<long long>(tick), leadIn, onset, onset - (start - 999));
+        // The speech starts at that tick: the onset is the word's own lead-in later.
+        EXPECT_NEAR(onset, double(tick) + leadIn, SlackMs) << text;
+        // As measured in real time: not before due, within a tick of it plus the lead-in.
+        EXPECT_GE(onset, start - 999) << text;
+        EXPECT_LE(onset, start - 999 + 100 + leadIn + SlackMs) << text;
+        end = double(tick) + MsAt(track, static_cast<int64_t>(clip.size()));
+    }
+    // The file ends with the last audio.
+    EXPECT_NEAR(MsAt(track, static_cast<int64_t>(track.Samples.size())), end, SlackMs);
+}
+
+TEST(RenderProgram, QueuedSubtitlesFollowEachOtherAndInterruptCutsThem) {
+    const std::vector<std::pair<int, std::string>> fast{
+        {1000, "The first subtitle goes on and on for a long while."},
+        {1400, "The second one cuts in."},
+        {1800, "The third one is heard to the end."}};
+    const std::string srt = WriteSrt("fast.srt", fast);
+    std::vector<double> lengths;
+    for (const auto& [start, text] : fast)
+        lengths.push_back(double(SynthesiseAlone(text).size()) * 1000 / 22050);
+
+    // Queued: each from the first tick after the one before was heard out.
+    const TWav queued = Render(srt, {}, "queued.wav");
+    double at = 100;
+    for (size_t i = 0; i + 1 < lengths.size(); ++i)
+        at = std::ceil((at + lengths[i]) / 100) * 100;
+    EXPECT_NEAR(MsAt(queued, static_cast<int64_t>(queued.Samples.size())), at + lengths.back(),
+                100 + SlackMs);
+
+    // Interrupted: each cuts the one before; the last is heard to its end.
+    // The search stops at the first entry in the window, spoken or not, so
+    // they are found at the ticks at 100, 1100 (the first is out of the
+    // window) and 1500 ms (the second is).
+    const TWav cut = Render(srt, {"--interrupt"}, "cut.wav");
+    EXPECT_NEAR(MsAt(cut, static_cast<int64_t>(cut.Samples.size())), 1500 + lengths.back(),
+                SlackMs);
+    EXPECT_LT(OnsetMs(cut, 0), 100 + 20);
+    const size_t heardQueued = LoudFrames(queued.Samples), heardCut = LoudFrames(cut.Samples);
+    std::printf("queued: %.0f ms loud, interrupted: %.0f ms loud\n",
+                MsAt(queued, int64_t(heardQueued)), MsAt(cut, int64_t(heardCut)));
+    EXPECT_LT(heardCut, heardQueued * 3 / 4);
+}
+
+TEST(RenderProgram, AShiftMakesSubtitlesDueEarlierAndSpeechBeforeZeroStartsAtZero) {
+    const std::string srt = WriteSrt("shift.srt", {{5000, "Five."}, {8000, "Eight."}});
+    const TWav plain = Render(srt, {}, "plain.wav");
+    const TWav shifted = Render(srt, {"--shift", "2"}, "shift.wav");
+    const TWav later = Render(srt, {"--shift=-1"}, "later.wav");
+    for (int start : {5000, 8000}) {
+        const double onset = OnsetMs(plain, start - 1000);
+        EXPECT_NEAR(OnsetMs(shifted, start - 3000), onset - 2000, SlackMs) << start;
+        EXPECT_NEAR(OnsetMs(later, start), onset + 1000, SlackMs) << start;
+    }
+
+    // Due on the very first tick, at -200 ms: heard from time 0 on.
+    const std::vector<int16_t> five = SynthesiseAlone("Five.");
+    const TWav atZero =
+        Render(WriteSrt("early.srt", {{1000, "Five."}}), {"--shift", "1"}, "early.wav");
+    EXPECT_NEAR(OnsetMs(atZero, 0), MsAt(atZero, FirstSound(five)), SlackMs);
+    EXPECT_NEAR(MsAt(atZero, int64_t(atZero.Samples.size())), MsAt(atZero, int64_t(five.size())),
+                SlackMs);
+}
+
+TEST(RenderProgram, VoiceSettingsApply) {
+    const std::string srt =
+        WriteSrt("settings.srt", {{1000, "Settings are applied to every subtitle."},
+                                  {4000, "And the output does not change."}});
+    const TWav normal = Render(srt, {}, "normal.wav");
+    const TWav fast = Render(srt, {"--speed", "8", "--voice", "EN-GB"}, "fastvoice.wav");
+    EXPECT_LT(LoudFrames(fast.Samples), LoudFrames(normal.Samples) * 3 / 4);
+    const TWav silent = Render(srt, {"--volume", "0"}, "silent.wav");
+    EXPECT_EQ(LoudFrames(silent.Samples, 0), 0u);
+    const TWav quiet = Render(srt, {"--volume", "30"}, "quiet.wav");
+    EXPECT_LT(LoudFrames(quiet.Samples, 8000), LoudFrames(normal.Samples, 8000) / 2);
+}
+
+// Each run of the program starts the engine afresh, as a user's runs do.
+TEST(RenderProgram, TheSameInputGivesTheSameBytesOnEveryRun) {
+    const std::filesystem::path program =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+        "parlino-render";
+    if (!std::filesystem::exists(program))
+        GTEST_SKIP() << program << " is not built";
+    const std::string srt =
+        WriteSrt("same.srt", {{1000, "The first subtitle goes on and on for a long while."},
+                              {1400, "The second one cuts in."},
+                              {1800, "The third one, heard to the end."},
+                              {6000, "And a last one."}});
+    for (const std::string mode : {"", "--interrupt"}) {
+        std::vector<std::string> bytes;
+        for (int run = 0; run < 2; ++run) {
+            const std::string wav = TempPath("same" + std::to_string(run) + ".wav");
+            const std::string command =
+                program.string() + " " + mode + " -o '" + wav + "' '" + srt + "' >/dev/null";
+            ASSERT_EQ(std::system(command.c_str()), 0) << command;
+            bytes.push_back(ReadWav(wav).Bytes);
+        }
+        EXPECT_GT(bytes[0].size(), 44u);
+        EXPECT_TRUE(bytes[0] == bytes[1]) << "differs with '" << mode << "'";
+    }
+}
