@@ -1,5 +1,7 @@
 #include "render/TRenderProgram.h"
 
+#include "render/TBackgroundSampleWriter.h"
+
 #include "platform/Exceptions.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TWavFileStream.h"
@@ -138,20 +140,20 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
     TWavFileStream wav;
     bool fileCreated = false, keepFile = false;
     try {
-        // The track goes to the file in large writes.
+        // The track goes to the file in large writes, on a thread of their own.
+        TBackgroundSampleWriter writer([&wav](const int16_t* samples, size_t count) { wav.Write(samples, count); });
         std::vector<int16_t> buffer;
         buffer.reserve(WriteBufferSamples);
         auto flush = [&] {
-            wav.Write(buffer.data(), buffer.size());
-            buffer.clear();
+            if (buffer.empty()) return;
+            writer.Push(std::move(buffer));
+            buffer = std::vector<int16_t>();
+            buffer.reserve(WriteBufferSamples);
         };
         TRenderVoices voices(env, 0, [&](const int16_t* samples, size_t count) {
             if (buffer.size() + count > WriteBufferSamples)
                 flush();
-            if (count >= WriteBufferSamples)
-                wav.Write(samples, count);
-            else
-                buffer.insert(buffer.end(), samples, samples + count);
+            buffer.insert(buffer.end(), samples, samples + count);
         });
         SelectVoice(voices.Speech, env.Codec, options);
 
@@ -169,6 +171,7 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();
+        writer.Finish();
         wav.Close();
 
         const uint64_t frames = voices.Timeline.FramesOut();
