@@ -1,7 +1,7 @@
 #pragma once
 #include "platform/ILocaleInfo.h"
 #include "platform/IShell.h"
-#include "platform/ISpecialFolders.h"
+#include "platform/IKnownFolders.h"
 #include "platform/ITextCodec.h"
 #include "platform/ITickCounter.h"
 
@@ -13,7 +13,7 @@ struct TPlatform {
     ITextCodec& Codec;
     ILocaleInfo& Locale;
     ITickCounter& Ticks;
-    ISpecialFolders& Folders;
+    IKnownFolders& Folders;
     IShell& Shell;
 };
 

@@ -23,7 +23,7 @@ public:
     void Advance(uint32_t ms) { Now += ms; }
 };
 
-class TFakeFolders final : public ISpecialFolders {
+class TFakeFolders final : public IKnownFolders {
 public:
     std::string Local = "/tmp/parlino-fake/config";
     std::string Data = "/tmp/parlino-fake/data";

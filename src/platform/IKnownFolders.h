@@ -5,9 +5,9 @@ namespace parlino {
 
 // Well-known folders. Each path is returned without a trailing delimiter;
 // an empty string means the system has no such folder.
-class ISpecialFolders {
+class IKnownFolders {
 public:
-    virtual ~ISpecialFolders() = default;
+    virtual ~IKnownFolders() = default;
     virtual std::string LocalAppData() const = 0;   // per-user settings
     virtual std::string AppData() const = 0;        // per-user data
     virtual std::string CommonAppData() const = 0;  // shared by all users
