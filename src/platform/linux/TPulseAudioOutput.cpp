@@ -477,6 +477,9 @@ private:
                 std::min<uint64_t>(usec * static_cast<uint64_t>(FRate) / 1'000'000u, FWritten);
             FPlayed = std::max(FPlayed, frames);
         }
+        // Once the server has confirmed the drain, everything written was
+        // played, whatever the last timing update said.
+        if (FDrainAcked) FPlayed = FWritten;
         return FPlayed;
     }
 
