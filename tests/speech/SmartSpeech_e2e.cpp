@@ -62,6 +62,12 @@ protected:
         }
         return false;
     }
+    // Pumps until the recording holds sound made since `since`.
+    bool PumpUntilHeard(TMonitorRecording& rec, TClock::time_point since) {
+        return PumpUntil([&] {
+            return rec.WaitUntilRecorded(TClock::now(), 100ms) && rec.FirstSound(since, TClock::now()).has_value();
+        });
+    }
     void Say(const std::string& text, int output = -1) {
         Speech->AudioOutput = output;
         Speech->Text = {text};
@@ -104,7 +110,7 @@ TEST_F(SmartSpeechE2E, StopSilencesTheVoiceWithin50Ms) {
     TMonitorRecording& rec = Server->Record("test");
     const auto start = TClock::now();
     Say(LongText);
-    ASSERT_TRUE(PumpUntil([&] { return rec.WaitUntilRecorded(TClock::now(), 100ms) && rec.FirstSound(start, TClock::now()); }));
+    ASSERT_TRUE(PumpUntilHeard(rec, start));
     std::this_thread::sleep_for(500ms);
     const auto stopAt = TClock::now();
     Speech->Stop();
@@ -123,7 +129,7 @@ TEST_F(SmartSpeechE2E, PauseSilencesAndResumeContinuesWhereItPaused) {
     TMonitorRecording& rec = Server->Record("test");
     const auto start = TClock::now();
     Say(LongText);
-    ASSERT_TRUE(PumpUntil([&] { return rec.WaitUntilRecorded(TClock::now(), 100ms) && rec.FirstSound(start, TClock::now()); }));
+    ASSERT_TRUE(PumpUntilHeard(rec, start));
     std::this_thread::sleep_for(700ms);
     const auto pausedAt = TClock::now();
     Speech->Pause();
