@@ -1,8 +1,7 @@
 #include "app/ParlinoFmA.h"
 
-#include "app/TParlinoApplication.h"
+#include "app/ErrorGuard.h"
 #include "platform/Exceptions.h"
-#include "players/TNoPlayerConnection.h"
 #include "players/VirtualPlayer.h"
 #include "settings/UbUtilFile.h"
 #include "subtitles/SubtitleReaders.h"
@@ -60,8 +59,9 @@ QString DisplayPath(const std::string& path) { return QFile::decodeName(QByteArr
 
 } // namespace
 
-TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, QWidget* parent)
-    : QMainWindow(parent), GridCharset(DEFAULT_CHARSET), FPlatform(platform), FSpeechEnv(speech) {
+TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlayerEnvironment& players,
+                         QWidget* parent)
+    : QMainWindow(parent), GridCharset(DEFAULT_CHARSET), FPlatform(platform), FSpeechEnv(speech), FPlayers(players) {
     InitParlinoResources();
     SetUiCodec(&platform.Codec);
     // The voice panel's facade builds the voice and audio output lists now.
@@ -199,8 +199,9 @@ void TfmParlinoA::CreateControls() {
     gbControlTrack = Place<QGroupBox>(pnlControl, 4, 52, 421, 190, "4. Control");
     auto* playerCaption = Caption(gbControlTrack, "Video player type:", 8, 24);
     cbPlayerType = Place<QComboBox>(gbControlTrack, 120, 20, 250, 21);
-    cbPlayerType->addItem("Media Player Classic (or MPC HC)");
-    cbPlayerType->setCurrentIndex(0);
+    for (TPlayerType type : {TPlayerType::MediaPlayerClassic, TPlayerType::Mpv, TPlayerType::Mpris})
+        cbPlayerType->addItem(PlayerTypeCaption(type));
+    cbPlayerType->setCurrentIndex(static_cast<int>(DefaultPlayerType(FPlayers)));
     cbPlayerType->setAccessibleName("Video player type");
     playerCaption->setBuddy(cbPlayerType);
     btPlayerHint = Place<QToolButton>(gbControlTrack, 376, 20, 23, 22);
@@ -313,7 +314,7 @@ void TfmParlinoA::SetTabOrder() {
 
 void TfmParlinoA::FormCreate() {
     Controller->Running = false;
-    Controller->Connection = std::make_shared<TNoPlayerConnection>();
+    Controller->Connection = CreateFollower(TPlayerType::MediaPlayerClassic, FPlayers, FPlatform);
     cbDevice->clear();
     if (FSpeechEnv.WaveOut) {
         std::vector<std::string> cards;
@@ -381,7 +382,7 @@ void TfmParlinoA::eFileChange() {
 
 void TfmParlinoA::btStartWatchClick() {
     Controller->TimeShift = ShiftFromSpinText();
-    Controller->Connection = std::make_shared<TNoPlayerConnection>();
+    Controller->Connection = CreateFollower(PlayerType(), FPlayers, FPlatform);
     Controller->StartPlayback();
 }
 
@@ -463,9 +464,27 @@ void TfmParlinoA::About1Click() {
 }
 
 void TfmParlinoA::btPlayerHintClick() {
-    ShowInfo(FPlatform.Shell, "Hint",
-             "\r\nFor now only MPC/MPC HC\r\nvideo player synchronization supported\r\nYou can download it here:\r\n",
-             PlayerHomePage, "MPC HC home page", -85);
+    switch (PlayerType()) {
+    case TPlayerType::MediaPlayerClassic:
+        ShowInfo(FPlatform.Shell, "Hint",
+                 "\r\nFor now only MPC/MPC HC\r\nvideo player synchronization supported\r\nYou can download it here:\r\n",
+                 PlayerHomePage, "MPC HC home page", -85);
+        break;
+    case TPlayerType::Mpv: {
+        const std::string socket = MpvSocketPath(FPlatform.Folders);
+        ShowInfo(FPlatform.Shell, "Hint",
+                 "\r\nStart mpv with the option\r\n--input-ipc-server=" + socket +
+                     "\r\nor add this line to your mpv.conf:\r\ninput-ipc-server=" + socket + "\r\n",
+                 MpvHomePage, "mpv home page", -70);
+        break;
+    }
+    case TPlayerType::Mpris:
+        ShowInfo(FPlatform.Shell, "Hint",
+                 "\r\nPlay the film in VLC, Celluloid, a web browser\r\nor mpv with the mpv-mpris plugin.\r\n"
+                 "Parlino follows the player that is playing,\r\nor else the first one it finds.\r\n",
+                 HomePage(), "How to follow a player", -70);
+        break;
+    }
 }
 
 void TfmParlinoA::btDicHelpClick() {
@@ -558,7 +577,10 @@ void TfmParlinoA::ScrollTo(int selectedRow, int topRow) {
     sg1->verticalScrollBar()->setValue(topRow - 1); // the grid scrolls by whole rows
 }
 
-void TfmParlinoA::ReportError(const std::string& message) { parlino::ReportError(message); }
+void TfmParlinoA::ReportError(const std::string& message) {
+    // Shown after the tick that found it has returned.
+    QTimer::singleShot(0, this, [message] { parlino::ReportError(message); });
+}
 
 void TfmParlinoA::frEngSett1sb1ThumbPaint(QPainter& canvas, QRect rect) {
     if (const QImage* thumb = bmc1.FindBitmap("Thumb")) canvas.drawImage(rect, *thumb);

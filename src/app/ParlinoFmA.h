@@ -3,6 +3,7 @@
 // state (the loaded track, the run flags, the time shift).
 
 #include "app/TPlaybackController.h"
+#include "app/TPlayerEnvironment.h"
 #include "app/TSpeechEnvironment.h"
 #include "platform/TPlatform.h"
 #include "subtitles/TslItem.h"
@@ -32,7 +33,8 @@ namespace parlino {
 class TfmParlinoA : public QMainWindow, private IPlaybackView {
     Q_OBJECT
 public:
-    TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, QWidget* parent = nullptr);
+    TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlayerEnvironment& players,
+                QWidget* parent = nullptr);
     ~TfmParlinoA() override;
 
     // Run-time state. The playback fields (Connection, Running, Queue,
@@ -114,6 +116,8 @@ public:
     // Link targets.
     std::string HomePage() const;
     static constexpr const char* PlayerHomePage = "https://mpc-hc.org/";
+    static constexpr const char* MpvHomePage = "https://mpv.io/";
+    TPlayerType PlayerType() const { return static_cast<TPlayerType>(std::max(0, cbPlayerType->currentIndex())); }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -144,6 +148,7 @@ private:
 
     TPlatform& FPlatform;
     TSpeechEnvironment& FSpeechEnv;
+    TPlayerEnvironment& FPlayers;
 };
 
 } // namespace parlino

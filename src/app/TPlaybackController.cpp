@@ -11,13 +11,13 @@ TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& sp
                                          char timeSeparator)
     : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator) {}
 
-template <typename F> bool TPlaybackController::Guard(F&& call) {
+template <typename F> bool TPlaybackController::Guard(bool& reported, F&& call) {
     try {
         call();
         return true;
     } catch (const std::exception& e) {
-        if (!FFailureReported) {
-            FFailureReported = true;
+        if (!reported) {
+            reported = true;
             FView.ReportError(e.what());
         }
         return false;
@@ -34,7 +34,13 @@ void TPlaybackController::ProcessTick() {
         FView.SetWarning("Waiting..\r\nPlease, run \"" + FView.PlayerTypeText() + "\" and start video there.");
     } else {
         FView.SetWarning("");
-        const int32_t position = Connection->GetPosition();
+        int32_t position = 0;
+        // A position that cannot be read ends the tick; following goes on as
+        // soon as the source shows a readable one again.
+        if (!Guard(FPositionFailureReported, [&] { position = Connection->GetPosition(); })) {
+            FView.UpdateControls();
+            return;
+        }
         if (Connection->IsPlaying()) {
             FView.SetStatus1("Playing");
             FView.SetStatus2(FormatTime(position, FSeparator));
@@ -117,6 +123,7 @@ void TPlaybackController::StartPlayback() {
     WasPlaying = false;
     LastPosition = 0;
     FFailureReported = false;
+    FPositionFailureReported = false;
     // "(default)" is item 0 and gives -1; an empty list gives -2.
     FSpeech.AudioOutput = FView.SoundCardIndex() - 1;
     ClearQueue();

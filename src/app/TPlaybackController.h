@@ -31,7 +31,8 @@ public:
     virtual void ScrollTo(int selectedRow, int topRow) = 0;
     virtual int GridRowCount() const = 0;
     virtual void UpdateControls() = 0;
-    // Shows a failure to the user.
+    // Shows a failure to the user once the tick has finished: a modal box
+    // opened inside the tick would let further ticks run under it.
     virtual void ReportError(const std::string& message) = 0;
 };
 
@@ -62,15 +63,19 @@ public:
 
 private:
     void SpeakNext();
-    // Runs a call on the facade; a failure is shown once per run, not on
-    // every tick. Returns false when the call failed.
-    template <typename F> bool Guard(F&& call);
+    // Runs a call; its failure is shown unless `reported` says one was
+    // shown already, so a failure on the tick is not shown on every tick.
+    // Returns false when the call failed.
+    template <typename F> bool Guard(bool& reported, F&& call);
+    // A call on the facade; a failure is shown again after a successful Speak.
+    template <typename F> bool Guard(F&& call) { return Guard(FFailureReported, std::forward<F>(call)); }
 
     IPlaybackView& FView;
     TUbSmartSpeech& FSpeech;
     TslItems& FItems;
     char FSeparator;
     bool FFailureReported = false;
+    bool FPositionFailureReported = false; // once per run: a source that cannot be read
 };
 
 } // namespace parlino

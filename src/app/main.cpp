@@ -3,10 +3,13 @@
 #include "platform/linux/TEspeakEngine.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TIconvCodec.h"
+#include "platform/linux/TLinuxWindowSystem.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
 #include "platform/linux/TMonotonicTickCounter.h"
 #include "platform/linux/TPulseAudioOutput.h"
 #include "platform/linux/TPulseWaveOut.h"
+#include "platform/linux/TQtMprisBus.h"
+#include "platform/linux/TUnixLineChannel.h"
 #include "platform/linux/TWavFileStream.h"
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
@@ -48,7 +51,11 @@ int main(int argc, char** argv) {
     };
     TSpeechEnvironment speech{backends, poster, &waveOut};
 
-    TfmParlinoA fmParlinoA(services, speech);
+    TLinuxWindowSystem windows;
+    TQtMprisBus mpris;
+    TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, &mpris};
+
+    TfmParlinoA fmParlinoA(services, speech, players);
     fmParlinoA.show();
     return app.exec();
 }

@@ -19,3 +19,19 @@ public:
 };
 
 } // namespace parlino
+
+namespace parlino {
+
+// A text that is not a valid number or time: "'<text>' is not a valid time".
+class EConvertError : public EParlinoError {
+public:
+    using EParlinoError::EParlinoError;
+};
+
+// A player that answered with something the follower cannot read.
+class EPlayerError : public EParlinoError {
+public:
+    using EParlinoError::EParlinoError;
+};
+
+} // namespace parlino

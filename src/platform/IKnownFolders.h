@@ -13,6 +13,9 @@ public:
     virtual std::string CommonAppData() const = 0;  // shared by all users
     virtual std::string TempPath() const = 0;       // temporary files
     virtual std::string ProgramFolder() const = 0;  // folder of the running executable
+    // The user's private folder for sockets and other run-time files, or the
+    // temporary folder where the system has none.
+    virtual std::string RuntimeFolder() const = 0;
 };
 
 } // namespace parlino

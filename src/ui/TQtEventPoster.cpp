@@ -1,6 +1,6 @@
 #include "ui/TQtEventPoster.h"
 
-#include "app/TParlinoApplication.h"
+#include "app/ErrorGuard.h"
 
 #include <QMetaObject>
 

@@ -30,11 +30,13 @@ public:
     std::string Common;
     std::string Temp = "/tmp";
     std::string Program = "/tmp/parlino-fake/program";
+    std::string Runtime = "/tmp/parlino-fake/run";
     std::string LocalAppData() const override { return Local; }
     std::string AppData() const override { return Data; }
     std::string CommonAppData() const override { return Common; }
     std::string TempPath() const override { return Temp; }
     std::string ProgramFolder() const override { return Program; }
+    std::string RuntimeFolder() const override { return Runtime; }
 };
 
 // Records every open request instead of starting anything.

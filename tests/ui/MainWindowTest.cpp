@@ -1,5 +1,6 @@
 #include "app/ParlinoFmA.h"
 #include "fakes/TFakePlatform.h"
+#include "fakes/TFakePlayers.h"
 #include "fakes/TFakeSpeechVoice.h"
 #include "fakes/TQueuePoster.h"
 #include "ui/MessageFm.h"
@@ -34,7 +35,7 @@ protected:
             lastInfo = {box.windowTitle(), box.lText->text(), QString::fromStdString(box.lLink->LinkText),
                         box.lLink->text(), box.height()};
         });
-        Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env);
+        Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
         Window->show();
     }
     void TearDown() override {
@@ -53,6 +54,7 @@ protected:
     }
 
     test::TFakePlatform Fake;
+    test::TFakePlayers Players;
     test::TQueuePoster Poster;
     test::TFakeSpeechVoice* Voice = nullptr;
     TSpeechEnvironment Env{test::FakeVoiceBackends(3, &Voice), Poster, nullptr};
@@ -273,7 +275,7 @@ TEST_F(MainWindow, TheChosenDictionaryRewritesTheSpokenTextAndTagsAreNeverSpoken
     Window.reset();
     // The program folder is the source tree, whose Dic folder holds the shipped dictionaries.
     Fake.Folders.Program = std::string(PARLINO_TEST_DATA) + "/../..";
-    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env);
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
     TfmParlinoA& w = *Window;
     ASSERT_GE(w.cbDic->count(), 3);
     EXPECT_EQ(w.cbDic->itemText(0), "English-Numbers.dic"); // sorted without regard to case
@@ -373,7 +375,7 @@ TEST_F(MainWindow, WithoutVoicesTheFailureIsShownOnceAtStartAndOncePerRun) {
     Window.reset();
     Errors.clear();
     TSpeechEnvironment none{test::FakeVoiceBackends(0, &Voice), Poster, nullptr};
-    Window = std::make_unique<TfmParlinoA>(Fake.Platform, none);
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, none, Players.Environment);
     TfmParlinoA& w = *Window;
     ASSERT_EQ(Errors.size(), 1u);
     EXPECT_EQ(Errors[0], "TUbSmartSpeech.GetInfo: Select voice first!");
@@ -383,10 +385,13 @@ TEST_F(MainWindow, WithoutVoicesTheFailureIsShownOnceAtStartAndOncePerRun) {
     w.rbManual->click();
     w.btPlay->click();
     for (int i = 0; i < 30; ++i) w.ProcessTick();
+    EXPECT_EQ(Errors.size(), 1u); // shown after the tick has returned, never from inside it
+    QCoreApplication::processEvents();
     EXPECT_EQ(Errors.size(), 2u);
     w.btStop->click();
     w.btPlay->click();
     for (int i = 0; i < 30; ++i) w.ProcessTick();
+    QCoreApplication::processEvents();
     EXPECT_EQ(Errors.size(), 3u);
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/ParlinoFmA.h"
 #include "fakes/TFakePlatform.h"
+#include "fakes/TFakePlayers.h"
 #include "fakes/TPrivatePulseServer.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TMonotonicTickCounter.h"
@@ -64,7 +65,7 @@ protected:
         };
         Env = std::make_unique<TSpeechEnvironment>(TSpeechEnvironment{b, *Poster, WaveOut.get()});
         SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
-        Window = std::make_unique<TfmParlinoA>(Platform, *Env);
+        Window = std::make_unique<TfmParlinoA>(Platform, *Env, Players.Environment);
         Window->show();
         Rec = &Server->Record("test");
     }
@@ -97,6 +98,7 @@ protected:
     }
 
     TFakePlatform Fake;
+    TFakePlayers Players;
     TMonotonicTickCounter Ticks;
     TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell};
     std::unique_ptr<TPrivatePulseServer> Server;

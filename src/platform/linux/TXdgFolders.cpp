@@ -35,6 +35,11 @@ std::string TXdgFolders::TempPath() const {
     return "/tmp";
 }
 
+std::string TXdgFolders::RuntimeFolder() const {
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && dir[0] == '/') return StripDelimiter(dir);
+    return TempPath();
+}
+
 std::string TXdgFolders::ProgramFolder() const {
     std::error_code ec;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);

@@ -13,6 +13,7 @@ public:
     std::string CommonAppData() const override { return {}; }
     std::string TempPath() const override;
     std::string ProgramFolder() const override;
+    std::string RuntimeFolder() const override; // $XDG_RUNTIME_DIR
 };
 
 } // namespace parlino

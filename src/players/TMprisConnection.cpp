@@ -1,0 +1,136 @@
+#include "players/TMprisConnection.h"
+
+#include "platform/Exceptions.h"
+
+#include <algorithm>
+
+namespace parlino {
+namespace {
+bool IsGone(const std::string& error) {
+    // The bus's own answer for a service that has left it.
+    return error.find("ServiceUnknown") != std::string::npos || error.find("NameHasNoOwner") != std::string::npos;
+}
+} // namespace
+
+TMprisConnection::TMprisConnection(IMprisBus* bus, const ITickCounter& ticks) : FBus(bus), FTicks(ticks) {}
+
+bool TMprisConnection::IsConnected() {
+    if (!FBus || !FBus->Connected()) {
+        FFollowed.clear();
+        return false;
+    }
+    const uint32_t now = FTicks.GetTickCount();
+    TakeReplies(now);
+    Ask(now);
+    Choose(now);
+    return !FFollowed.empty();
+}
+
+void TMprisConnection::TakeReplies(uint32_t now) {
+    for (TMprisReply& reply : FBus->TakeReplies()) {
+        if (reply.Kind == TMprisReply::TKind::Names) {
+            FNamesAsked.reset();
+            FNamesAnswered = now;
+            FNames.clear();
+            for (const std::string& name : reply.Names)
+                if (name.rfind(ServicePrefix, 0) == 0) FNames.push_back(name);
+            std::erase_if(FPlayers, [&](const auto& p) {
+                return std::find(FNames.begin(), FNames.end(), p.first) == FNames.end();
+            });
+            for (const std::string& name : FNames)
+                if (!FPlayers.count(name)) FPlayers.emplace(name, std::make_unique<TPlayer>(FTicks));
+            continue;
+        }
+        if (reply.Service.empty()) { // the names request failed
+            FNamesAsked.reset();
+            continue;
+        }
+        auto found = FPlayers.find(reply.Service);
+        if (found == FPlayers.end()) continue; // a player that has left the list meanwhile
+        TPlayer& player = *found->second;
+        player.AskedSince.reset();
+        if (reply.Kind == TMprisReply::TKind::Failure) {
+            if (IsGone(reply.Error)) {
+                FNames.erase(std::remove(FNames.begin(), FNames.end(), reply.Service), FNames.end());
+                FPlayers.erase(found);
+            } else if (reply.Service == FFollowed) {
+                FError = reply.Error;
+            }
+            continue;
+        }
+        player.Status = reply.PlaybackStatus;
+        player.CanRaise = reply.CanRaise;
+        player.LastState = now;
+        player.Position.Report(reply.PositionUs.value_or(0) / 1000);
+        player.Position.SetRunning(player.Status == "Playing");
+    }
+}
+
+void TMprisConnection::Ask(uint32_t now) {
+    const bool namesDue = !FNamesAnswered || now - *FNamesAnswered >= NamesIntervalMs;
+    if (namesDue && (!FNamesAsked || now - *FNamesAsked >= StaleMs)) {
+        FNamesAsked = now;
+        FBus->RequestNames();
+    }
+    for (const std::string& name : FNames) {
+        TPlayer& player = *FPlayers.at(name);
+        if (player.AskedSince && now - *player.AskedSince < StaleMs) continue;
+        player.AskedSince = now;
+        FBus->RequestState(name);
+    }
+}
+
+void TMprisConnection::Choose(uint32_t now) {
+    const auto usable = [&](const std::string& name) {
+        const TPlayer& player = *FPlayers.at(name);
+        return player.LastState && now - *player.LastState < StaleMs;
+    };
+    std::string chosen;
+    for (const std::string& name : FNames)
+        if (usable(name) && FPlayers.at(name)->Status == "Playing") {
+            chosen = name;
+            break;
+        }
+    if (chosen.empty())
+        for (const std::string& name : FNames)
+            if (usable(name)) {
+                chosen = name;
+                break;
+            }
+    if (chosen != FFollowed) FError.clear();
+    FFollowed = chosen;
+    if (FRaisePending && !FFollowed.empty()) {
+        FRaisePending = false;
+        if (FPlayers.at(FFollowed)->CanRaise) FBus->Raise(FFollowed);
+    }
+}
+
+TMprisConnection::TPlayer* TMprisConnection::Followed() {
+    if (FFollowed.empty()) return nullptr;
+    auto found = FPlayers.find(FFollowed);
+    return found == FPlayers.end() ? nullptr : found->second.get();
+}
+
+bool TMprisConnection::IsPlaying() {
+    const TPlayer* player = Followed();
+    return player && player->Status == "Playing";
+}
+
+int32_t TMprisConnection::GetPosition() {
+    if (!FError.empty()) {
+        const std::string error = std::move(FError);
+        FError.clear();
+        throw EPlayerError("The media player " + FFollowed.substr(std::string(ServicePrefix).size()) +
+                           " sent an answer that cannot be read: " + error);
+    }
+    const TPlayer* player = Followed();
+    return player ? player->Position.Position().value_or(0) : 0;
+}
+
+void TMprisConnection::Activate() {
+    if (!FBus) return;
+    FRaisePending = true;
+    if (!FFollowed.empty()) Choose(FTicks.GetTickCount());
+}
+
+} // namespace parlino

@@ -1,0 +1,68 @@
+#pragma once
+// The follower of mpv through its JSON IPC: mpv started with
+// --input-ipc-server=<socket> listens on a Unix socket for one JSON message
+// per line. The follower asks mpv to report the properties it needs whenever
+// they change (time-pos, pause, idle-active, eof-reached, core-idle) and
+// keeps the latest values, so a query never waits for an answer: what
+// arrives between two ticks is read at the next one. A periodic request
+// tells a player that has stopped answering from one that has nothing new
+// to say. A player that quits closes the socket; the next tick looks for it
+// again, so a restarted player is found.
+
+#include "platform/ILineChannel.h"
+#include "platform/ITickCounter.h"
+#include "players/TPositionEstimate.h"
+#include "players/player_conn_intf.h"
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace parlino {
+
+class TMpvConnection final : public IPlayerConnection {
+public:
+    // A player that leaves a request unanswered this long counts as gone.
+    static constexpr uint32_t AnswerTimeoutMs = 3000;
+    static constexpr uint32_t PingIntervalMs = 1000;
+
+    TMpvConnection(std::unique_ptr<ILineChannel> channel, std::string socketPath, const ITickCounter& ticks);
+
+    bool FindPlayer() override { return IsConnected(); }
+    bool IsPlaying() override;
+    // Reads what the player sent since the last tick; connects first when
+    // there is no connection. True once the player has answered and as long
+    // as it keeps answering.
+    bool IsConnected() override;
+    bool IsReady() override { return true; }
+    // The estimated film position; 0 while no file is loaded. Throws
+    // EPlayerError once for every line the player sent that could not be read.
+    int32_t GetPosition() override;
+    void SetPosition(int32_t) override {}
+    void Reserved() override {}
+    void Stop() override {}
+    void Play() override {}
+    void Pause() override {}
+    void Activate() override {}
+
+private:
+    void Connect();
+    void Disconnect();
+    void Handle(const std::string& line);
+    void HandleMessage(const nlohmann::json& message);
+
+    std::unique_ptr<ILineChannel> FChannel;
+    std::string FSocketPath;
+    const ITickCounter& FTicks;
+    TPositionEstimate FPosition;
+    bool FAnswered = false;                // something came since the connection was made
+    uint32_t FLastHeard = 0;               // tick of the last line received
+    uint32_t FLastPing = 0;                // tick of the last liveness request
+    std::optional<uint32_t> FPingSince;    // an unanswered liveness request, sent then
+    bool FPaused = true, FIdle = true, FEof = false, FCoreIdle = true;
+    std::string FBadLine;                  // the last line that could not be read
+};
+
+} // namespace parlino
