@@ -105,14 +105,14 @@ void TMprisConnection::Choose(uint32_t now) {
     }
 }
 
-TMprisConnection::TPlayer* TMprisConnection::Followed() {
+TMprisConnection::TPlayer* TMprisConnection::FollowedPlayer() {
     if (FFollowed.empty()) return nullptr;
     auto found = FPlayers.find(FFollowed);
     return found == FPlayers.end() ? nullptr : found->second.get();
 }
 
 bool TMprisConnection::IsPlaying() {
-    const TPlayer* player = Followed();
+    const TPlayer* player = FollowedPlayer();
     return player && player->Status == "Playing";
 }
 
@@ -123,7 +123,7 @@ int32_t TMprisConnection::GetPosition() {
         throw EPlayerError("The media player " + FFollowed.substr(std::string(ServicePrefix).size()) +
                            " sent an answer that cannot be read: " + error);
     }
-    const TPlayer* player = Followed();
+    const TPlayer* player = FollowedPlayer();
     return player ? player->Position.Position().value_or(0) : 0;
 }
 

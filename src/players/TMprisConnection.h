@@ -62,7 +62,7 @@ private:
     void TakeReplies(uint32_t now);
     void Ask(uint32_t now);
     void Choose(uint32_t now);
-    TPlayer* Followed();
+    TPlayer* FollowedPlayer();
 
     IMprisBus* FBus;
     const ITickCounter& FTicks;

@@ -2,6 +2,7 @@
 #include "fakes/TFakePlatform.h"
 #include "fakes/TFakeSpeechVoice.h"
 #include "fakes/TQueuePoster.h"
+#include "platform/Exceptions.h"
 #include "players/VirtualPlayer.h"
 
 #include <gmock/gmock.h>
@@ -42,12 +43,16 @@ class TFakeSource final : public IPlayerConnection {
 public:
     bool Connected = true, Playing = true;
     int32_t Position = 0;
+    std::string Unreadable; // non-empty: the position read fails with it
     int Activations = 0;
     bool FindPlayer() override { return Connected; }
     bool IsPlaying() override { return Playing; }
     bool IsConnected() override { return Connected; }
     bool IsReady() override { return true; }
-    int32_t GetPosition() override { return Position; }
+    int32_t GetPosition() override {
+        if (!Unreadable.empty()) throw EConvertError(Unreadable);
+        return Position;
+    }
     void SetPosition(int32_t) override {}
     void Reserved() override {}
     void Stop() override {}
@@ -310,4 +315,32 @@ TEST_F(Controller, StartUsesTheSoundCardAndSelectedItemStartClamps) {
     Ctl->StopPlayback();
     EXPECT_FALSE(Ctl->Running);
     EXPECT_EQ(View.Status1, "");
+}
+
+TEST_F(Controller, AnUnreadablePositionEndsTheTickIsReportedOncePerRunAndFollowingGoesOn) {
+    Track({{1000, "a"}, {5000, "b"}});
+    Ctl->StartPlayback();
+    TickAt(500);
+    EXPECT_THAT(Spoken(), ElementsAre("a"));
+    FinishSpeech();
+    Poster.Pump();
+    Source->Unreadable = "'xx' is not a valid time";
+    View.Status1 = "unchanged";
+    for (int32_t p = 600; p < 4000; p += 100) TickAt(p);
+    EXPECT_THAT(View.Errors, ElementsAre("'xx' is not a valid time"));
+    EXPECT_EQ(View.Status1, "unchanged"); // the failed tick changes nothing else
+    EXPECT_EQ(View.Warning, "");
+    // Readable again: following goes on where the player stands, without
+    // taking the frozen last position for a backward jump.
+    Source->Unreadable.clear();
+    TickAt(4500);
+    EXPECT_EQ(View.Status1, "Playing");
+    EXPECT_THAT(Spoken(), ElementsAre("a", "b"));
+    Source->Unreadable = "again";
+    TickAt(4600);
+    EXPECT_EQ(View.Errors.size(), 1u); // still the same run
+    Ctl->StopPlayback();
+    Ctl->StartPlayback();
+    TickAt(4700);
+    EXPECT_EQ(View.Errors.size(), 2u);
 }
