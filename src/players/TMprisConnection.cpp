@@ -48,6 +48,7 @@ void TMprisConnection::TakeReplies(uint32_t now) {
         auto found = FPlayers.find(reply.Service);
         if (found == FPlayers.end()) continue; // a player that has left the list meanwhile
         TPlayer& player = *found->second;
+        const uint32_t askedAt = player.AskedSince.value_or(now);
         player.AskedSince.reset();
         if (reply.Kind == TMprisReply::TKind::Failure) {
             if (IsGone(reply.Error)) {
@@ -61,7 +62,7 @@ void TMprisConnection::TakeReplies(uint32_t now) {
         player.Status = reply.PlaybackStatus;
         player.CanRaise = reply.CanRaise;
         player.LastState = now;
-        player.Position.Report(reply.PositionUs.value_or(0) / 1000);
+        player.Position.Report(reply.PositionUs.value_or(0) / 1000, askedAt);
         player.Position.SetRunning(player.Status == "Playing");
     }
 }

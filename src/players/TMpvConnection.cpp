@@ -11,18 +11,15 @@ namespace {
 
 using json = nlohmann::json;
 
-// Observer ids of the properties the follower keeps.
-enum TObserved : int { TimePos = 1, PauseProp, IdleActive, EofReached, CoreIdle };
-constexpr int PingRequestId = 100;
+// Observer ids of the play-state properties.
+enum TObserved : int { PauseProp = 2, IdleActive, EofReached, CoreIdle };
 
 const char* const ObserveCommands[] = {
-    R"({"command":["observe_property",1,"time-pos"]})",
     R"({"command":["observe_property",2,"pause"]})",
     R"({"command":["observe_property",3,"idle-active"]})",
     R"({"command":["observe_property",4,"eof-reached"]})",
     R"({"command":["observe_property",5,"core-idle"]})",
 };
-const std::string PingCommand = R"({"command":["get_property","time-pos"],"request_id":100})";
 
 std::string Shorten(const std::string& s) { return s.size() <= 80 ? s : s.substr(0, 77) + "..."; }
 
@@ -35,19 +32,23 @@ TMpvConnection::TMpvConnection(std::unique_ptr<ILineChannel> channel, std::strin
 void TMpvConnection::Connect() {
     if (!FChannel->Open(FSocketPath)) return;
     FAnswered = false;
-    FPingSince.reset();
-    FLastPing = FLastHeard = FTicks.GetTickCount();
+    FAskedAt.reset();
+    FLastHeard = FTicks.GetTickCount();
     for (const char* command : ObserveCommands)
         if (!FChannel->Send(command)) return;
-    // Answered at once by a live player; it also proves the player answers
-    // when none of the observed properties is available yet.
-    if (FChannel->Send(PingCommand)) FPingSince = FLastPing;
+    AskPosition(FLastHeard);
+}
+
+void TMpvConnection::AskPosition(uint32_t now) {
+    FAskId = int64_t{now} + 1;
+    if (FChannel->Send(R"({"command":["get_property","time-pos"],"request_id":)" + std::to_string(FAskId) + "}"))
+        FAskedAt = now;
 }
 
 void TMpvConnection::Disconnect() {
     FChannel->Close();
     FAnswered = false;
-    FPingSince.reset();
+    FAskedAt.reset();
     FPosition.Clear();
     FPaused = FIdle = FCoreIdle = true;
     FEof = false;
@@ -66,16 +67,13 @@ bool TMpvConnection::IsConnected() {
         return false;
     }
     const uint32_t now = FTicks.GetTickCount();
-    if (FPingSince && now - *FPingSince >= AnswerTimeoutMs && now - FLastHeard >= AnswerTimeoutMs) {
+    if (FAskedAt && now - *FAskedAt >= AnswerTimeoutMs && now - FLastHeard >= AnswerTimeoutMs) {
         // Connected, but the player has stopped answering: drop the connection
         // and look for the player again.
         Disconnect();
         return false;
     }
-    if (!FPingSince && now - FLastPing >= PingIntervalMs) {
-        FLastPing = now;
-        if (FChannel->Send(PingCommand)) FPingSince = now;
-    }
+    if (!FAskedAt) AskPosition(now); // one question at a time, so a slow player is not flooded
     FPosition.SetRunning(IsPlaying() && !FCoreIdle);
     return FAnswered && FChannel->IsOpen();
 }
@@ -91,19 +89,18 @@ void TMpvConnection::Handle(const std::string& line) {
 void TMpvConnection::HandleMessage(const nlohmann::json& message) {
     if (!message.is_object()) throw json::type_error::create(302, "not an object", &message);
     const auto asBool = [](const json& data, bool fallback) { return data.is_boolean() ? data.get<bool>() : fallback; };
-    if (message.contains("request_id") && message["request_id"] == PingRequestId) {
-        FPingSince.reset();
-        const json data = message.value("data", json());
-        if (data.is_number() && std::isfinite(data.get<double>())) FPosition.Report(std::llround(data.get<double>() * 1000));
+    const json data = message.value("data", json());
+    if (message.contains("request_id")) {
+        if (!FAskedAt || message["request_id"] != FAskId) return; // an answer to an older question
+        const uint32_t askedAt = *FAskedAt;
+        FAskedAt.reset();
+        if (data.is_number() && std::isfinite(data.get<double>()))
+            FPosition.Report(std::llround(data.get<double>() * 1000), askedAt);
+        else FPosition.Clear(); // no file loaded
         return;
     }
     if (message.value("event", "") != "property-change" || !message.contains("id")) return;
-    const json data = message.value("data", json());
     switch (message["id"].is_number_integer() ? message["id"].get<int>() : 0) {
-    case TimePos:
-        if (data.is_number() && std::isfinite(data.get<double>())) FPosition.Report(std::llround(data.get<double>() * 1000));
-        else FPosition.Clear(); // no file loaded
-        break;
     case PauseProp: FPaused = asBool(data, true); break;
     case IdleActive: FIdle = asBool(data, false); break;
     case EofReached: FEof = asBool(data, false); break;

@@ -1,12 +1,13 @@
 #pragma once
 // The follower of mpv through its JSON IPC: mpv started with
 // --input-ipc-server=<socket> listens on a Unix socket for one JSON message
-// per line. The follower asks mpv to report the properties it needs whenever
-// they change (time-pos, pause, idle-active, eof-reached, core-idle) and
-// keeps the latest values, so a query never waits for an answer: what
-// arrives between two ticks is read at the next one. A periodic request
-// tells a player that has stopped answering from one that has nothing new
-// to say. A player that quits closes the socket; the next tick looks for it
+// per line. The follower asks mpv to report its play state whenever it
+// changes (pause, idle-active, eof-reached, core-idle), and asks for the
+// position (time-pos) on every tick. Nothing is waited for: what arrives
+// between two ticks is read at the next one, and an answer's position is
+// taken as it stood when the question was sent, so it is not a tick old. A
+// player that leaves a question unanswered for seconds is dropped; a player
+// that quits closes the socket; either way the next tick looks for it
 // again, so a restarted player is found.
 
 #include "platform/ILineChannel.h"
@@ -24,9 +25,8 @@ namespace parlino {
 
 class TMpvConnection final : public IPlayerConnection {
 public:
-    // A player that leaves a request unanswered this long counts as gone.
+    // A player that leaves a question unanswered this long counts as gone.
     static constexpr uint32_t AnswerTimeoutMs = 3000;
-    static constexpr uint32_t PingIntervalMs = 1000;
 
     TMpvConnection(std::unique_ptr<ILineChannel> channel, std::string socketPath, const ITickCounter& ticks);
 
@@ -52,6 +52,7 @@ private:
     void Disconnect();
     void Handle(const std::string& line);
     void HandleMessage(const nlohmann::json& message);
+    void AskPosition(uint32_t now);
 
     std::unique_ptr<ILineChannel> FChannel;
     std::string FSocketPath;
@@ -59,8 +60,8 @@ private:
     TPositionEstimate FPosition;
     bool FAnswered = false;                // something came since the connection was made
     uint32_t FLastHeard = 0;               // tick of the last line received
-    uint32_t FLastPing = 0;                // tick of the last liveness request
-    std::optional<uint32_t> FPingSince;    // an unanswered liveness request, sent then
+    std::optional<uint32_t> FAskedAt;      // the unanswered position question, sent then
+    int64_t FAskId = 0;                    // its request id
     bool FPaused = true, FIdle = true, FEof = false, FCoreIdle = true;
     std::string FBadLine;                  // the last line that could not be read
 };

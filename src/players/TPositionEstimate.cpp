@@ -5,10 +5,10 @@
 
 namespace parlino {
 
-void TPositionEstimate::Report(int64_t positionMs) {
+void TPositionEstimate::Report(int64_t positionMs, uint32_t seenAt) {
     if (FValue == positionMs && FRunning) return; // a repeat: keep running from its first sighting
     FValue = positionMs;
-    FSince = FTicks.GetTickCount();
+    FSince = seenAt;
 }
 
 void TPositionEstimate::SetRunning(bool running) {

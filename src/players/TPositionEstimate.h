@@ -21,8 +21,10 @@ public:
 
     explicit TPositionEstimate(const ITickCounter& ticks) : FTicks(ticks) {}
 
-    // A position the player reports now, in milliseconds.
-    void Report(int64_t positionMs);
+    // A position the player reported, in milliseconds, as it stood at tick
+    // `seenAt` (for an answer, the tick its question was sent: the player
+    // read its position between that and the answer).
+    void Report(int64_t positionMs, uint32_t seenAt);
     // Whether the film runs; the estimate moves only while it does.
     void SetRunning(bool running);
     // None before the first report (or after Clear).

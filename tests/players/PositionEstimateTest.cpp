@@ -10,19 +10,19 @@ TEST(PositionEstimate, RunsOnWithTheClockFromTheFirstSightingOfAValue) {
     ticks.Now = 0xFFFFFF00u; // the counter wraps during the test
     TPositionEstimate estimate(ticks);
     EXPECT_FALSE(estimate.Position().has_value());
-    estimate.Report(10000);
+    estimate.Report(10000, ticks.Now);
     EXPECT_EQ(estimate.Position(), 10000); // not running: stands
     estimate.SetRunning(true);
     ticks.Advance(120);
     EXPECT_EQ(estimate.Position(), 10120);
-    estimate.Report(10000); // a stale repeat does not pull it back
+    estimate.Report(10000, ticks.Now); // a stale repeat does not pull it back
     ticks.Advance(80);
     EXPECT_EQ(estimate.Position(), 10200);
-    estimate.Report(10300); // a new value re-anchors
+    estimate.Report(10300, ticks.Now); // a new value re-anchors
     EXPECT_EQ(estimate.Position(), 10300);
     ticks.Advance(5000); // no news: at most a second ahead
     EXPECT_EQ(estimate.Position(), 10300 + 1000);
-    estimate.Report(2000); // a jump back is taken as it is
+    estimate.Report(2000, ticks.Now); // a jump back is taken as it is
     EXPECT_EQ(estimate.Position(), 2000);
     estimate.SetRunning(false);
     ticks.Advance(500);

@@ -2,82 +2,16 @@
 // server and a recording of its sink: each subtitle must be heard when it is
 // due. Prints the measured onset of every subtitle against its due time.
 
-#include "app/ParlinoFmA.h"
-#include "fakes/TFakePlatform.h"
-#include "fakes/TFakePlayers.h"
-#include "fakes/TPrivatePulseServer.h"
-#include "platform/linux/TEspeakVoice.h"
-#include "platform/linux/TMonotonicTickCounter.h"
-#include "platform/linux/TPulseAudioOutput.h"
-#include "platform/linux/TPulseWaveOut.h"
-#include "ui/QtTestApp.h"
-#include "ui/TQtEventPoster.h"
-
-#include <QEventLoop>
-#include <QTimer>
-
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <fstream>
+#include "ui/TWindowE2E.h"
 
 using namespace parlino;
 using namespace parlino::test;
 using namespace std::chrono_literals;
-using TClock = std::chrono::steady_clock;
 
 namespace {
 
-double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// Runs the event loop (ticks, engine events) for `ms`.
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
-std::string WriteSrt(const std::string& name, const std::vector<std::pair<int, std::string>>& entries) {
-    const std::string path = ::testing::TempDir() + "/" + name;
-    std::ofstream out(path, std::ios::binary);
-    int n = 1;
-    for (const auto& [ms, text] : entries) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60,
-                      ms / 1000 % 60, ms % 1000, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60 + 1, ms % 1000);
-        out << n++ << "\r\n" << line << "\r\n" << text << "\r\n\r\n";
-    }
-    return path;
-}
-
-class ManualPlaybackE2E : public ::testing::Test {
+class ManualPlaybackE2E : public TWindowE2E {
 protected:
-    void SetUp() override {
-        QtApp();
-        ASSERT_NO_THROW(Server = std::make_unique<TPrivatePulseServer>());
-        Audio = std::make_unique<TPulseAudioOutput>("parlino-e2e");
-        WaveOut = std::make_unique<TPulseWaveOut>(*Audio, &Fake.Codec);
-        Poster = std::make_unique<TQtEventPoster>(&QtApp());
-        TUbSmartSpeechBackends b;
-        b.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
-        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
-            return std::make_unique<TEspeakSpeechVoice>(*Audio, *Poster);
-        };
-        Env = std::make_unique<TSpeechEnvironment>(TSpeechEnvironment{b, *Poster, WaveOut.get()});
-        SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
-        Window = std::make_unique<TfmParlinoA>(Platform, *Env, Players.Environment);
-        Window->show();
-        Rec = &Server->Record("test");
-    }
-    void TearDown() override {
-        Window.reset();
-        Wait(50);
-        SetErrorHook(nullptr);
-        Env.reset();
-        WaveOut.reset();
-        Audio.reset();
-        Server.reset();
-    }
     // Loads the entries and plays them from row 1; returns the moment Play was
     // pressed, when the clock stood at -200 ms.
     TClock::time_point PlayFromRowOne(const std::vector<std::pair<int, std::string>>& entries, const char* name) {
@@ -92,23 +26,6 @@ protected:
     static TClock::time_point AtPosition(TClock::time_point t0, int position) {
         return t0 + std::chrono::milliseconds(position + 200);
     }
-    double HeardMs(TClock::time_point from, TClock::time_point to) {
-        Rec->WaitUntilRecorded(to);
-        return Rec->SoundMs(from, to);
-    }
-
-    TFakePlatform Fake;
-    TFakePlayers Players;
-    TMonotonicTickCounter Ticks;
-    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell};
-    std::unique_ptr<TPrivatePulseServer> Server;
-    std::unique_ptr<TPulseAudioOutput> Audio;
-    std::unique_ptr<TPulseWaveOut> WaveOut;
-    std::unique_ptr<TQtEventPoster> Poster;
-    std::unique_ptr<TSpeechEnvironment> Env;
-    std::unique_ptr<TfmParlinoA> Window;
-    TMonitorRecording* Rec = nullptr;
-    std::vector<std::string> Errors;
 };
 
 } // namespace

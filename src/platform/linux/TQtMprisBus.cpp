@@ -53,7 +53,11 @@ TQtMprisBus::~TQtMprisBus() { QDBusConnection::disconnectFromBus(FName); }
 void TQtMprisBus::Connect() {
     FLastAttempt = std::chrono::steady_clock::now();
     QDBusConnection::disconnectFromBus(FName);
-    FBus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, FName);
+    // The address is read anew on every attempt: the bus library keeps the
+    // first session address it saw for the life of the process.
+    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+    FBus = address.isEmpty() ? QDBusConnection::connectToBus(QDBusConnection::SessionBus, FName)
+                             : QDBusConnection::connectToBus(address, FName);
 }
 
 bool TQtMprisBus::Connected() {

@@ -1,0 +1,155 @@
+// Following real players in the real window with the real voice: mpv
+// through its command socket, and mpv with its MPRIS plugin on a private
+// session bus. Each subtitle must be heard when the film reaches its due
+// point; the voice pauses and resumes with the player, a seek back speaks
+// earlier subtitles again, and a player that quits is found again when it
+// is back. Prints every onset against its due point.
+
+#include "ui/TWindowE2E.h"
+
+using namespace parlino;
+using namespace parlino::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+class FollowingE2E : public TWindowE2E {
+protected:
+    void SetUp() override {
+        TWindowE2E::SetUp();
+        Film = Folder + "/film.wav";
+        ASSERT_NO_THROW(MakeSilentFilm(Film, 60));
+    }
+    void TearDown() override {
+        Player.reset();
+        TWindowE2E::TearDown();
+    }
+    std::string SocketPath() const { return MpvSocketPath(Fake.Folders); }
+    void StartPlayer(bool mpris = false) {
+        ASSERT_NO_THROW(Player = std::make_unique<TMpvProcess>(Film, SocketPath(), mpris));
+    }
+    // Loads the entries and starts following the player of `type`.
+    void Follow(TPlayerType type, const std::vector<std::pair<int, std::string>>& entries, int shiftSeconds = 0) {
+        Window->LoadSubtitles(WriteSrt("follow.srt", entries));
+        Window->rbTrack->click();
+        Window->cbPlayerType->setCurrentIndex(static_cast<int>(type));
+        Window->eSpeechShift->setValue(shiftSeconds);
+        Window->btStartWatch->click();
+    }
+    // Waits until the player's film has reached `seconds` (at most 15 s).
+    void WaitForFilm(double seconds) {
+        for (int i = 0; i < 150 && !Player->WhenReached(seconds, Since); ++i) Wait(100);
+    }
+    // The onset of the speech for an entry starting at `startMs`, due when
+    // the film plus the shift comes within a second of it; checks it and
+    // prints it. The tolerance is one tick and the sound path, plus the
+    // margin a sanitised build on a busy machine needs.
+    void ExpectHeardWhenDue(int startMs, int shiftSeconds, const char* text, int toleranceMs) {
+        const double dueSeconds = (startMs - 999 - shiftSeconds * 1000) / 1000.0;
+        const auto due = Player->WhenReached(dueSeconds, Since);
+        ASSERT_TRUE(due.has_value()) << "the film never reached the due point of " << text;
+        Rec->WaitUntilRecorded(*due + 1500ms);
+        const auto onset = Rec->FirstSound(*due - 300ms, *due + 1500ms);
+        ASSERT_TRUE(onset.has_value()) << text << " was not heard";
+        const double late = Ms(*onset - *due);
+        std::printf("%-8s start %6d ms  due at film %7.3f s  heard %+5.0f ms after\n", text, startMs, dueSeconds, late);
+        EXPECT_GE(late, -30) << text << " spoken before it was due";
+        EXPECT_LE(late, toleranceMs) << text << " too late";
+    }
+
+    std::string Film;
+    std::unique_ptr<TMpvProcess> Player;
+    TClock::time_point Since = TClock::now();
+};
+
+} // namespace
+
+TEST_F(FollowingE2E, MpvIsFollowedWithTheTimeShift) {
+    StartPlayer();
+    Follow(TPlayerType::Mpv, {{2500, "One."}, {4500, "Two."}, {6500, "Three."}}, 1);
+    Wait(400);
+    EXPECT_TRUE(Window->lWarning->text().isEmpty());
+    EXPECT_EQ(Window->lStatus1->text(), "Stopped"); // found, still paused
+    Since = TClock::now();
+    Player->SetPaused(false);
+    WaitForFilm(6.2);
+    Wait(300);
+    EXPECT_EQ(Window->lStatus1->text(), "Playing");
+    ExpectHeardWhenDue(2500, 1, "One.", 250);
+    ExpectHeardWhenDue(4500, 1, "Two.", 250);
+    ExpectHeardWhenDue(6500, 1, "Three.", 250);
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+}
+
+TEST_F(FollowingE2E, TheVoicePausesAndResumesWithMpvAndASeekBackSpeaksAgain) {
+    StartPlayer();
+    Follow(TPlayerType::Mpv,
+           {{1500, "This subtitle is long enough to be paused in the middle of its words and resumed afterwards."}});
+    Wait(300);
+    Player->SetPaused(false);
+    WaitForFilm(2.0);
+    Wait(300);
+    const auto pausedAt = TClock::now();
+    Player->SetPaused(true);
+    Wait(1000);
+    const auto playedAt = TClock::now();
+    Player->SetPaused(false);
+    Wait(600);
+    const auto lastBeforePause = Rec->LastSound(pausedAt - 1000ms, pausedAt + 500ms);
+    ASSERT_TRUE(lastBeforePause.has_value());
+    std::printf("silent %.0f ms after the player paused\n", Ms(*lastBeforePause - pausedAt));
+    EXPECT_LE(*lastBeforePause - pausedAt, 250ms);
+    EXPECT_FALSE(Rec->FirstSound(pausedAt + 300ms, playedAt - 10ms).has_value());
+    const auto again = Rec->FirstSound(playedAt, playedAt + 600ms);
+    ASSERT_TRUE(again.has_value());
+    std::printf("heard again %.0f ms after the player played\n", Ms(*again - playedAt));
+    EXPECT_LE(*again - playedAt, 250ms);
+    // A seek back of more than a second: the subtitle is due and heard again.
+    Wait(4000); // let it finish
+    Player->Seek(0);
+    Wait(150); // the reports from before the seek are over
+    Since = TClock::now();
+    WaitForFilm(0.6);
+    Wait(300);
+    ExpectHeardWhenDue(1500, 0, "Again", 250);
+}
+
+TEST_F(FollowingE2E, AnMpvThatQuitsIsWaitedForAndFoundAgain) {
+    StartPlayer();
+    Follow(TPlayerType::Mpv, {{1500, "Before."}, {9000, "After."}});
+    Wait(300);
+    Player->SetPaused(false);
+    WaitForFilm(2.0);
+    Player->Quit();
+    Wait(400);
+    EXPECT_EQ(Window->lWarning->text(), "Waiting..\nPlease, run \"mpv\" and start video there.");
+    EXPECT_TRUE(Window->Running());
+    StartPlayer();
+    Player->Seek(7.5);
+    Wait(400);
+    EXPECT_TRUE(Window->lWarning->text().isEmpty());
+    Since = TClock::now();
+    Player->SetPaused(false);
+    WaitForFilm(8.2);
+    Wait(200);
+    ExpectHeardWhenDue(9000, 0, "After.", 250);
+}
+
+TEST_F(FollowingE2E, AnMprisPlayerOnTheSessionBusIsFollowed) {
+    StartPlayer(true);
+    Follow(TPlayerType::Mpris, {{2000, "One."}, {4000, "Two."}});
+    Wait(600);
+    EXPECT_TRUE(Window->lWarning->text().isEmpty()) << Window->lWarning->text().toStdString();
+    EXPECT_EQ(Window->lStatus1->text(), "Stopped");
+    Since = TClock::now();
+    Player->SetPaused(false);
+    WaitForFilm(3.2);
+    Wait(300);
+    EXPECT_EQ(Window->lStatus1->text(), "Playing");
+    ExpectHeardWhenDue(2000, 0, "One.", 300);
+    ExpectHeardWhenDue(4000, 0, "Two.", 300);
+    Player->SetPaused(true);
+    Wait(500);
+    EXPECT_EQ(Window->lStatus1->text(), "Stopped");
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+}

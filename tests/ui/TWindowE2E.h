@@ -1,0 +1,121 @@
+#pragma once
+// The real window with the real voice on a private sound server whose sink
+// is recorded, and the real player services (the command socket, a private
+// session bus): what end-to-end tests of the window start from.
+
+#include "app/ParlinoFmA.h"
+#include "fakes/TFakePlatform.h"
+#include "fakes/TPrivatePulseServer.h"
+#include "fakes/TRealPlayers.h"
+#include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TLinuxWindowSystem.h"
+#include "platform/linux/TMonotonicTickCounter.h"
+#include "platform/linux/TPulseAudioOutput.h"
+#include "platform/linux/TPulseWaveOut.h"
+#include "platform/linux/TQtMprisBus.h"
+#include "platform/linux/TUnixLineChannel.h"
+#include "ui/QtTestApp.h"
+#include "ui/TQtEventPoster.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace parlino::test {
+
+using TClock = std::chrono::steady_clock;
+
+inline double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Runs the event loop (ticks, engine events, bus answers) for `ms`.
+inline void Wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+inline std::string WriteSrt(const std::string& name, const std::vector<std::pair<int, std::string>>& entries) {
+    const std::string path = ::testing::TempDir() + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    int n = 1;
+    for (const auto& [ms, text] : entries) {
+        char line[64];
+        std::snprintf(line, sizeof line, "%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60,
+                      ms / 1000 % 60, ms % 1000, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60 + 1, ms % 1000);
+        out << n++ << "\r\n" << line << "\r\n" << text << "\r\n\r\n";
+    }
+    return path;
+}
+
+class TWindowE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QtApp();
+        char folder[] = "/tmp/parlino-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        Folder = folder;
+        Fake.Folders.Runtime = Folder;
+        ASSERT_NO_THROW(Server = std::make_unique<TPrivatePulseServer>());
+        ASSERT_NO_THROW(Bus = std::make_unique<TPrivateSessionBus>(Folder));
+        Mpris = std::make_unique<TQtMprisBus>();
+        Players = std::make_unique<TPlayerEnvironment>(
+            TPlayerEnvironment{Windows, [] { return std::make_unique<TUnixLineChannel>(); }, Mpris.get()});
+        Audio = std::make_unique<TPulseAudioOutput>("parlino-e2e");
+        WaveOut = std::make_unique<TPulseWaveOut>(*Audio, &Fake.Codec);
+        Poster = std::make_unique<TQtEventPoster>(&QtApp());
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
+        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+            return std::make_unique<TEspeakSpeechVoice>(*Audio, *Poster);
+        };
+        Env = std::make_unique<TSpeechEnvironment>(TSpeechEnvironment{b, *Poster, WaveOut.get()});
+        SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
+        Window = std::make_unique<TfmParlinoA>(Platform, *Env, *Players);
+        Window->show();
+        Rec = &Server->Record("test");
+    }
+    void TearDown() override {
+        Window.reset();
+        Wait(50);
+        SetErrorHook(nullptr);
+        Env.reset();
+        WaveOut.reset();
+        Audio.reset();
+        Players.reset();
+        Mpris.reset();
+        Bus.reset();
+        Server.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(Folder, ec);
+    }
+    double HeardMs(TClock::time_point from, TClock::time_point to) {
+        Rec->WaitUntilRecorded(to);
+        return Rec->SoundMs(from, to);
+    }
+
+    std::string Folder;
+    TFakePlatform Fake;
+    TLinuxWindowSystem Windows;
+    TMonotonicTickCounter Ticks;
+    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell};
+    std::unique_ptr<TPrivatePulseServer> Server;
+    std::unique_ptr<TPrivateSessionBus> Bus;
+    std::unique_ptr<TQtMprisBus> Mpris;
+    std::unique_ptr<TPlayerEnvironment> Players;
+    std::unique_ptr<TPulseAudioOutput> Audio;
+    std::unique_ptr<TPulseWaveOut> WaveOut;
+    std::unique_ptr<TQtEventPoster> Poster;
+    std::unique_ptr<TSpeechEnvironment> Env;
+    std::unique_ptr<TfmParlinoA> Window;
+    TMonitorRecording* Rec = nullptr;
+    std::vector<std::string> Errors;
+};
+
+} // namespace parlino::test
