@@ -405,3 +405,48 @@ TEST_F(MainWindow, TheTimeShiftFollowsTheSpinEdit) {
     w.btStartWatchClick();
     EXPECT_EQ(w.Controller->TimeShift, -3000);
 }
+
+TEST_F(MainWindow, ThePlayerTypesAndTheirHintsAndTheWaitingTextNamingTheChosenOne) {
+    TfmParlinoA& w = *Window;
+    ASSERT_EQ(w.cbPlayerType->count(), 3);
+    EXPECT_EQ(w.cbPlayerType->itemText(0), "Media Player Classic (or MPC HC)");
+    EXPECT_EQ(w.cbPlayerType->itemText(1), "mpv");
+    EXPECT_EQ(w.cbPlayerType->itemText(2), "MPRIS media player (VLC, Celluloid, browsers, mpv with mpv-mpris)");
+    EXPECT_EQ(w.cbPlayerType->currentIndex(), 0); // this fake system has the player's windows
+    w.cbPlayerType->setCurrentIndex(1);
+    w.btPlayerHint->click();
+    EXPECT_EQ(lastInfo.Text, "\nStart mpv with the option\n--input-ipc-server=/tmp/parlino-fake/run/parlino-mpv.sock\n"
+                             "or add this line to your mpv.conf:\ninput-ipc-server=/tmp/parlino-fake/run/parlino-mpv.sock\n");
+    EXPECT_EQ(lastInfo.LinkCaption, "mpv home page");
+    // Following mpv that does not listen: the waiting text names it, and the
+    // socket of the hint is the one looked for.
+    Players.Mpv->Listening = false;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.btStartWatch->click();
+    w.ProcessTick();
+    EXPECT_EQ(w.lWarning->text(), "Waiting..\nPlease, run \"mpv\" and start video there.");
+    ASSERT_FALSE(Players.Mpv->OpenedPaths.empty());
+    EXPECT_EQ(Players.Mpv->OpenedPaths.back(), "/tmp/parlino-fake/run/parlino-mpv.sock");
+    w.btStopWatch->click();
+    w.cbPlayerType->setCurrentIndex(2);
+    w.btPlayerHint->click();
+    EXPECT_TRUE(lastInfo.Text.contains("VLC, Celluloid, a web browser"));
+}
+
+TEST_F(MainWindow, WhereThePlayerWindowsCannotExistTheSessionBusPlayersAreChosenAndFollowed) {
+    Window.reset();
+    Players.Windows.Foreign = false;
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
+    TfmParlinoA& w = *Window;
+    EXPECT_EQ(w.cbPlayerType->currentIndex(), 2);
+    Players.Bus.AddPlayer("org.mpris.MediaPlayer2.vlc").PositionUs = 30'000'000;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.btStartWatch->click();
+    for (int i = 0; i < 3; ++i) w.ProcessTick();
+    EXPECT_TRUE(w.lWarning->text().isEmpty());
+    EXPECT_EQ(w.lStatus1->text(), "Playing");
+    EXPECT_EQ(w.lStatus2->text(), "00:00:30");
+    EXPECT_EQ(Players.Bus.Raised, std::vector<std::string>{"org.mpris.MediaPlayer2.vlc"}); // brought forward
+    EXPECT_FALSE(w.btStartWatch->isEnabled());
+    EXPECT_TRUE(w.btStopWatch->isEnabled());
+}
