@@ -77,13 +77,18 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
     RunGuarded([this] { FormCreate(); });
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunGuarded([this] { ProcessTick(); }); });
+    connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
     Timer1->start();
+    DueTimer = new QTimer(this);
+    DueTimer->setSingleShot(true);
+    DueTimer->setTimerType(Qt::PreciseTimer);
+    connect(DueTimer, &QTimer::timeout, this, [this] { Timer1Timer(); });
 }
 
 TfmParlinoA::~TfmParlinoA() {
     // FormDestroy: the settings are saved before anything is freed.
     Timer1->stop();
+    DueTimer->stop();
     try {
         Speech->Stop();
     } catch (...) {
@@ -495,6 +500,14 @@ void TfmParlinoA::btDicHelpClick() {
 }
 
 void TfmParlinoA::ClearItems() { Items.clear(); }
+
+void TfmParlinoA::Timer1Timer() {
+    RunGuarded([this] { ProcessTick(); });
+    // An entry that becomes due before the next regular tick gets a tick of
+    // its own at that moment (a millisecond late rather than early, so the
+    // position is surely inside its window).
+    if (const std::optional<int32_t> due = Controller->NextDueInMs()) DueTimer->start(*due + 1);
+}
 
 namespace {
 

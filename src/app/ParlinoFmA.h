@@ -80,6 +80,7 @@ public:
     QTableView* sg1;
     TSubtitleGridModel* GridModel;
     QTimer* Timer1;
+    QTimer* DueTimer; // one extra tick when an entry becomes due between two regular ones
 
     // Commands and events.
     void btLoadClick();
@@ -107,6 +108,8 @@ public:
     void ClearItems();
     void UpdateControls();
     void ProcessTick() { Controller->ProcessTick(); }
+    // The 100 ms tick (and the extra tick at a due moment).
+    void Timer1Timer();
     void StopPlayback() { Controller->StopPlayback(); }
     void ClearQueue() { Controller->ClearQueue(); }
     // The slider paint handlers: stretch the container's bitmaps.

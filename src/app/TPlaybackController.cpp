@@ -25,6 +25,7 @@ template <typename F> bool TPlaybackController::Guard(bool& reported, F&& call) 
 }
 
 void TPlaybackController::ProcessTick() {
+    FNextDue.reset();
     if (!Running || !Connection) {
         FView.SetStatus1("");
         FView.SetStatus2("");
@@ -56,6 +57,7 @@ void TPlaybackController::ProcessTick() {
             WasPlaying = true;
             LastPosition = position;
             if (ok) ProcessPosition(position);
+            FNextDue = MsUntilNextDue(position);
         } else {
             FView.SetStatus1("Stopped");
             FView.SetStatus2(FormatTime(position, FSeparator));
@@ -79,6 +81,18 @@ TslItem* TPlaybackController::FindItemAt(int32_t position, int32_t shift) {
         }
     }
     return nullptr;
+}
+
+std::optional<int32_t> TPlaybackController::MsUntilNextDue(int32_t position) const {
+    const int64_t target = int64_t{position} + TimeShift;
+    int64_t soonest = TickPeriodMs;
+    for (const TslItem& item : FItems) {
+        // An entry is due once the target comes within the search window of its start.
+        const int64_t wait = item.StartMs - (SearchWindowMs - 1) - target;
+        if (wait > 0 && wait < soonest) soonest = wait;
+    }
+    if (soonest >= TickPeriodMs) return std::nullopt;
+    return static_cast<int32_t>(soonest);
 }
 
 void TPlaybackController::ProcessPosition(int32_t position) {

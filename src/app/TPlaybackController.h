@@ -10,6 +10,7 @@
 #include "subtitles/TslItem.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 
 namespace parlino {
@@ -41,6 +42,7 @@ public:
     static constexpr int32_t SearchWindowMs = 1000;
     static constexpr int32_t BackwardJumpMs = 1000;
     static constexpr int32_t ManualStartLeadMs = 200;
+    static constexpr int32_t TickPeriodMs = 100;
 
     TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items, char timeSeparator = ':');
 
@@ -53,6 +55,10 @@ public:
     void ClearQueue() { Queue.clear(); }
     void ResetSpokenFlags();
     int32_t SelectedItemStart() const;
+    // After a playing tick: how long until the next entry becomes due, when
+    // that is less than a tick away; the window then runs one more tick at
+    // that moment, so that speech does not wait for the next regular tick.
+    std::optional<int32_t> NextDueInMs() const { return FNextDue; }
 
     TPlayerConnection Connection;
     bool Running = false;
@@ -63,6 +69,7 @@ public:
 
 private:
     void SpeakNext();
+    std::optional<int32_t> MsUntilNextDue(int32_t position) const;
     // Runs a call; its failure is shown unless `reported` says one was
     // shown already, so a failure on the tick is not shown on every tick.
     // Returns false when the call failed.
@@ -76,6 +83,7 @@ private:
     char FSeparator;
     bool FFailureReported = false;
     bool FPositionFailureReported = false; // once per run: a source that cannot be read
+    std::optional<int32_t> FNextDue;
 };
 
 } // namespace parlino

@@ -344,3 +344,20 @@ TEST_F(Controller, AnUnreadablePositionEndsTheTickIsReportedOncePerRunAndFollowi
     TickAt(4700);
     EXPECT_EQ(View.Errors.size(), 2u);
 }
+
+TEST_F(Controller, TheTimeUntilTheNextEntryBecomesDueIsKnownWhenItIsUnderATick) {
+    Track({{10000, "a"}, {10030, "b"}});
+    Ctl->StartPlayback();
+    TickAt(8800);
+    EXPECT_FALSE(Ctl->NextDueInMs().has_value()); // 201 ms away: the regular ticks will do
+    TickAt(8950);
+    EXPECT_EQ(Ctl->NextDueInMs(), 51);
+    TickAt(9001); // "a" is due now; "b" 30 ms later
+    EXPECT_EQ(Ctl->NextDueInMs(), 30);
+    Ctl->TimeShift = 1000;
+    TickAt(7950);
+    EXPECT_EQ(Ctl->NextDueInMs(), 51);
+    Source->Playing = false;
+    TickAt(7950);
+    EXPECT_FALSE(Ctl->NextDueInMs().has_value());
+}
