@@ -9,7 +9,7 @@
 #include "platform/IMprisBus.h"
 #include "platform/ITickCounter.h"
 #include "players/TPositionEstimate.h"
-#include "players/player_conn_intf.h"
+#include "players/TPlayerFollower.h"
 
 #include <map>
 #include <memory>
@@ -19,7 +19,7 @@
 
 namespace parlino {
 
-class TMprisConnection final : public IPlayerConnection {
+class TMprisConnection final : public TPlayerFollower {
 public:
     static constexpr uint32_t NamesIntervalMs = 1000;
     // A player whose last state is older than this is not followed; a
@@ -29,20 +29,13 @@ public:
 
     TMprisConnection(IMprisBus* bus, const ITickCounter& ticks);
 
-    bool FindPlayer() override { return IsConnected(); }
     bool IsPlaying() override;
     // Takes the answers that came since the last tick, asks again, and picks
     // the player to follow; true when there is one with a recent state.
     bool IsConnected() override;
-    bool IsReady() override { return true; }
     // The followed player's estimated position; throws EPlayerError once for
     // each answer of that player that could not be read.
     int32_t GetPosition() override;
-    void SetPosition(int32_t) override {}
-    void Reserved() override {}
-    void Stop() override {}
-    void Play() override {}
-    void Pause() override {}
     // Raises the followed player's window, now or as soon as one is found.
     void Activate() override;
 

@@ -13,7 +13,7 @@
 #include "platform/ILineChannel.h"
 #include "platform/ITickCounter.h"
 #include "players/TPositionEstimate.h"
-#include "players/player_conn_intf.h"
+#include "players/TPlayerFollower.h"
 
 #include <nlohmann/json_fwd.hpp>
 
@@ -23,28 +23,21 @@
 
 namespace parlino {
 
-class TMpvConnection final : public IPlayerConnection {
+class TMpvConnection final : public TPlayerFollower {
 public:
     // A player that leaves a question unanswered this long counts as gone.
     static constexpr uint32_t AnswerTimeoutMs = 3000;
 
     TMpvConnection(std::unique_ptr<ILineChannel> channel, std::string socketPath, const ITickCounter& ticks);
 
-    bool FindPlayer() override { return IsConnected(); }
     bool IsPlaying() override;
     // Reads what the player sent since the last tick; connects first when
     // there is no connection. True once the player has answered and as long
     // as it keeps answering.
     bool IsConnected() override;
-    bool IsReady() override { return true; }
     // The estimated film position; 0 while no file is loaded. Throws
     // EPlayerError once for every line the player sent that could not be read.
     int32_t GetPosition() override;
-    void SetPosition(int32_t) override {}
-    void Reserved() override {}
-    void Stop() override {}
-    void Play() override {}
-    void Pause() override {}
     void Activate() override {}
 
 private:

@@ -7,14 +7,14 @@
 
 #include "platform/ILocaleInfo.h"
 #include "platform/IWindowSystem.h"
-#include "players/player_conn_intf.h"
+#include "players/TPlayerFollower.h"
 
 #include <string>
 #include <vector>
 
 namespace parlino {
 
-class TMPCConnection final : public IPlayerConnection {
+class TMPCConnection final : public TPlayerFollower {
 public:
     static constexpr const char* MainWindowClass = "MediaPlayerClassicW";
     static constexpr const char* ToolbarClass = "ToolbarWindow32";
@@ -26,15 +26,9 @@ public:
     bool FindPlayer() override;
     bool IsPlaying() override;
     bool IsConnected() override { return FindPlayer(); }
-    bool IsReady() override { return true; }
     // Milliseconds before the "/" of the position text; 0 without a label,
     // a text or a "/"; throws EConvertError when that is not a valid time.
     int32_t GetPosition() override;
-    void SetPosition(int32_t) override {}
-    void Reserved() override {}
-    void Stop() override {}
-    void Play() override {}
-    void Pause() override {}
     void Activate() override;
 
     // Handles of the last search.

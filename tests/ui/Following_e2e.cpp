@@ -40,6 +40,17 @@ protected:
     void WaitForFilm(double seconds) {
         for (int i = 0; i < 150 && !Player->WhenReached(seconds, Since); ++i) Wait(100);
     }
+    // The player, found while paused, plays the film to `seconds`; the
+    // window follows it.
+    void PlayFilmTo(double seconds) {
+        EXPECT_TRUE(Window->lWarning->text().isEmpty()) << Window->lWarning->text().toStdString();
+        EXPECT_EQ(Window->lStatus1->text(), "Stopped");
+        Since = TClock::now();
+        Player->SetPaused(false);
+        WaitForFilm(seconds);
+        Wait(300);
+        EXPECT_EQ(Window->lStatus1->text(), "Playing");
+    }
     // The onset of the speech for an entry starting at `startMs`, due when
     // the film plus the shift comes within a second of it; checks it and
     // prints it. The tolerance is one tick and the sound path, plus the
@@ -68,13 +79,7 @@ TEST_F(FollowingE2E, MpvIsFollowedWithTheTimeShift) {
     StartPlayer();
     Follow(TPlayerType::Mpv, {{2500, "One."}, {4500, "Two."}, {6500, "Three."}}, 1);
     Wait(400);
-    EXPECT_TRUE(Window->lWarning->text().isEmpty());
-    EXPECT_EQ(Window->lStatus1->text(), "Stopped"); // found, still paused
-    Since = TClock::now();
-    Player->SetPaused(false);
-    WaitForFilm(6.2);
-    Wait(300);
-    EXPECT_EQ(Window->lStatus1->text(), "Playing");
+    PlayFilmTo(6.2);
     ExpectHeardWhenDue(2500, 1, "One.", 250);
     ExpectHeardWhenDue(4500, 1, "Two.", 250);
     ExpectHeardWhenDue(6500, 1, "Three.", 250);
@@ -127,11 +132,7 @@ TEST_F(FollowingE2E, AnMpvThatQuitsIsWaitedForAndFoundAgain) {
     StartPlayer();
     Player->Seek(7.5);
     Wait(400);
-    EXPECT_TRUE(Window->lWarning->text().isEmpty());
-    Since = TClock::now();
-    Player->SetPaused(false);
-    WaitForFilm(8.2);
-    Wait(200);
+    PlayFilmTo(8.2);
     ExpectHeardWhenDue(9000, 0, "After.", 250);
 }
 
@@ -139,13 +140,7 @@ TEST_F(FollowingE2E, AnMprisPlayerOnTheSessionBusIsFollowed) {
     StartPlayer(true);
     Follow(TPlayerType::Mpris, {{2000, "One."}, {4000, "Two."}});
     Wait(600);
-    EXPECT_TRUE(Window->lWarning->text().isEmpty()) << Window->lWarning->text().toStdString();
-    EXPECT_EQ(Window->lStatus1->text(), "Stopped");
-    Since = TClock::now();
-    Player->SetPaused(false);
-    WaitForFilm(3.2);
-    Wait(300);
-    EXPECT_EQ(Window->lStatus1->text(), "Playing");
+    PlayFilmTo(3.2);
     ExpectHeardWhenDue(2000, 0, "One.", 300);
     ExpectHeardWhenDue(4000, 0, "Two.", 300);
     Player->SetPaused(true);
