@@ -11,6 +11,7 @@
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
 #include "ui/TQtEventPoster.h"
+#include "ui/TQtMessageBoxes.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +32,8 @@ int main(int argc, char** argv) {
     TMonotonicTickCounter ticks;
     TXdgFolders folders;
     TXdgShell shell;
-    TPlatform services{codec, locale, ticks, folders, shell};
+    TQtMessageBoxes messages;
+    TPlatform services{codec, locale, ticks, folders, shell, messages};
 
     TParlinoApplication app(argc, argv);
     TQtEventPoster poster(&app);

@@ -98,7 +98,7 @@ protected:
 
     TFakePlatform Fake;
     TMonotonicTickCounter Ticks;
-    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell};
+    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell, Fake.Messages};
     std::unique_ptr<TPrivatePulseServer> Server;
     std::unique_ptr<TPulseAudioOutput> Audio;
     std::unique_ptr<TPulseWaveOut> WaveOut;
