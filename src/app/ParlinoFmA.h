@@ -5,6 +5,7 @@
 #include "app/TPlaybackController.h"
 #include "app/TSpeechEnvironment.h"
 #include "platform/TPlatform.h"
+#include "settings/TGlobalSettings.h"
 #include "subtitles/TslItem.h"
 #include "ui/EngSettFr.h"
 #include "ui/TSubtitleGridModel.h"
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <optional>
 #include <string>
 
 namespace parlino {
@@ -47,6 +49,9 @@ public:
     std::unique_ptr<TUbSmartSpeech> Speech; // the voice panel's sp1
     std::unique_ptr<TPlaybackController> Controller;
     TUbBitmapsContainer bmc1;
+    // Loaded at creation, saved at destruction (and when the desktop session
+    // asks the program to save its data).
+    std::unique_ptr<TGlobalSettings> GlobalSettings;
     bool Running() const { return Controller->Running; }
 
     // Controls, by their design names.
@@ -100,6 +105,9 @@ public:
     void btDicHelpClick();
     void miExitClick() { close(); }
 
+    // Copies the controls' values into GlobalSettings and writes Parlino.ini.
+    void SaveSettings();
+
     // Reads the file, fills the grid, runs the clean-up pass, marks Loaded.
     void LoadSubtitles(const std::string& fileName);
     void ClearItems();
@@ -141,6 +149,18 @@ private:
     void LoadSettings();
     void ApplySettings();
     int32_t ShiftFromSpinText() const;
+    void ApplyStoredSliders(int32_t speed, int32_t pitch, int32_t volume);
+
+    // A stored sound card or dictionary that is not there in this run: its
+    // name is written back unless the user chooses another item, so that an
+    // unplugged headset or a moved dictionary keeps its place.
+    struct TUnavailableChoice {
+        std::optional<std::string> Name; // the stored name, when it was not found
+        int FallbackIndex = -1;          // the item selected instead
+        bool Chosen = false;             // the user picked an item in this run
+    };
+    std::string ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box, const std::string& current) const;
+    TUnavailableChoice FDeviceChoice, FDicChoice;
 
     TPlatform& FPlatform;
     TSpeechEnvironment& FSpeechEnv;

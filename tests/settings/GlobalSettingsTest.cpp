@@ -149,7 +149,12 @@ TEST_F(GlobalSettings, AFileThatCannotBeReadIsNeverOverwritten) {
     EXPECT_EQ(Settings.Engine_name, "");
     Settings.Save();
     EXPECT_TRUE(fs::is_directory(Ini));
+    // Even when it can be read by the time of saving, the defaults loaded
+    // instead of its content are not written over it.
     fs::remove(Ini);
+    std::ofstream(Ini, std::ios::binary) << "[Engine]\nEngine_name=Stored voice\n";
+    Settings.Save();
+    EXPECT_EQ(Read(Ini), "[Engine]\nEngine_name=Stored voice\n");
     // A read-only file is read but not replaced.
     LoadText("[Engine]\nEngine_name=Locked voice\n");
     fs::permissions(Ini, fs::perms::owner_read);
