@@ -12,6 +12,9 @@
 #include "platform/linux/TXdgShell.h"
 #include "ui/TQtEventPoster.h"
 #include "ui/TQtMessageBoxes.h"
+#include "ui/TShutdownSignals.h"
+
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +39,16 @@ int main(int argc, char** argv) {
     TPlatform services{codec, locale, ticks, folders, shell, messages};
 
     TParlinoApplication app(argc, argv);
+    // SIGTERM, SIGINT and SIGHUP end the program the way File / Exit does:
+    // the main window closes and its destruction saves the settings. Leaving
+    // every event loop also ends a modal box that happens to be open.
+    TfmParlinoA* mainWindow = nullptr;
+    bool shutdownRequested = false;
+    TShutdownSignals shutdownSignals([&mainWindow, &shutdownRequested] {
+        shutdownRequested = true;
+        if (mainWindow) mainWindow->close();
+        QCoreApplication::exit(0);
+    });
     TQtEventPoster poster(&app);
     TPulseAudioOutput audio;
     TPulseWaveOut waveOut(audio, &codec);
@@ -51,6 +64,11 @@ int main(int argc, char** argv) {
     TSpeechEnvironment speech{backends, poster, &waveOut};
 
     TfmParlinoA fmParlinoA(services, speech);
+    mainWindow = &fmParlinoA;
+    // The desktop session is ending (or may end): keep the user's choices now.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &fmParlinoA,
+                     [&fmParlinoA](QSessionManager&) { fmParlinoA.SaveSettings(); });
+    if (shutdownRequested) return 0; // asked to end while the window was being made
     fmParlinoA.show();
     return app.exec();
 }
