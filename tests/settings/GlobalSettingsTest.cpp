@@ -60,6 +60,18 @@ TEST_F(GlobalSettings, AnEmptyFileReadsTheDefaultsWithEngineIdZero) {
     EXPECT_EQ(Settings.Text_folder, Folders.Data + "/Zavirex/");
     EXPECT_EQ(Settings.Temp_folder, "/tmp/");
     EXPECT_TRUE(Messages.Shown.empty());
+    LoadText("[Engine]\nEngine_id=7\n");
+    EXPECT_EQ(Settings.Engine_id, 7);
+}
+
+TEST_F(GlobalSettings, AnEmptyFilesListClearsTheActiveFileWhenSaved) {
+    Settings.SetDefaults();
+    Settings.ActiveFile = "film.srt";
+    Settings.ActiveFileIdx = 2;
+    Settings.Save();
+    EXPECT_EQ(Settings.ActiveFile, "");
+    EXPECT_EQ(Settings.ActiveFileIdx, 0);
+    EXPECT_NE(Read(Ini).find("[FilesList]\r\nCount=0\r\nActiveFile=\r\nActiveFileIdx=0\r\n"), std::string::npos);
 }
 
 TEST_F(GlobalSettings, StoredValuesAreReadByTheDocumentRules) {
