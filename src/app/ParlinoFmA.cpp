@@ -387,11 +387,28 @@ void TfmParlinoA::ApplySettings() {
         cbPlayerType->setCurrentIndex(player);
     // Selecting the voice may change the stored values; they are put back.
     const int32_t speed = s.Engine_speed, pitch = s.Engine_pitch, volume = s.Engine_volume;
-    frEngSett1->SetVoice(s.Engine_name);
+    try {
+        frEngSett1->SetVoice(s.Engine_name); // fails when no voice is installed
+    } catch (...) {
+        NoteVoiceFallback(false);
+        throw;
+    }
     s.Engine_speed = speed;
     s.Engine_pitch = pitch;
     s.Engine_volume = volume;
     ApplyStoredSliders(speed, pitch, volume);
+    NoteVoiceFallback(UiCodec().AnsiUpperCase(Speech->VoiceName()) == UiCodec().AnsiUpperCase(s.Engine_name));
+}
+
+std::array<int32_t, 3> TfmParlinoA::SliderPositions() const {
+    return {frEngSett1->sb1->Position(), frEngSett1->sb2->Position(), frEngSett1->sb3->Position()};
+}
+
+void TfmParlinoA::NoteVoiceFallback(bool found) {
+    FVoiceChoice = {};
+    FVoiceChoice.Missing = !found && !GlobalSettings->Engine_name.empty();
+    FVoiceChoice.FallbackVoice = Speech->VoiceName();
+    FVoiceChoice.Positions = SliderPositions();
 }
 
 void TfmParlinoA::ApplyStoredSliders(int32_t speed, int32_t pitch, int32_t volume) {
@@ -422,10 +439,14 @@ void TfmParlinoA::SaveSettings() {
     s.default_dic_name = ChoiceToSave(FDicChoice, cbDic, NativePath(cbDic->currentText()));
     s.f1 = chkDict->isChecked();
     s.Speak_mode = eSpeechShift->value();
-    s.Engine_name = Speech->VoiceName();
-    s.Engine_speed = frEngSett1->sb1->Position();
-    s.Engine_pitch = frEngSett1->sb2->Position();
-    s.Engine_volume = frEngSett1->sb3->Position();
+    const bool keepStoredVoice = FVoiceChoice.Missing && Speech->VoiceName() == FVoiceChoice.FallbackVoice &&
+                                 SliderPositions() == FVoiceChoice.Positions;
+    if (!keepStoredVoice) {
+        s.Engine_name = Speech->VoiceName();
+        s.Engine_speed = frEngSett1->sb1->Position();
+        s.Engine_pitch = frEngSett1->sb2->Position();
+        s.Engine_volume = frEngSett1->sb3->Position();
+    }
     s.Player_type = QtToAnsi(cbPlayerType->currentText());
     s.Save();
 }

@@ -26,6 +26,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -161,6 +162,17 @@ private:
     };
     std::string ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box, const std::string& current) const;
     TUnavailableChoice FDeviceChoice, FDicChoice;
+    // The same for a stored voice that is not installed in this run (or no
+    // voice at all): it is written back with its speed, pitch and volume
+    // unless the user picks a voice or moves a slider.
+    struct TUnavailableVoice {
+        bool Missing = false;
+        std::string FallbackVoice;         // the voice selected instead
+        std::array<int32_t, 3> Positions{}; // the sliders as they were then
+    };
+    std::array<int32_t, 3> SliderPositions() const;
+    void NoteVoiceFallback(bool found);
+    TUnavailableVoice FVoiceChoice;
 
     TPlatform& FPlatform;
     TSpeechEnvironment& FSpeechEnv;

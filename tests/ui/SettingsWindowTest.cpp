@@ -137,6 +137,29 @@ TEST_F(SettingsWindow, AMissingSoundCardOrDictionaryKeepsItsPlaceInTheFile) {
     EXPECT_NE(saved.find("default_dic_name=Second.dic\r\n"), std::string::npos);
 }
 
+TEST_F(SettingsWindow, AVoiceThatIsNotInstalledKeepsItsPlaceUntilTheUserChoosesAnother) {
+    WriteIni("[Engine]\nEngine_name=Removed voice\nEngine_speed=-8\nEngine_pitch=12\nEngine_volume=30\n");
+    auto stored = [this] {
+        const TIniFile ini(ReadIni());
+        return ini.ReadString("Engine", "Engine_name", "") + " " + ini.ReadString("Engine", "Engine_speed", "") +
+               " " + ini.ReadString("Engine", "Engine_pitch", "") + " " + ini.ReadString("Engine", "Engine_volume", "");
+    };
+    Start();
+    EXPECT_EQ(Window->Speech->VoiceName(), "Voice 1");
+    Close();
+    EXPECT_EQ(stored(), "Removed voice -8 12 30");
+    // No voice at all (a broken engine, say) keeps it as well.
+    TSpeechEnvironment none{test::FakeVoiceBackends(0, &Voice), Poster, &WaveOut};
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, none);
+    EXPECT_EQ(Errors.size(), 1u);
+    Close();
+    EXPECT_EQ(stored(), "Removed voice -8 12 30");
+    // Moving a slider is a choice for the voice in use.
+    Start().frEngSett1->sb1->SetPosition(3);
+    Close();
+    EXPECT_EQ(stored(), "Voice 1 3 12 30");
+}
+
 TEST_F(SettingsWindow, BadFilesStartWithWhatCanBeUsedAndLoseNothing) {
     // Binary junk around one readable key, and a last line cut off.
     std::string junk;
