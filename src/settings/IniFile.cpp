@@ -13,27 +13,36 @@
 namespace parlino {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Fold(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i])) return false;
+        if (Fold(a[i]) != Fold(b[i]))
+            return false;
     return true;
 }
 
 struct TFoldedHash {
     size_t operator()(std::string_view s) const {
         size_t h = 14695981039346656037ull;
-        for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
+        for (char c : s)
+            h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
         return h;
     }
 };
@@ -44,18 +53,22 @@ struct TFoldedEqual {
 // The key of a "key=value" line, or nothing for any other line.
 std::optional<std::string_view> KeyOf(std::string_view line) {
     const std::string_view trimmed = Trim(line);
-    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#' || trimmed.front() == '[')
+    if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#' ||
+        trimmed.front() == '[')
         return std::nullopt;
     const size_t eq = trimmed.find('=');
-    if (eq == std::string_view::npos) return std::nullopt;
+    if (eq == std::string_view::npos)
+        return std::nullopt;
     const std::string_view key = Trim(trimmed.substr(0, eq));
-    if (key.empty()) return std::nullopt;
+    if (key.empty())
+        return std::nullopt;
     return key;
 }
 
 std::string_view ValueOf(std::string_view line) {
     std::string_view value = Trim(line.substr(line.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return value.substr(0, TIniFile::MaxValueLength);
 }
@@ -63,14 +76,18 @@ std::string_view ValueOf(std::string_view line) {
 std::string Clean(std::string_view text) {
     std::string out(text);
     for (char& c : out)
-        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
     return out;
 }
 
 int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -89,9 +106,11 @@ std::string_view HeaderName(std::string_view line) {
 // The next line of `text` from `pos` (without its end) and the position after it.
 std::string_view NextLine(std::string_view text, size_t& pos) {
     const size_t lf = text.find('\n', pos);
-    std::string_view line = text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos);
+    std::string_view line =
+        text.substr(pos, lf == std::string_view::npos ? std::string_view::npos : lf - pos);
     pos = lf == std::string_view::npos ? text.size() : lf + 1;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (!line.empty() && line.back() == '\r')
+        line.remove_suffix(1);
     return line;
 }
 
@@ -99,8 +118,9 @@ std::string_view NextLine(std::string_view text, size_t& pos) {
 
 struct TIniFile::TSection {
     std::string_view Name;
-    size_t HeaderBegin = std::string::npos; // offset of the header line in the text read; npos for new sections
-    size_t End = std::string::npos;         // offset after the section's last line, once split
+    size_t HeaderBegin =
+        std::string::npos; // offset of the header line in the text read; npos for new sections
+    size_t End = std::string::npos; // offset after the section's last line, once split
     bool Split = false;
     std::vector<std::string_view> Lines; // once split: the header, then the body
     size_t LastKeyLine = 0;              // the last key line, or 0 (the header) when none
@@ -114,7 +134,8 @@ struct TIniFile::TIndex {
 TIniFile::TIniFile() : TIniFile(std::string()) {}
 
 TIniFile::TIniFile(std::string text)
-    : FBuffer(std::make_unique<const std::string>(std::move(text))), FIndex(std::make_unique<TIndex>()) {
+    : FBuffer(std::make_unique<const std::string>(std::move(text))),
+      FIndex(std::make_unique<TIndex>()) {
     Parse();
 }
 
@@ -129,9 +150,11 @@ void TIniFile::Parse() {
     while (pos < text.size()) {
         const size_t begin = pos;
         const std::string_view line = NextLine(text, pos);
-        if (!IsHeader(line)) continue;
+        if (!IsHeader(line))
+            continue;
         const std::string_view name = HeaderName(line);
-        if (FIndex->ByName.count(name)) continue;
+        if (FIndex->ByName.count(name))
+            continue;
         auto section = std::make_unique<TSection>();
         section->Name = name;
         section->HeaderBegin = begin;
@@ -143,7 +166,8 @@ void TIniFile::Parse() {
 TIniFile TIniFile::Load(const std::string& fileName) {
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return TIniFile();
+        if (errno == ENOENT || errno == ENOTDIR)
+            return TIniFile();
         throw EIniReadError("Cannot open file \"" + fileName + "\". " + std::strerror(errno));
     }
     struct TCloser {
@@ -161,20 +185,26 @@ TIniFile TIniFile::Load(const std::string& fileName) {
     for (;;) {
         if (done == text.size()) {
             if (text.size() >= MaxFileSize)
-                throw EIniReadError("Cannot open file \"" + fileName + "\". The file is too large.");
+                throw EIniReadError("Cannot open file \"" + fileName +
+                                    "\". The file is too large.");
             text.resize(text.size() + 4096); // the file grew meanwhile
         }
         const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw EIniReadError("Cannot read file \"" + fileName + "\". " + std::strerror(errno));
-        if (n == 0) break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw EIniReadError("Cannot read file \"" + fileName + "\". " + std::strerror(errno));
+        if (n == 0)
+            break;
         done += static_cast<size_t>(n);
     }
     text.resize(done);
     return TIniFile(std::move(text));
 }
 
-void TIniFile::Save(const std::string& fileName) const { WriteFileAtomically(fileName, Text()); }
+void TIniFile::Save(const std::string& fileName) const {
+    WriteFileAtomically(fileName, Text());
+}
 
 namespace {
 
@@ -203,12 +233,14 @@ std::string TIniFile::Text() const {
     size_t pos = 0; // the text read up to here is in `out`
     for (const auto& section : FSections) {
         const bool isNew = section->HeaderBegin == std::string::npos;
-        if (!isNew && !section->Split) continue; // left in the text read, unchanged
+        if (!isNew && !section->Split)
+            continue; // left in the text read, unchanged
         if (isNew) {
             AppendRaw(out, text.substr(pos));
             pos = text.size();
             // A new section is set apart from what comes before by a blank line.
-            if (!out.empty() && !EndsWithBlankLine(out)) out.append("\r\n");
+            if (!out.empty() && !EndsWithBlankLine(out))
+                out.append("\r\n");
         } else {
             AppendRaw(out, text.substr(pos, section->HeaderBegin - pos));
             pos = section->End;
@@ -224,7 +256,8 @@ std::string TIniFile::Text() const {
 
 TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
     const auto it = FIndex->ByName.find(Trim(name));
-    if (it == FIndex->ByName.end()) return nullptr;
+    if (it == FIndex->ByName.end())
+        return nullptr;
     TSection& s = *it->second;
     if (!s.Split) {
         // Split into lines up to the next header, of whatever name.
@@ -234,7 +267,8 @@ TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
         while (pos < text.size()) {
             size_t next = pos;
             const std::string_view line = NextLine(text, next);
-            if (IsHeader(line)) break;
+            if (IsHeader(line))
+                break;
             s.Lines.push_back(line);
             if (std::optional<std::string_view> key = KeyOf(line)) {
                 s.Keys.emplace(*key, s.Lines.size() - 1);
@@ -250,13 +284,16 @@ TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
 
 std::optional<std::string> TIniFile::Find(std::string_view section, std::string_view key) const {
     const TSection* s = FindSection(section);
-    if (!s) return std::nullopt;
+    if (!s)
+        return std::nullopt;
     const auto it = s->Keys.find(Trim(key));
-    if (it == s->Keys.end()) return std::nullopt;
+    if (it == s->Keys.end())
+        return std::nullopt;
     return std::string(ValueOf(s->Lines[it->second]));
 }
 
-std::string TIniFile::ReadString(std::string_view section, std::string_view key, const std::string& def) const {
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 const std::string& def) const {
     std::optional<std::string> value = Find(section, key);
     return value ? *value : def.substr(0, MaxValueLength);
 }
@@ -275,14 +312,17 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
         base = 16;
         text.remove_prefix(1);
     }
-    if (text.empty()) return std::nullopt;
+    if (text.empty())
+        return std::nullopt;
     const uint64_t limit = base == 16 ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
     uint64_t value = 0;
     for (char c : text) {
         const int digit = HexDigit(c);
-        if (digit < 0 || digit >= base) return std::nullopt;
+        if (digit < 0 || digit >= base)
+            return std::nullopt;
         value = value * static_cast<uint64_t>(base) + static_cast<uint64_t>(digit);
-        if (value > limit) return std::nullopt;
+        if (value > limit)
+            return std::nullopt;
     }
     const uint32_t bits = static_cast<uint32_t>(value);
     return static_cast<int32_t>(negative ? 0u - bits : bits);
@@ -290,7 +330,8 @@ std::optional<int32_t> ParseIniInteger(std::string_view text) {
 
 int32_t TIniFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const {
     std::optional<std::string> text = Find(section, key);
-    if (!text) return def;
+    if (!text)
+        return def;
     return ParseIniInteger(*text).value_or(def);
 }
 
@@ -302,13 +343,15 @@ std::vector<std::string> TIniFile::Keys(std::string_view section) const {
     std::vector<std::string> keys;
     if (const TSection* s = FindSection(section))
         for (size_t i = 1; i < s->Lines.size(); ++i)
-            if (std::optional<std::string_view> key = KeyOf(s->Lines[i])) keys.emplace_back(*key);
+            if (std::optional<std::string_view> key = KeyOf(s->Lines[i]))
+                keys.emplace_back(*key);
     return keys;
 }
 
 TIniFile::TSection& TIniFile::SectionForWriting(std::string_view name) {
     name = Trim(name);
-    if (TSection* s = FindSection(name)) return *s;
+    if (TSection* s = FindSection(name))
+        return *s;
     const std::string& header = FOwnedLines.emplace_back("[" + Clean(name) + "]");
     auto section = std::make_unique<TSection>();
     section->Name = std::string_view(header).substr(1, header.size() - 2);
@@ -354,24 +397,30 @@ TStringList TIniFile::ReadList(std::string_view section, std::string_view countK
     // instead of every number below a count that may be huge.
     std::vector<int32_t> numbers;
     for (const std::string& key : Keys(section)) {
-        if (key.size() > 10 || (key.size() > 1 && key[0] == '0')) continue;
-        if (!std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; })) continue;
+        if (key.size() > 10 || (key.size() > 1 && key[0] == '0'))
+            continue;
+        if (!std::all_of(key.begin(), key.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
         const int64_t n = std::stoll(key);
-        if (n < count) numbers.push_back(static_cast<int32_t>(n));
+        if (n < count)
+            numbers.push_back(static_cast<int32_t>(n));
     }
     std::sort(numbers.begin(), numbers.end());
     numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
     TStringList list;
     for (int32_t n : numbers) {
         std::string value = ReadString(section, std::to_string(n), "");
-        if (!value.empty()) list.push_back(std::move(value));
+        if (!value.empty())
+            list.push_back(std::move(value));
     }
     return list;
 }
 
-void TIniFile::WriteList(std::string_view section, std::string_view countKey, const TStringList& list) {
+void TIniFile::WriteList(std::string_view section, std::string_view countKey,
+                         const TStringList& list) {
     WriteInteger(section, countKey, static_cast<int32_t>(list.size()));
-    for (size_t i = 0; i < list.size(); ++i) WriteString(section, std::to_string(i), list[i]);
+    for (size_t i = 0; i < list.size(); ++i)
+        WriteString(section, std::to_string(i), list[i]);
 }
 
 } // namespace parlino

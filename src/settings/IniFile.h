@@ -57,7 +57,8 @@ public:
     // The value as the profile functions read it, or nothing when the section
     // or key is missing.
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
-    std::string ReadString(std::string_view section, std::string_view key, const std::string& def) const;
+    std::string ReadString(std::string_view section, std::string_view key,
+                           const std::string& def) const;
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else reads as `def`.
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
     // An integer; any value other than 0 is true.
@@ -91,7 +92,8 @@ private:
     // FOwnedLines; both keep their addresses when the document is moved.
     std::unique_ptr<const std::string> FBuffer;
     std::deque<std::string> FOwnedLines;
-    std::vector<std::unique_ptr<TSection>> FSections; // first occurrences, in file order, then new ones
+    std::vector<std::unique_ptr<TSection>>
+        FSections; // first occurrences, in file order, then new ones
     struct TIndex;
     std::unique_ptr<TIndex> FIndex; // folded section name -> section
 };

@@ -8,12 +8,14 @@ namespace parlino {
 namespace {
 
 std::string WithDelimiter(std::string path) {
-    if (path.empty() || path.back() != '/') path += '/';
+    if (path.empty() || path.back() != '/')
+        path += '/';
     return path;
 }
 
 std::string WithoutDelimiter(std::string path) {
-    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -32,12 +34,15 @@ TGlobalSettings::TGlobalSettings(const IKnownFolders& folders, IMessageBoxes& me
 
 void TGlobalSettings::ForceDirectory(const std::string& Path) {
     const std::string folder = WithoutDelimiter(Path);
-    if (FolderExists(folder)) return;
+    if (FolderExists(folder))
+        return;
     if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && FolderExists(folder)))
         throw EParlinoError("Cannot create directory\r\n" + folder);
 }
 
-std::string TGlobalSettings::GetTempFolder() const { return WithDelimiter(FFolders.TempPath()); }
+std::string TGlobalSettings::GetTempFolder() const {
+    return WithDelimiter(FFolders.TempPath());
+}
 
 std::exception_ptr TGlobalSettings::PutDefaults() {
     std::exception_ptr failure;
@@ -45,7 +50,8 @@ std::exception_ptr TGlobalSettings::PutDefaults() {
         try {
             ForceDirectory(folder);
         } catch (...) {
-            if (!failure) failure = std::current_exception();
+            if (!failure)
+                failure = std::current_exception();
         }
     };
     TSettings::SetDefaults();
@@ -89,7 +95,8 @@ std::exception_ptr TGlobalSettings::PutDefaults() {
 }
 
 void TGlobalSettings::SetDefaults() {
-    if (std::exception_ptr failure = PutDefaults()) std::rethrow_exception(failure);
+    if (std::exception_ptr failure = PutDefaults())
+        std::rethrow_exception(failure);
 }
 
 void TGlobalSettings::LoadFromFile(const std::string& FileName) {
@@ -97,7 +104,8 @@ void TGlobalSettings::LoadFromFile(const std::string& FileName) {
     const TIniFile ini = TIniFile::Load(FileName);
     ReadDocument(ini);
     ReadGlobal(ini);
-    if (folderFailure) std::rethrow_exception(folderFailure);
+    if (folderFailure)
+        std::rethrow_exception(folderFailure);
 }
 
 void TGlobalSettings::SaveToFile(const std::string& FileName) {
@@ -118,7 +126,8 @@ void TGlobalSettings::Load() {
 }
 
 void TGlobalSettings::Save() {
-    if (FFileUnreadable) return;
+    if (FFileUnreadable)
+        return;
     try {
         SaveToFile(IniFileName);
     } catch (...) {
@@ -175,7 +184,8 @@ void TGlobalSettings::ReadGlobal(const TIniFile& ini) {
     Left = ini.ReadInteger("Appearance", "Left", -1000);
     Width = ini.ReadInteger("Appearance", "Width", -1000);
     Height = ini.ReadInteger("Appearance", "Height", -1000);
-    if (Top == -1000 || Left == -1000 || Width == -1000 || Height == -1000) SaveForm = false;
+    if (Top == -1000 || Left == -1000 || Width == -1000 || Height == -1000)
+        SaveForm = false;
     LangFile = ini.ReadString("Appearance", "LangFile", LangFile);
 
     RecentFiles = ini.ReadList("RecentFiles", "Count");
@@ -183,10 +193,12 @@ void TGlobalSettings::ReadGlobal(const TIniFile& ini) {
     Hook_Keys = ini.ReadBool("Hooks", "Hook_Keys", Hook_Keys);
     Hook_Clipboard = ini.ReadBool("Hooks", "Hook_Clipboard", Hook_Clipboard);
 
-    TextThreadPriority_SoundCard = std::min(
-        MaxThreadPriority, ini.ReadInteger("Advanced", "TextThreadPriority_SoundCard", TextThreadPriority_SoundCard));
-    TextThreadPriority_AudioFile = std::min(
-        MaxThreadPriority, ini.ReadInteger("Advanced", "TextThreadPriority_AudioFile", TextThreadPriority_AudioFile));
+    TextThreadPriority_SoundCard =
+        std::min(MaxThreadPriority, ini.ReadInteger("Advanced", "TextThreadPriority_SoundCard",
+                                                    TextThreadPriority_SoundCard));
+    TextThreadPriority_AudioFile =
+        std::min(MaxThreadPriority, ini.ReadInteger("Advanced", "TextThreadPriority_AudioFile",
+                                                    TextThreadPriority_AudioFile));
 
     Player_type = ini.ReadString("Misc", "Player_type", Player_type);
 }

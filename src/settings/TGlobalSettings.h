@@ -46,7 +46,8 @@ public:
 
     std::string Temp_folder, Dic_folder, Text_folder;
     TShortCut sk_Start = 0, sk_Stop = 0, sk_Pause = 0, sk_Clipboard = 0;
-    bool sk_Start_Global = false, sk_Stop_Global = false, sk_Pause_Global = false, sk_Clipboard_Global = false;
+    bool sk_Start_Global = false, sk_Stop_Global = false, sk_Pause_Global = false,
+         sk_Clipboard_Global = false;
     bool StoreEachDocSett = false, StoreEachDocDic = false;
     TStringList FilesList, RecentFiles;
     std::string ActiveFile;

@@ -4,7 +4,9 @@
 
 namespace parlino {
 
-TSettings::TSettings() { TSettings::SetDefaults(); }
+TSettings::TSettings() {
+    TSettings::SetDefaults();
+}
 
 void TSettings::SetDefaults() {
     Doc_name.clear();
@@ -71,7 +73,8 @@ void TSettings::ReadDocument(const TIniFile& ini) {
 
     Engine_id = std::max(0, ini.ReadInteger("Engine", "Engine_id", Engine_id));
     Engine_name = ini.ReadString("Engine", "Engine_name", Engine_name);
-    Engine_name_displayed = ini.ReadString("Engine", "Engine_name_displayed", Engine_name_displayed);
+    Engine_name_displayed =
+        ini.ReadString("Engine", "Engine_name_displayed", Engine_name_displayed);
     // A value that is not a number counts as not stored, like a missing key.
     auto engineValue = [&](const char* key, int32_t& value, bool& stored) {
         const std::optional<std::string> text = ini.Find("Engine", key);
@@ -87,10 +90,11 @@ void TSettings::ReadDocument(const TIniFile& ini) {
     WindowFont.Name = ini.ReadString("Appearance", "Window_font_name", WindowFont.Name);
     WindowFont.Color = ini.ReadInteger("Appearance", "Window_font_color", WindowFont.Color);
     WindowFont.Size = ini.ReadInteger("Appearance", "Window_font_size", WindowFont.Size);
-    WindowFont.Style = static_cast<uint8_t>(ini.ReadInteger("Appearance", "Window_font_style", WindowFont.Style) &
-                                            (fsBold | fsItalic | fsUnderline | fsStrikeOut));
-    WindowFont.Charset =
-        static_cast<uint8_t>(ini.ReadInteger("Appearance", "Window_font_charset", WindowFont.Charset) & 0xFF);
+    WindowFont.Style =
+        static_cast<uint8_t>(ini.ReadInteger("Appearance", "Window_font_style", WindowFont.Style) &
+                             (fsBold | fsItalic | fsUnderline | fsStrikeOut));
+    WindowFont.Charset = static_cast<uint8_t>(
+        ini.ReadInteger("Appearance", "Window_font_charset", WindowFont.Charset) & 0xFF);
     HighlightFont = WindowFont;
     HighlightFont.Color = ini.ReadInteger("Appearance", "Highlight_Color", clBlue);
 
@@ -115,8 +119,10 @@ void TSettings::ReadDocument(const TIniFile& ini) {
     WaveOutDevice_id = ini.ReadInteger(audio, "WaveOutDevice_id", WaveOutDevice_id);
     WaveOutDeviceName = ini.ReadString(audio, "WaveOutDeviceName", WaveOutDeviceName);
     Wav_MultipleFiles = ini.ReadBool(audio, "Wav_MultipleFiles", Wav_MultipleFiles);
-    Wav_MultiFile_FileSize = ini.ReadInteger(audio, "Wav_MultiFile_FileSize", Wav_MultiFile_FileSize);
-    Wav_MultiFile_FileName = ini.ReadString(audio, "Wav_MultiFile_FileName", Wav_MultiFile_FileName);
+    Wav_MultiFile_FileSize =
+        ini.ReadInteger(audio, "Wav_MultiFile_FileSize", Wav_MultiFile_FileSize);
+    Wav_MultiFile_FileName =
+        ini.ReadString(audio, "Wav_MultiFile_FileName", Wav_MultiFile_FileName);
     Wav_MultiFile_NumSeed = ini.ReadInteger(audio, "Wav_MultiFile_NumSeed", Wav_MultiFile_NumSeed);
     Wav_resample = ini.ReadBool(audio, "Wav_resample", Wav_resample);
     Wav_resample_value = ini.ReadInteger(audio, "Wav_resample_value", Wav_resample_value);

@@ -23,24 +23,28 @@ void OnSignal(int) {
 
 TShutdownSignals::TShutdownSignals(std::function<void()> shutdown, QObject* parent)
     : QObject(parent), FShutdown(std::move(shutdown)) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, Pipe) != 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, Pipe) != 0)
+        return;
     FNotifier = std::make_unique<QSocketNotifier>(Pipe[0], QSocketNotifier::Read);
     connect(FNotifier.get(), &QSocketNotifier::activated, this, [this] { Drain(); });
     struct sigaction action {};
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : Signals) ::sigaction(signal, &action, nullptr);
+    for (int signal : Signals)
+        ::sigaction(signal, &action, nullptr);
 }
 
 TShutdownSignals::~TShutdownSignals() {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
-    for (int signal : Signals) ::sigaction(signal, &action, nullptr);
+    for (int signal : Signals)
+        ::sigaction(signal, &action, nullptr);
     FNotifier.reset();
     for (int& fd : Pipe) {
-        if (fd >= 0) ::close(fd);
+        if (fd >= 0)
+            ::close(fd);
         fd = -1;
     }
 }
@@ -49,8 +53,10 @@ void TShutdownSignals::Drain() {
     char buffer[64];
     ssize_t n;
     int requests = 0;
-    while ((n = ::read(Pipe[0], buffer, sizeof buffer)) > 0) requests += static_cast<int>(n);
-    if (requests > 0 && FShutdown) FShutdown();
+    while ((n = ::read(Pipe[0], buffer, sizeof buffer)) > 0)
+        requests += static_cast<int>(n);
+    if (requests > 0 && FShutdown)
+        FShutdown();
 }
 
 } // namespace parlino

@@ -8,7 +8,8 @@ namespace parlino::test {
 
 TFakeFolders::TFakeFolders() {
     std::string pattern = (std::filesystem::temp_directory_path() / "parlino-fake-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary folder");
+    if (!::mkdtemp(pattern.data()))
+        throw std::runtime_error("cannot create a temporary folder");
     Root = pattern;
     Local = Root + "/config";
     Data = Root + "/data";

@@ -31,7 +31,9 @@ protected:
         s << in.rdbuf();
         return s.str();
     }
-    size_t FilesInDir() const { return static_cast<size_t>(std::distance(fs::directory_iterator(Dir), {})); }
+    size_t FilesInDir() const {
+        return static_cast<size_t>(std::distance(fs::directory_iterator(Dir), {}));
+    }
     fs::path Dir, File;
 };
 
@@ -40,10 +42,12 @@ TEST_F(AtomicFile, ReplacesTheContentAndKeepsThePermissions) {
     fs::permissions(File, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteFileAtomically(File.string(), "new");
     EXPECT_EQ(Read(File), "new");
-    EXPECT_EQ(fs::status(File).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_EQ(fs::status(File).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(FilesInDir(), 1u);
     WriteFileAtomically((Dir / "fresh.ini").string(), "x");
-    EXPECT_EQ(fs::status(Dir / "fresh.ini").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(Dir / "fresh.ini").permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 }
 
 TEST_F(AtomicFile, AFullDiskLeavesTheOldFileAsItWas) {

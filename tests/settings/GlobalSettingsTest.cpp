@@ -42,7 +42,8 @@ TEST_F(GlobalSettings, AFreshRecordIsWrittenWithEverySectionAndKeyInOrder) {
     Settings.SetDefaults();
     Settings.Save();
     std::string expected = Read(std::string(PARLINO_TEST_DATA) + "/settings/fresh.ini");
-    for (size_t at; (at = expected.find("{ROOT}")) != std::string::npos;) expected.replace(at, 6, Folders.Root);
+    for (size_t at; (at = expected.find("{ROOT}")) != std::string::npos;)
+        expected.replace(at, 6, Folders.Root);
     EXPECT_EQ(Read(Ini), expected);
     EXPECT_TRUE(fs::is_directory(Folders.Data + "/Zavirex"));
 }
@@ -71,7 +72,8 @@ TEST_F(GlobalSettings, AnEmptyFilesListClearsTheActiveFileWhenSaved) {
     Settings.Save();
     EXPECT_EQ(Settings.ActiveFile, "");
     EXPECT_EQ(Settings.ActiveFileIdx, 0);
-    EXPECT_NE(Read(Ini).find("[FilesList]\r\nCount=0\r\nActiveFile=\r\nActiveFileIdx=0\r\n"), std::string::npos);
+    EXPECT_NE(Read(Ini).find("[FilesList]\r\nCount=0\r\nActiveFile=\r\nActiveFileIdx=0\r\n"),
+              std::string::npos);
 }
 
 TEST_F(GlobalSettings, StoredValuesAreReadByTheDocumentRules) {
@@ -114,7 +116,8 @@ TEST_F(GlobalSettings, StoredValuesAreReadByTheDocumentRules) {
     EXPECT_EQ(saved.ReadString("Engine", "Engine_pitch", ""), "-1");
     EXPECT_EQ(saved.ReadString("Dictionaries", "Dic_count", ""), "1");
     EXPECT_EQ(saved.ReadString("Dictionaries", "0", ""), "English.dic");
-    EXPECT_EQ(saved.ReadString("Dictionaries", "1", ""), "English.dic"); // left from the longer list
+    EXPECT_EQ(saved.ReadString("Dictionaries", "1", ""),
+              "English.dic"); // left from the longer list
 }
 
 TEST_F(GlobalSettings, StoredFoldersThatAreGoneAreReplacedWithAMessageEach) {
@@ -125,19 +128,23 @@ TEST_F(GlobalSettings, StoredFoldersThatAreGoneAreReplacedWithAMessageEach) {
     EXPECT_EQ(Settings.Dic_folder, Folders.Program + "/");
     ASSERT_EQ(Messages.Shown.size(), 2u);
     EXPECT_EQ(Messages.Shown[0].Caption, "Bookvane");
-    EXPECT_EQ(Messages.Shown[0].Text, "Application` 'TEMP' folder was assigned to\rWindows temporary folder.");
-    EXPECT_EQ(Messages.Shown[1].Text, "Application` 'Dictionaries' folder was assigned to\rapplication folder.");
+    EXPECT_EQ(Messages.Shown[0].Text,
+              "Application` 'TEMP' folder was assigned to\rWindows temporary folder.");
+    EXPECT_EQ(Messages.Shown[1].Text,
+              "Application` 'Dictionaries' folder was assigned to\rapplication folder.");
     Messages.Shown.clear();
     LoadText("[Locations]\nText_folder=\n");
     ASSERT_EQ(Messages.Shown.size(), 1u);
-    EXPECT_EQ(Messages.Shown[0].Text, "Application` 'TEXT' folder was assigned to\rWindows temporary folder.");
+    EXPECT_EQ(Messages.Shown[0].Text,
+              "Application` 'TEXT' folder was assigned to\rWindows temporary folder.");
     EXPECT_EQ(Settings.Text_folder, "/tmp/");
 }
 
 TEST_F(GlobalSettings, WhenTheSharedFolderCannotBeMadeTheStoredChoicesAreStillReadAndKept) {
     Folders.Data = Folders.Root + "/no/such/data";
-    const std::string stored = "[Engine]\nEngine_name=My voice\n[Audio file]\nWaveOutDeviceName=Headset\n"
-                               "[Dictionaries]\ndefault_dic_name=Mine.dic\n";
+    const std::string stored =
+        "[Engine]\nEngine_name=My voice\n[Audio file]\nWaveOutDeviceName=Headset\n"
+        "[Dictionaries]\ndefault_dic_name=Mine.dic\n";
     std::ofstream(Ini, std::ios::binary) << stored;
     try {
         Settings.LoadFromFile(Ini);

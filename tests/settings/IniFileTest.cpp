@@ -42,7 +42,8 @@ TEST(IniFile, ReadsValuesAsTheProfileFunctionsDo) {
     EXPECT_EQ(ini.ReadString("Engine", "empty", "d"), "");
     EXPECT_EQ(ini.ReadString("Engine", "dup", "d"), "first");
     EXPECT_EQ(ini.ReadString("Engine", "; commented", "d"), "d");
-    EXPECT_EQ(ini.ReadString("Engine", "later", "d"), "d"); // a second section of the same name is not read
+    EXPECT_EQ(ini.ReadString("Engine", "later", "d"),
+              "d"); // a second section of the same name is not read
     EXPECT_EQ(ini.ReadString("Missing", "x", "d"), "d");
 
     EXPECT_EQ(ini.ReadInteger("Numbers", "hex", 0), 16);
@@ -82,8 +83,9 @@ TEST(IniFile, NewKeysGoAfterTheSectionsLastKeyAndNewSectionsToTheEnd) {
     ini.WriteString("B", "z", "4");
     ini.WriteString("C", "w", "5");
     ini.WriteString("C", "v", "6");
-    EXPECT_EQ(ini.Text(), "; head\r\n[A]\r\nx=3\r\ny=2\r\n; about A\r\n\r\n[B]\r\nz=4\r\n; only a comment\r\n"
-                          "\r\n[C]\r\nw=5\r\nv=6\r\n");
+    EXPECT_EQ(ini.Text(),
+              "; head\r\n[A]\r\nx=3\r\ny=2\r\n; about A\r\n\r\n[B]\r\nz=4\r\n; only a comment\r\n"
+              "\r\n[C]\r\nw=5\r\nv=6\r\n");
     TIniFile empty;
     empty.WriteInteger("First", "n", -1);
     empty.WriteBool("Second", "b", true);
@@ -99,14 +101,16 @@ TEST(IniFile, AValueCannotBreakTheLineStructure) {
 }
 
 TEST(IniFile, ListsReadOnlyTheirCountAndSkipEmptyTexts) {
-    TIniFile ini("[FilesList]\nCount=3\n0=a\n1=\n2=c\n3=beyond\n02=not a list key\n[Huge]\nCount=2000000000\n7=x\n");
+    TIniFile ini("[FilesList]\nCount=3\n0=a\n1=\n2=c\n3=beyond\n02=not a list "
+                 "key\n[Huge]\nCount=2000000000\n7=x\n");
     EXPECT_EQ(ini.ReadList("FilesList", "Count"), (TStringList{"a", "c"}));
     EXPECT_EQ(ini.ReadList("Huge", "Count"), (TStringList{"x"}));
     EXPECT_EQ(ini.ReadList("Missing", "Count"), TStringList{});
     ini.WriteList("FilesList", "Count", {"a", "c"});
     // Count=2, keys 0 and 1; the old key 2 stays in the file.
-    EXPECT_EQ(ini.Text(), "[FilesList]\r\nCount=2\r\n0=a\r\n1=c\r\n2=c\r\n3=beyond\r\n02=not a list key\r\n"
-                          "[Huge]\r\nCount=2000000000\r\n7=x\r\n");
+    EXPECT_EQ(ini.Text(),
+              "[FilesList]\r\nCount=2\r\n0=a\r\n1=c\r\n2=c\r\n3=beyond\r\n02=not a list key\r\n"
+              "[Huge]\r\nCount=2000000000\r\n7=x\r\n");
 }
 
 TEST(IniFile, AHandWrittenFileKeepsEveryLineItDoesNotKnowInPlace) {
@@ -116,19 +120,22 @@ TEST(IniFile, AHandWrittenFileKeepsEveryLineItDoesNotKnowInPlace) {
     ini.WriteInteger("Engine", "Engine_pitch", -20);
     ini.WriteString("Dictionaries", "compiled_dic", "");
     ini.WriteInteger("Locations", "n", 1);
-    EXPECT_EQ(ini.Text(), "; Parlino settings, edited by hand\r\n# a second kind of comment\r\n\r\n"
-                          "[Engine]\r\n; my favourite voice\r\nEngine_name=Other voice\r\nengine_speed=-3\r\n"
-                          "My_own_key=keep me\r\nEngine_pitch=-20\r\n\r\n"
-                          "[Unknown section]\r\nwhatever=1\r\n; a comment in an unknown section\r\n\r\n"
-                          "[Audio file]\r\nWaveOutDeviceName=TestB\r\n   ; an indented comment\r\n"
-                          "[Dictionaries]\r\nDic_count=2\r\n0=\r\n1=English.dic\r\ndefault_dic_name=English.dic\r\n"
-                          "compiled_dic=\r\n; the last line of Dictionaries\r\n\r\n"
-                          "[Misc]\r\nf1=1\r\n\r\n[Locations]\r\nn=1\r\n");
+    EXPECT_EQ(
+        ini.Text(),
+        "; Parlino settings, edited by hand\r\n# a second kind of comment\r\n\r\n"
+        "[Engine]\r\n; my favourite voice\r\nEngine_name=Other voice\r\nengine_speed=-3\r\n"
+        "My_own_key=keep me\r\nEngine_pitch=-20\r\n\r\n"
+        "[Unknown section]\r\nwhatever=1\r\n; a comment in an unknown section\r\n\r\n"
+        "[Audio file]\r\nWaveOutDeviceName=TestB\r\n   ; an indented comment\r\n"
+        "[Dictionaries]\r\nDic_count=2\r\n0=\r\n1=English.dic\r\ndefault_dic_name=English.dic\r\n"
+        "compiled_dic=\r\n; the last line of Dictionaries\r\n\r\n"
+        "[Misc]\r\nf1=1\r\n\r\n[Locations]\r\nn=1\r\n");
 }
 
 TEST(IniFile, BinaryAndTruncatedInputReadWithoutHarmAndIsKept) {
     std::string binary;
-    for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 7919) & 0xFF));
+    for (int i = 0; i < 4096; ++i)
+        binary.push_back(static_cast<char>((i * 7919) & 0xFF));
     const std::string text = binary + "\n[Engine]\nEngine_speed=-4\nEngine_na";
     TIniFile ini(text);
     EXPECT_EQ(ini.ReadInteger("Engine", "Engine_speed", 0), -4);
@@ -160,18 +167,22 @@ TEST(IniFile, AFileOf50MegabytesIsReadAndWrittenInOnePass) {
     // 50 MB of other people's keys around the few this program reads.
     std::string text = "[Engine]\nEngine_name=v\n[Bulk]\n";
     const std::string line = "some_key_of_another_program=" + std::string(60, 'x') + "\n";
-    while (text.size() < 50u << 20) text += line;
+    while (text.size() < 50u << 20)
+        text += line;
     text += "[Misc]\nf1=1\n";
-    const fs::path file = fs::temp_directory_path() / ("parlino-big-" + std::to_string(::getpid()) + ".ini");
+    const fs::path file =
+        fs::temp_directory_path() / ("parlino-big-" + std::to_string(::getpid()) + ".ini");
     std::ofstream(file, std::ios::binary) << text;
     TIniFile ini = TIniFile::Load(file.string());
     EXPECT_EQ(ini.ReadString("Engine", "Engine_name", ""), "v");
     EXPECT_TRUE(ini.ReadBool("Misc", "f1", false));
-    for (int i = 0; i < 100; ++i) ini.WriteInteger("Misc", "k" + std::to_string(i), i);
+    for (int i = 0; i < 100; ++i)
+        ini.WriteInteger("Misc", "k" + std::to_string(i), i);
     ini.Save(file.string());
     const std::string saved = ReadAll(file);
     // Each line gains a CR; the new lines "k0=0" .. "k99=99" add 10 * 6 + 90 * 8 bytes.
-    EXPECT_EQ(saved.size(), text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 780);
+    EXPECT_EQ(saved.size(),
+              text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 780);
     EXPECT_EQ(TIniFile::Load(file.string()).ReadInteger("Misc", "k99", 0), 99);
     fs::remove(file);
 }

@@ -7,6 +7,7 @@
 #include "fakes/TFakeSpeechVoice.h"
 #include "fakes/TFakeWaveOut.h"
 #include "fakes/TQueuePoster.h"
+#include "settings/IniFile.h"
 #include "ui/QtTestApp.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,8 @@ protected:
         test::QtApp();
         SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
         fs::create_directories(Fake.Folders.Program + "/Dic");
-        for (const char* name : {"First.dic", "Second.dic"}) std::ofstream(Fake.Folders.Program + "/Dic/" + name);
+        for (const char* name : {"First.dic", "Second.dic"})
+            std::ofstream(Fake.Folders.Program + "/Dic/" + name);
         WaveOut.Devices = {{"Speakers"}, {"Headset"}};
     }
     void TearDown() override {
@@ -104,7 +106,8 @@ TEST_F(SettingsWindow, EveryChoiceIsBackAfterARestart) {
 }
 
 TEST_F(SettingsWindow, StoredValuesOutsideTheVoicesRangeOrMissingLeaveTheVoicesOwn) {
-    WriteIni("[Engine]\nEngine_name=voice 2\nEngine_speed=99\nEngine_volume=-1\n[Misc]\nPlayer_type=No such player\n");
+    WriteIni("[Engine]\nEngine_name=voice "
+             "2\nEngine_speed=99\nEngine_volume=-1\n[Misc]\nPlayer_type=No such player\n");
     TfmParlinoA& w = Start();
     EXPECT_EQ(w.Speech->VoiceName(), "Voice 2"); // voice names match without regard to case
     EXPECT_EQ(w.frEngSett1->sb1->Position(), 0);
@@ -138,11 +141,14 @@ TEST_F(SettingsWindow, AMissingSoundCardOrDictionaryKeepsItsPlaceInTheFile) {
 }
 
 TEST_F(SettingsWindow, AVoiceThatIsNotInstalledKeepsItsPlaceUntilTheUserChoosesAnother) {
-    WriteIni("[Engine]\nEngine_name=Removed voice\nEngine_speed=-8\nEngine_pitch=12\nEngine_volume=30\n");
+    WriteIni("[Engine]\nEngine_name=Removed "
+             "voice\nEngine_speed=-8\nEngine_pitch=12\nEngine_volume=30\n");
     auto stored = [this] {
         const TIniFile ini(ReadIni());
-        return ini.ReadString("Engine", "Engine_name", "") + " " + ini.ReadString("Engine", "Engine_speed", "") +
-               " " + ini.ReadString("Engine", "Engine_pitch", "") + " " + ini.ReadString("Engine", "Engine_volume", "");
+        return ini.ReadString("Engine", "Engine_name", "") + " " +
+               ini.ReadString("Engine", "Engine_speed", "") + " " +
+               ini.ReadString("Engine", "Engine_pitch", "") + " " +
+               ini.ReadString("Engine", "Engine_volume", "");
     };
     Start();
     EXPECT_EQ(Window->Speech->VoiceName(), "Voice 1");
@@ -163,7 +169,8 @@ TEST_F(SettingsWindow, AVoiceThatIsNotInstalledKeepsItsPlaceUntilTheUserChoosesA
 TEST_F(SettingsWindow, BadFilesStartWithWhatCanBeUsedAndLoseNothing) {
     // Binary junk around one readable key, and a last line cut off.
     std::string junk;
-    for (int i = 0; i < 3000; ++i) junk.push_back(static_cast<char>((i * 131) % 256));
+    for (int i = 0; i < 3000; ++i)
+        junk.push_back(static_cast<char>((i * 131) % 256));
     WriteIni(junk + "\n[Engine]\nEngine_name=Voice 2\nEngine_spe");
     TfmParlinoA& w = Start();
     EXPECT_EQ(w.Speech->VoiceName(), "Voice 2");
@@ -187,13 +194,17 @@ TEST_F(SettingsWindow, AFolderThatCannotBeWrittenLeavesTheOldFileAndTheWindowClo
     const std::string folder = Fake.Folders.Local + "/Parlino";
     // Permissions do not stop the superuser; an immutable folder does.
     const bool root = ::geteuid() == 0;
-    if (root) ASSERT_EQ(std::system(("chattr +i '" + folder + "'").c_str()), 0);
-    else fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    if (root)
+        ASSERT_EQ(std::system(("chattr +i '" + folder + "'").c_str()), 0);
+    else
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     Start().eSpeechShift->setValue(5);
     Close();
     const std::string saved = ReadIni();
-    if (root) std::system(("chattr -i '" + folder + "'").c_str());
-    else fs::permissions(folder, fs::perms::owner_all);
+    if (root)
+        std::system(("chattr -i '" + folder + "'").c_str());
+    else
+        fs::permissions(folder, fs::perms::owner_all);
     EXPECT_EQ(saved, "[Engine]\nEngine_name=Voice 2\n");
     EXPECT_EQ(static_cast<size_t>(std::distance(fs::directory_iterator(folder), {})), 1u);
     EXPECT_TRUE(Errors.empty());
@@ -204,9 +215,9 @@ TEST_F(SettingsWindow, AFirstStartWritesTheWholeFileInAConfigurationFolderItMake
     Start();
     Close();
     const std::string saved = ReadIni();
-    for (const char* section : {"[File]", "[Engine]", "[Appearance]", "[Misc]", "[Audio file]", "[Dictionaries]",
-                                "[Locations]", "[HotKeys]", "[FilesList]", "[GlobalOther]", "[RecentFiles]",
-                                "[Hooks]", "[Advanced]"})
+    for (const char* section : {"[File]", "[Engine]", "[Appearance]", "[Misc]", "[Audio file]",
+                                "[Dictionaries]", "[Locations]", "[HotKeys]", "[FilesList]",
+                                "[GlobalOther]", "[RecentFiles]", "[Hooks]", "[Advanced]"})
         EXPECT_NE(saved.find(std::string(section) + "\r\n"), std::string::npos) << section;
     EXPECT_NE(saved.find("Dic_folder=" + Fake.Folders.Program + "/Dic\r\n"), std::string::npos);
     EXPECT_NE(saved.find("Engine_name=Voice 1\r\n"), std::string::npos);

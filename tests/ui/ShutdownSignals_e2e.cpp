@@ -25,7 +25,8 @@ namespace {
 bool Catches(pid_t pid, int signal) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("SigCgt:", 0) == 0) return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
+        if (line.rfind("SigCgt:", 0) == 0)
+            return (std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1;
     return false;
 }
 
@@ -37,24 +38,29 @@ std::string Read(const fs::path& path) {
 }
 
 TEST(ShutdownSignals, TheProgramSavesTheUsersChoicesWhenEndedFromOutside) {
-    const fs::path program = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "parlino";
+    const fs::path program =
+        fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "parlino";
     ASSERT_TRUE(fs::exists(program)) << program;
     std::unique_ptr<TPrivatePulseServer> server;
     ASSERT_NO_THROW(server = std::make_unique<TPrivatePulseServer>());
     const fs::path home = fs::path(server->RuntimeDir()) / "home";
-    for (const char* dir : {"config/Parlino", "data", "tmp"}) fs::create_directories(home / dir);
+    for (const char* dir : {"config/Parlino", "data", "tmp"})
+        fs::create_directories(home / dir);
     const fs::path ini = home / "config/Parlino/Parlino.ini";
     std::vector<std::string> environment = TPrivatePulseServer::Environment();
-    for (const std::string& set : {std::string("QT_QPA_PLATFORM=offscreen"), "XDG_CONFIG_HOME=" + (home / "config").string(),
-                                   "XDG_DATA_HOME=" + (home / "data").string(), "TMPDIR=" + (home / "tmp").string()})
+    for (const std::string& set :
+         {std::string("QT_QPA_PLATFORM=offscreen"), "XDG_CONFIG_HOME=" + (home / "config").string(),
+          "XDG_DATA_HOME=" + (home / "data").string(), "TMPDIR=" + (home / "tmp").string()})
         environment.push_back(set);
 
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(signal));
         std::ofstream(ini, std::ios::binary)
-            << "; chosen by hand\n[Engine]\nEngine_name=English (Great Britain) (en-gb)\nEngine_speed=-3\n"
+            << "; chosen by hand\n[Engine]\nEngine_name=English (Great Britain) "
+               "(en-gb)\nEngine_speed=-3\n"
                "Engine_pitch=-20\nEngine_volume=40\n[Someone else's]\nkey=value\n[Audio file]\n"
-               "WaveOutDeviceName=TestB\n[Misc]\nf1=1\n[Dictionaries]\ndefault_dic_name=English.dic\n"
+               "WaveOutDeviceName=TestB\n[Misc]\nf1=1\n[Dictionaries]\ndefault_dic_name=English."
+               "dic\n"
                "Speak_mode=-7\n";
         const std::string log = (home / "parlino.log").string();
         const pid_t pid = SpawnChild({program.string()}, environment, log);
@@ -68,7 +74,8 @@ TEST(ShutdownSignals, TheProgramSavesTheUsersChoicesWhenEndedFromOutside) {
         ::kill(pid, signal);
         const std::optional<int> status = WaitChild(pid, std::chrono::seconds(60));
         ASSERT_TRUE(status.has_value()) << "the program did not end";
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n" << Read(log);
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << *status << "\n"
+                                                                     << Read(log);
 
         const std::string saved = Read(ini);
         const TIniFile file(saved);
