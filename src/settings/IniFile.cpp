@@ -118,9 +118,10 @@ std::string_view NextLine(std::string_view text, size_t& pos) {
 
 struct TIniFile::TSection {
     std::string_view Name;
-    size_t HeaderBegin =
-        std::string::npos; // offset of the header line in the text read; npos for new sections
-    size_t End = std::string::npos; // offset after the section's last line, once split
+    // Offset of the header line in the text read; npos for a new section.
+    size_t HeaderBegin = std::string::npos;
+    // Offset after the section's last line, once split.
+    size_t End = std::string::npos;
     bool Split = false;
     std::vector<std::string_view> Lines; // once split: the header, then the body
     size_t LastKeyLine = 0;              // the last key line, or 0 (the header) when none

@@ -4,6 +4,7 @@
 // was started from closing). The signal handler only writes a byte into a
 // pipe; the event loop reads it and runs the shutdown on the GUI thread,
 // where closing the main window saves the settings as File / Exit does.
+// One instance per process: the handlers and the pipe are process-wide.
 
 #include <QObject>
 #include <QSocketNotifier>
