@@ -194,9 +194,9 @@ TEST_F(SettingsWindow, AFolderThatCannotBeWrittenLeavesTheOldFileAndTheWindowClo
     const std::string folder = Fake.Folders.Local + "/Parlino";
     // Permissions do not stop the superuser; an immutable folder does.
     const bool root = ::geteuid() == 0;
-    if (root)
-        ASSERT_EQ(std::system(("chattr +i '" + folder + "'").c_str()), 0);
-    else
+    if (root && std::system(("chattr +i '" + folder + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "this file system has no immutable folders";
+    if (!root)
         fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     Start().eSpeechShift->setValue(5);
     Close();
