@@ -120,16 +120,45 @@ struct TIniFile::TSection {
     std::string_view Name;
     // Offset of the header line in the text read; npos for a new section.
     size_t HeaderBegin = std::string::npos;
-    // Offset after the section's last line, once split.
+    // Offset after the section's last line in the text read.
     size_t End = std::string::npos;
-    bool Split = false;
-    std::vector<std::string_view> Lines; // once split: the header, then the body
+    std::vector<std::string_view> Lines; // the header, then the body
     size_t LastKeyLine = 0;              // the last key line, or 0 (the header) when none
-    TKeyIndex Keys;                      // key -> first line holding it
+    // Key -> first line holding it: the keys of the text read as a sorted
+    // array of hashes (compact for sections of millions of keys), the keys
+    // written since in a map.
+    struct TKeyRef {
+        size_t Hash, Line;
+        bool operator<(const TKeyRef& other) const {
+            return Hash != other.Hash ? Hash < other.Hash : Line < other.Line;
+        }
+    };
+    std::vector<TKeyRef> ReadKeys;
+    TKeyIndex AddedKeys;
+
+    std::optional<size_t> FindKey(std::string_view key) const {
+        const size_t hash = TFoldedHash()(key);
+        auto it = std::lower_bound(ReadKeys.begin(), ReadKeys.end(), TKeyRef{hash, 0});
+        for (; it != ReadKeys.end() && it->Hash == hash; ++it)
+            if (SameName(*KeyOf(Lines[it->Line]), key))
+                return it->Line;
+        if (const auto added = AddedKeys.find(key); added != AddedKeys.end())
+            return added->second;
+        return std::nullopt;
+    }
 };
 
 struct TIniFile::TIndex {
+    struct THeader {
+        size_t Offset; // of the header line in the text read
+        size_t Hash;   // of the folded section name
+    };
+    std::vector<THeader> Headers; // every header of the text read, in file order
+    // The sections asked for (split into lines), then the new ones.
+    std::vector<std::unique_ptr<TSection>> Sections;
+    // Every name asked for; nullptr when the text read has no such section.
     std::unordered_map<std::string_view, TSection*, TFoldedHash, TFoldedEqual> ByName;
+    std::deque<std::string> MissingNames; // storage of the names not found
 };
 
 TIniFile::TIniFile() : TIniFile(std::string()) {}
@@ -145,22 +174,14 @@ TIniFile& TIniFile::operator=(TIniFile&&) noexcept = default;
 TIniFile::~TIniFile() = default;
 
 void TIniFile::Parse() {
-    // One pass that notes where each section name first occurs.
+    // One pass that notes where the headers are.
     const std::string_view text = *FBuffer;
     size_t pos = 0;
     while (pos < text.size()) {
         const size_t begin = pos;
         const std::string_view line = NextLine(text, pos);
-        if (!IsHeader(line))
-            continue;
-        const std::string_view name = HeaderName(line);
-        if (FIndex->ByName.count(name))
-            continue;
-        auto section = std::make_unique<TSection>();
-        section->Name = name;
-        section->HeaderBegin = begin;
-        FIndex->ByName.emplace(name, section.get());
-        FSections.push_back(std::move(section));
+        if (IsHeader(line))
+            FIndex->Headers.push_back({begin, TFoldedHash()(HeaderName(line))});
     }
 }
 
@@ -229,68 +250,85 @@ bool EndsWithBlankLine(const std::string& out) {
 
 std::string TIniFile::Text() const {
     const std::string_view text = *FBuffer;
+    std::vector<const TSection*> read, added;
+    for (const auto& section : FIndex->Sections)
+        (section->HeaderBegin == std::string::npos ? added : read).push_back(section.get());
+    std::sort(read.begin(), read.end(),
+              [](const TSection* a, const TSection* b) { return a->HeaderBegin < b->HeaderBegin; });
     std::string out;
     out.reserve(text.size() + text.size() / 16 + 4096);
-    size_t pos = 0; // the text read up to here is in `out`
-    for (const auto& section : FSections) {
-        const bool isNew = section->HeaderBegin == std::string::npos;
-        if (!isNew && !section->Split)
-            continue; // left in the text read, unchanged
-        if (isNew) {
-            AppendRaw(out, text.substr(pos));
-            pos = text.size();
-            // A new section is set apart from what comes before by a blank line.
-            if (!out.empty() && !EndsWithBlankLine(out))
-                out.append("\r\n");
-        } else {
-            AppendRaw(out, text.substr(pos, section->HeaderBegin - pos));
-            pos = section->End;
-        }
-        for (std::string_view line : section->Lines) {
+    auto appendLines = [&out](const TSection& section) {
+        for (std::string_view line : section.Lines) {
             out.append(line);
             out.append("\r\n");
         }
+    };
+    size_t pos = 0; // the text read up to here is in `out`
+    for (const TSection* section : read) {
+        AppendRaw(out, text.substr(pos, section->HeaderBegin - pos));
+        appendLines(*section);
+        pos = section->End;
     }
     AppendRaw(out, text.substr(pos));
+    for (const TSection* section : added) {
+        // A new section is set apart from what comes before by a blank line.
+        if (!out.empty() && !EndsWithBlankLine(out))
+            out.append("\r\n");
+        appendLines(*section);
+    }
     return out;
 }
 
 TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
-    const auto it = FIndex->ByName.find(Trim(name));
-    if (it == FIndex->ByName.end())
-        return nullptr;
-    TSection& s = *it->second;
-    if (!s.Split) {
+    name = Trim(name);
+    TIndex& index = *FIndex;
+    if (const auto it = index.ByName.find(name); it != index.ByName.end())
+        return it->second;
+    // The first header of that name; the hashes spare most name comparisons.
+    const std::string_view text = *FBuffer;
+    const size_t hash = TFoldedHash()(name);
+    for (const TIndex::THeader& header : index.Headers) {
+        if (header.Hash != hash)
+            continue;
+        size_t pos = header.Offset;
+        const std::string_view headerLine = NextLine(text, pos);
+        if (!SameName(HeaderName(headerLine), name))
+            continue;
         // Split into lines up to the next header, of whatever name.
-        const std::string_view text = *FBuffer;
-        size_t pos = s.HeaderBegin;
-        s.Lines.push_back(NextLine(text, pos));
+        auto s = std::make_unique<TSection>();
+        s->Name = HeaderName(headerLine);
+        s->HeaderBegin = header.Offset;
+        s->Lines.push_back(headerLine);
         while (pos < text.size()) {
             size_t next = pos;
             const std::string_view line = NextLine(text, next);
             if (IsHeader(line))
                 break;
-            s.Lines.push_back(line);
+            s->Lines.push_back(line);
             if (std::optional<std::string_view> key = KeyOf(line)) {
-                s.Keys.emplace(*key, s.Lines.size() - 1);
-                s.LastKeyLine = s.Lines.size() - 1;
+                s->ReadKeys.push_back({TFoldedHash()(*key), s->Lines.size() - 1});
+                s->LastKeyLine = s->Lines.size() - 1;
             }
             pos = next;
         }
-        s.End = pos;
-        s.Split = true;
+        s->End = pos;
+        std::sort(s->ReadKeys.begin(), s->ReadKeys.end());
+        index.ByName.emplace(s->Name, s.get());
+        index.Sections.push_back(std::move(s));
+        return index.Sections.back().get();
     }
-    return &s;
+    index.ByName.emplace(index.MissingNames.emplace_back(name), nullptr);
+    return nullptr;
 }
 
 std::optional<std::string> TIniFile::Find(std::string_view section, std::string_view key) const {
     const TSection* s = FindSection(section);
     if (!s)
         return std::nullopt;
-    const auto it = s->Keys.find(Trim(key));
-    if (it == s->Keys.end())
+    const std::optional<size_t> line = s->FindKey(Trim(key));
+    if (!line)
         return std::nullopt;
-    return std::string(ValueOf(s->Lines[it->second]));
+    return std::string(ValueOf(s->Lines[*line]));
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -357,31 +395,34 @@ TIniFile::TSection& TIniFile::SectionForWriting(std::string_view name) {
     auto section = std::make_unique<TSection>();
     section->Name = std::string_view(header).substr(1, header.size() - 2);
     section->Lines.push_back(header);
-    section->Split = true;
-    FIndex->ByName.emplace(section->Name, section.get());
-    FSections.push_back(std::move(section));
-    return *FSections.back();
+    FIndex->ByName.at(name) = section.get(); // FindSection noted it as missing
+    FIndex->Sections.push_back(std::move(section));
+    return *FIndex->Sections.back();
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    TSection& s = SectionForWriting(section);
     key = Trim(key);
-    const auto it = s.Keys.find(key);
-    if (it != s.Keys.end()) {
+    const std::string name = Clean(key);
+    // A name that could not be read back as this key (empty, holding "=",
+    // starting like a comment or a header) is not written.
+    if (KeyOf(name + "=") != std::string_view(name))
+        return;
+    TSection& s = SectionForWriting(section);
+    if (const std::optional<size_t> existing = s.FindKey(key)) {
         // The key keeps the spelling it has in the file. The old line stays
         // in storage, so the index's view of the key remains valid.
-        const std::string_view written = *KeyOf(s.Lines[it->second]);
-        s.Lines[it->second] = FOwnedLines.emplace_back(std::string(written) + "=" + Clean(value));
+        const std::string_view written = *KeyOf(s.Lines[*existing]);
+        s.Lines[*existing] = FOwnedLines.emplace_back(std::string(written) + "=" + Clean(value));
         return;
     }
-    const std::string& line = FOwnedLines.emplace_back(Clean(key) + "=" + Clean(value));
+    const std::string& line = FOwnedLines.emplace_back(name + "=" + Clean(value));
     // After the section's last key, so that trailing comments and the blank
     // line before the next section stay where they are. No key line moves:
     // every one lies at or before the insertion point.
     const size_t at = s.LastKeyLine + 1;
     s.Lines.insert(s.Lines.begin() + static_cast<std::ptrdiff_t>(at), line);
     s.LastKeyLine = at;
-    s.Keys.emplace(*KeyOf(line), at);
+    s.AddedKeys.emplace(*KeyOf(line), at);
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value) {

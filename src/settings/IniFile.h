@@ -87,15 +87,14 @@ private:
 
     // Only the sections that are asked for are split into lines; the rest of
     // the text is written back as it was read (with CR LF line ends). So a
-    // large file costs one pass and the lines of the few sections used.
+    // large file costs one pass over it and the lines of the few sections
+    // used, whatever its shape.
     // Lines are views: unchanged ones into the text read, written ones into
     // FOwnedLines; both keep their addresses when the document is moved.
     std::unique_ptr<const std::string> FBuffer;
     std::deque<std::string> FOwnedLines;
-    std::vector<std::unique_ptr<TSection>>
-        FSections; // first occurrences, in file order, then new ones
     struct TIndex;
-    std::unique_ptr<TIndex> FIndex; // folded section name -> section
+    std::unique_ptr<TIndex> FIndex; // the section headers and the sections asked for
 };
 
 // Parses an ini integer: optional sign, then decimal digits or a hexadecimal

@@ -95,7 +95,11 @@ TEST(IniFile, NewKeysGoAfterTheSectionsLastKeyAndNewSectionsToTheEnd) {
 TEST(IniFile, AValueCannotBreakTheLineStructure) {
     TIniFile ini;
     ini.WriteString("S", "name", std::string("a\r\n[Injected]\nk=v\0z", 20));
+    // Names that could not be read back as keys are not written at all.
+    for (const char* name : {"", " ", "a=b", ";c", "[d]"})
+        ini.WriteString("S", name, "x");
     const TIniFile reread(ini.Text());
+    EXPECT_EQ(reread.Keys("S").size(), 1u);
     EXPECT_EQ(reread.Keys("Injected").size(), 0u);
     EXPECT_EQ(reread.ReadString("S", "name", ""), "a  [Injected] k=v z");
 }
@@ -185,6 +189,26 @@ TEST(IniFile, AFileOf50MegabytesIsReadAndWrittenInOnePass) {
               text.size() + static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 780);
     EXPECT_EQ(TIniFile::Load(file.string()).ReadInteger("Misc", "k99", 0), 99);
     fs::remove(file);
+}
+
+TEST(IniFile, AMillionTinySectionsOrKeysAreReadWithoutSlowingDown) {
+    // The shapes that cost most per byte: a million sections, and one
+    // section of a million keys that the program reads and writes. A cost
+    // that grew with the square of the count would never finish here.
+    std::string sections, keys = "[Engine]\n";
+    for (int i = 0; sections.size() < 10u << 20; ++i)
+        sections += "[s" + std::to_string(i) + "]\n";
+    sections += "[Engine]\nEngine_name=v\n";
+    for (int i = 0; keys.size() < 10u << 20; ++i)
+        keys += "k" + std::to_string(i) + "=v\n";
+    for (const std::string* text : {&sections, &keys}) {
+        TIniFile ini(*text);
+        ini.WriteString("Engine", "Engine_speed", "-3");
+        const TIniFile reread(ini.Text());
+        EXPECT_EQ(reread.ReadInteger("Engine", "Engine_speed", 0), -3);
+    }
+    EXPECT_EQ(TIniFile(sections).ReadString("engine", "engine_name", ""), "v");
+    EXPECT_EQ(TIniFile(keys).ReadString("Engine", "k1000000", ""), "v");
 }
 
 } // namespace
