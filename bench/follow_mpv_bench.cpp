@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     TFakePlatform fake;
     fake.Folders.Runtime = folder;
     TMonotonicTickCounter ticks;
-    TPlatform platform{fake.Codec, fake.Locale, ticks, fake.Folders, fake.Shell};
+    TPlatform platform{fake.Codec, fake.Locale, ticks, fake.Folders, fake.Shell, fake.Messages};
     TLinuxWindowSystem windows;
     TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, nullptr};
     TPulseAudioOutput audio("parlino-bench");

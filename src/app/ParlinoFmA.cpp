@@ -87,6 +87,11 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
 
 TfmParlinoA::~TfmParlinoA() {
     // FormDestroy: the settings are saved before anything is freed.
+    try {
+        SaveSettings();
+    } catch (...) {
+    }
+    GlobalSettings.reset();
     Timer1->stop();
     DueTimer->stop();
     try {
@@ -298,6 +303,8 @@ void TfmParlinoA::CreateControls() {
     on(bt1, &QPushButton::clicked, &TfmParlinoA::bt1Click);
     on(btPlayerHint, &QToolButton::clicked, &TfmParlinoA::btPlayerHintClick);
     on(btDicHelp, &QToolButton::clicked, &TfmParlinoA::btDicHelpClick);
+    connect(cbDevice, &QComboBox::activated, this, [this] { FDeviceChoice.Chosen = true; });
+    connect(cbDic, &QComboBox::activated, this, [this] { FDicChoice.Chosen = true; });
     connect(eTest, &QLineEdit::returnPressed, bt1, &QPushButton::click);
 
     for (QWidget* w : std::initializer_list<QWidget*>{imgHeader, pnlHeader, gbFile, gbVoice, pnlMain, gbSubs,
@@ -347,8 +354,20 @@ void TfmParlinoA::FormCreate() {
 
 void TfmParlinoA::LoadSettings() {
     TFlagGuard lock(SettingsLock);
+    GlobalSettings = std::make_unique<TGlobalSettings>(FPlatform.Folders, FPlatform.Messages);
+    // The folder is made with any missing parent, as a fresh account may not
+    // have its configuration folder yet; a failure shows only in that the
+    // settings cannot be saved.
+    std::string folder = FPlatform.Folders.LocalAppData();
+    if (folder.empty() || folder.back() != '/') folder += '/';
+    folder += "Parlino";
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    GlobalSettings->IniFileName = folder + "/Parlino.ini";
+    GlobalSettings->Load();
     // The dictionary folder: "Dic" beside the program, else the program folder.
     DictionaryFolder = parlino::DictionaryFolder(FPlatform.Folders.ProgramFolder());
+    GlobalSettings->Dic_folder = DictionaryFolder;
     cbDic->clear();
     for (const std::string& name : FindFileNames(DictionaryFolder, "*.dic")) cbDic->addItem(DisplayPath(name));
     ApplySettings();
@@ -357,11 +376,85 @@ void TfmParlinoA::LoadSettings() {
 void TfmParlinoA::ApplySettings() {
     TWaitCursor wait;
     TFlagGuard lock(SettingsLock);
-    cbDevice->setCurrentIndex(cbDevice->count() > 0 ? 0 : -1);
-    cbDic->setCurrentIndex(cbDic->count() > 0 ? 0 : -1);
-    chkDict->setChecked(false);
-    eSpeechShift->setValue(0);
-    frEngSett1->SetVoice("");
+    TGlobalSettings& s = *GlobalSettings;
+    auto select = [](QComboBox* box, const QString& stored, TUnavailableChoice& choice, const std::string& name) {
+        const int found = box->findText(stored, Qt::MatchExactly);
+        box->setCurrentIndex(found >= 0 ? found : (box->count() > 0 ? 0 : -1));
+        choice = {};
+        if (found < 0 && !name.empty()) choice.Name = name;
+        choice.FallbackIndex = box->currentIndex();
+    };
+    select(cbDevice, AnsiToQt(s.WaveOutDeviceName), FDeviceChoice, s.WaveOutDeviceName);
+    select(cbDic, DisplayPath(s.default_dic_name), FDicChoice, s.default_dic_name);
+    chkDict->setChecked(s.f1);
+    eSpeechShift->setValue(s.Speak_mode);
+    if (const int player = cbPlayerType->findText(AnsiToQt(s.Player_type), Qt::MatchExactly);
+        !s.Player_type.empty() && player >= 0)
+        cbPlayerType->setCurrentIndex(player);
+    // Selecting the voice may change the stored values; they are put back.
+    const int32_t speed = s.Engine_speed, pitch = s.Engine_pitch, volume = s.Engine_volume;
+    try {
+        frEngSett1->SetVoice(s.Engine_name); // fails when no voice is installed
+    } catch (...) {
+        NoteVoiceFallback(false);
+        throw;
+    }
+    s.Engine_speed = speed;
+    s.Engine_pitch = pitch;
+    s.Engine_volume = volume;
+    ApplyStoredSliders(speed, pitch, volume);
+    NoteVoiceFallback(UiCodec().AnsiUpperCase(Speech->VoiceName()) == UiCodec().AnsiUpperCase(s.Engine_name));
+}
+
+std::array<int32_t, 3> TfmParlinoA::SliderPositions() const {
+    return {frEngSett1->sb1->Position(), frEngSett1->sb2->Position(), frEngSett1->sb3->Position()};
+}
+
+void TfmParlinoA::NoteVoiceFallback(bool found) {
+    FVoiceChoice = {};
+    FVoiceChoice.Missing = !found && !GlobalSettings->Engine_name.empty();
+    FVoiceChoice.FallbackVoice = Speech->VoiceName();
+    FVoiceChoice.Positions = SliderPositions();
+}
+
+void TfmParlinoA::ApplyStoredSliders(int32_t speed, int32_t pitch, int32_t volume) {
+    // Every stored value within the voice's range is applied, 0 and negative
+    // ones included (the speech voices' ranges reach below 0); a value that
+    // was not stored leaves the voice's own.
+    const TGlobalSettings& s = *GlobalSettings;
+    auto apply = [](TUbScrollBar* slider, bool stored, int32_t value) {
+        if (stored && value >= slider->Min() && value <= slider->Max()) slider->SetPosition(value);
+    };
+    apply(frEngSett1->sb1, s.Engine_speed_stored, speed);
+    apply(frEngSett1->sb2, s.Engine_pitch_stored, pitch);
+    apply(frEngSett1->sb3, s.Engine_volume_stored, volume);
+}
+
+std::string TfmParlinoA::ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box,
+                                      const std::string& current) const {
+    if (choice.Name && !choice.Chosen && box->currentIndex() == choice.FallbackIndex) return *choice.Name;
+    return current;
+}
+
+void TfmParlinoA::SaveSettings() {
+    if (!GlobalSettings) return;
+    TWaitCursor wait;
+    TFlagGuard lock(SettingsLock);
+    TGlobalSettings& s = *GlobalSettings;
+    s.WaveOutDeviceName = ChoiceToSave(FDeviceChoice, cbDevice, QtToAnsi(cbDevice->currentText()));
+    s.default_dic_name = ChoiceToSave(FDicChoice, cbDic, NativePath(cbDic->currentText()));
+    s.f1 = chkDict->isChecked();
+    s.Speak_mode = eSpeechShift->value();
+    const bool keepStoredVoice = FVoiceChoice.Missing && Speech->VoiceName() == FVoiceChoice.FallbackVoice &&
+                                 SliderPositions() == FVoiceChoice.Positions;
+    if (!keepStoredVoice) {
+        s.Engine_name = Speech->VoiceName();
+        s.Engine_speed = frEngSett1->sb1->Position();
+        s.Engine_pitch = frEngSett1->sb2->Position();
+        s.Engine_volume = frEngSett1->sb3->Position();
+    }
+    s.Player_type = QtToAnsi(cbPlayerType->currentText());
+    s.Save();
 }
 
 std::string TfmParlinoA::HomePage() const { return FPlatform.Folders.ProgramFolder() + "/README.md"; }

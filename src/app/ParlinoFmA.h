@@ -6,6 +6,7 @@
 #include "app/TPlayerEnvironment.h"
 #include "app/TSpeechEnvironment.h"
 #include "platform/TPlatform.h"
+#include "settings/TGlobalSettings.h"
 #include "subtitles/TslItem.h"
 #include "ui/EngSettFr.h"
 #include "ui/TSubtitleGridModel.h"
@@ -26,6 +27,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <array>
+#include <optional>
 #include <string>
 
 namespace parlino {
@@ -49,6 +52,9 @@ public:
     std::unique_ptr<TUbSmartSpeech> Speech; // the voice panel's sp1
     std::unique_ptr<TPlaybackController> Controller;
     TUbBitmapsContainer bmc1;
+    // Loaded at creation, saved at destruction (and when the desktop session
+    // asks the program to save its data).
+    std::unique_ptr<TGlobalSettings> GlobalSettings;
     bool Running() const { return Controller->Running; }
 
     // Controls, by their design names.
@@ -103,6 +109,9 @@ public:
     void btDicHelpClick();
     void miExitClick() { close(); }
 
+    // Copies the controls' values into GlobalSettings and writes Parlino.ini.
+    void SaveSettings();
+
     // Reads the file, fills the grid, runs the clean-up pass, marks Loaded.
     void LoadSubtitles(const std::string& fileName);
     void ClearItems();
@@ -148,6 +157,29 @@ private:
     void LoadSettings();
     void ApplySettings();
     int32_t ShiftFromSpinText() const;
+    void ApplyStoredSliders(int32_t speed, int32_t pitch, int32_t volume);
+
+    // A stored sound card or dictionary that is not there in this run: its
+    // name is written back unless the user chooses another item, so that an
+    // unplugged headset or a moved dictionary keeps its place.
+    struct TUnavailableChoice {
+        std::optional<std::string> Name; // the stored name, when it was not found
+        int FallbackIndex = -1;          // the item selected instead
+        bool Chosen = false;             // the user picked an item in this run
+    };
+    std::string ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box, const std::string& current) const;
+    TUnavailableChoice FDeviceChoice, FDicChoice;
+    // The same for a stored voice that is not installed in this run (or no
+    // voice at all): it is written back with its speed, pitch and volume
+    // unless the user picks a voice or moves a slider.
+    struct TUnavailableVoice {
+        bool Missing = false;
+        std::string FallbackVoice;         // the voice selected instead
+        std::array<int32_t, 3> Positions{}; // the sliders as they were then
+    };
+    std::array<int32_t, 3> SliderPositions() const;
+    void NoteVoiceFallback(bool found);
+    TUnavailableVoice FVoiceChoice;
 
     TPlatform& FPlatform;
     TSpeechEnvironment& FSpeechEnv;

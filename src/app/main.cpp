@@ -14,6 +14,10 @@
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
 #include "ui/TQtEventPoster.h"
+#include "ui/TQtMessageBoxes.h"
+#include "ui/TShutdownSignals.h"
+
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,9 +38,20 @@ int main(int argc, char** argv) {
     TMonotonicTickCounter ticks;
     TXdgFolders folders;
     TXdgShell shell;
-    TPlatform services{codec, locale, ticks, folders, shell};
+    TQtMessageBoxes messages;
+    TPlatform services{codec, locale, ticks, folders, shell, messages};
 
     TParlinoApplication app(argc, argv);
+    // SIGTERM, SIGINT and SIGHUP end the program the way File / Exit does:
+    // the main window closes and its destruction saves the settings. Leaving
+    // every event loop also ends a modal box that happens to be open.
+    TfmParlinoA* mainWindow = nullptr;
+    bool shutdownRequested = false;
+    TShutdownSignals shutdownSignals([&mainWindow, &shutdownRequested] {
+        shutdownRequested = true;
+        if (mainWindow) mainWindow->close();
+        QCoreApplication::exit(0);
+    });
     TQtEventPoster poster(&app);
     TPulseAudioOutput audio;
     TPulseWaveOut waveOut(audio, &codec);
@@ -56,6 +71,11 @@ int main(int argc, char** argv) {
     TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, &mpris};
 
     TfmParlinoA fmParlinoA(services, speech, players);
+    mainWindow = &fmParlinoA;
+    // The desktop session is ending (or may end): keep the user's choices now.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &fmParlinoA,
+                     [&fmParlinoA](QSessionManager&) { fmParlinoA.SaveSettings(); });
+    if (shutdownRequested) return 0; // asked to end while the window was being made
     fmParlinoA.show();
     return app.exec();
 }

@@ -2,6 +2,7 @@
 #include "platform/ILocaleInfo.h"
 #include "platform/IShell.h"
 #include "platform/IKnownFolders.h"
+#include "platform/IMessageBoxes.h"
 #include "platform/ITextCodec.h"
 #include "platform/ITickCounter.h"
 
@@ -15,6 +16,7 @@ struct TPlatform {
     ITickCounter& Ticks;
     IKnownFolders& Folders;
     IShell& Shell;
+    IMessageBoxes& Messages;
 };
 
 } // namespace parlino

@@ -23,14 +23,21 @@ public:
     void Advance(uint32_t ms) { Now += ms; }
 };
 
+// Folders under a fresh temporary folder of its own, removed with the fake,
+// so that each test starts without a settings file: "config" and "data"
+// exist, "program" does not unless the test makes it.
 class TFakeFolders final : public IKnownFolders {
 public:
-    std::string Local = "/tmp/parlino-fake/config";
-    std::string Data = "/tmp/parlino-fake/data";
-    std::string Common;
+    TFakeFolders();
+    ~TFakeFolders() override;
+    TFakeFolders(const TFakeFolders&) = delete;
+    TFakeFolders& operator=(const TFakeFolders&) = delete;
+
+    std::string Root;
+    std::string Local, Data, Common;
     std::string Temp = "/tmp";
-    std::string Program = "/tmp/parlino-fake/program";
-    std::string Runtime = "/tmp/parlino-fake/run";
+    std::string Program;
+    std::string Runtime;
     std::string LocalAppData() const override { return Local; }
     std::string AppData() const override { return Data; }
     std::string CommonAppData() const override { return Common; }
@@ -52,6 +59,18 @@ public:
     }
 };
 
+// Records every message instead of showing a box.
+class TFakeMessageBoxes final : public IMessageBoxes {
+public:
+    struct TMessage {
+        std::string Caption, Text;
+    };
+    std::vector<TMessage> Shown;
+    void ShowInformation(const std::string& caption, const std::string& text) override {
+        Shown.push_back({caption, text});
+    }
+};
+
 // The real iconv codec with a fixed system code page (1252 unless told),
 // so that tests do not depend on the machine's locale.
 struct TFakePlatform {
@@ -61,7 +80,8 @@ struct TFakePlatform {
     TFakeTickCounter Ticks;
     TFakeFolders Folders;
     TFakeShell Shell;
-    TPlatform Platform{Codec, Locale, Ticks, Folders, Shell};
+    TFakeMessageBoxes Messages;
+    TPlatform Platform{Codec, Locale, Ticks, Folders, Shell, Messages};
 };
 
 } // namespace parlino::test

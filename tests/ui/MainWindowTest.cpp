@@ -415,8 +415,9 @@ TEST_F(MainWindow, ThePlayerTypesAndTheirHintsAndTheWaitingTextNamingTheChosenOn
     EXPECT_EQ(w.cbPlayerType->currentIndex(), 0); // this fake system has the player's windows
     w.cbPlayerType->setCurrentIndex(1);
     w.btPlayerHint->click();
-    EXPECT_EQ(lastInfo.Text, "\nStart mpv with the option\n--input-ipc-server=/tmp/parlino-fake/run/parlino-mpv.sock\n"
-                             "or add this line to your mpv.conf:\ninput-ipc-server=/tmp/parlino-fake/run/parlino-mpv.sock\n");
+    const QString socket = QString::fromStdString(Fake.Folders.Runtime) + "/parlino-mpv.sock";
+    EXPECT_EQ(lastInfo.Text, "\nStart mpv with the option\n--input-ipc-server=" + socket +
+                                 "\nor add this line to your mpv.conf:\ninput-ipc-server=" + socket + "\n");
     EXPECT_EQ(lastInfo.LinkCaption, "mpv home page");
     // Following mpv that does not listen: the waiting text names it, and the
     // socket of the hint is the one looked for.
@@ -426,7 +427,7 @@ TEST_F(MainWindow, ThePlayerTypesAndTheirHintsAndTheWaitingTextNamingTheChosenOn
     w.ProcessTick();
     EXPECT_EQ(w.lWarning->text(), "Waiting..\nPlease, run \"mpv\" and start video there.");
     ASSERT_FALSE(Players.Mpv->OpenedPaths.empty());
-    EXPECT_EQ(Players.Mpv->OpenedPaths.back(), "/tmp/parlino-fake/run/parlino-mpv.sock");
+    EXPECT_EQ(QString::fromStdString(Players.Mpv->OpenedPaths.back()), socket);
     w.btStopWatch->click();
     w.cbPlayerType->setCurrentIndex(2);
     w.btPlayerHint->click();
@@ -435,6 +436,7 @@ TEST_F(MainWindow, ThePlayerTypesAndTheirHintsAndTheWaitingTextNamingTheChosenOn
 
 TEST_F(MainWindow, WhereThePlayerWindowsCannotExistTheSessionBusPlayersAreChosenAndFollowed) {
     Window.reset();
+    std::filesystem::remove(Fake.Folders.Local + "/Parlino/Parlino.ini"); // a first start
     Players.Windows.Foreign = false;
     Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
     TfmParlinoA& w = *Window;

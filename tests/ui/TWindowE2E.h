@@ -104,7 +104,7 @@ protected:
     TFakePlatform Fake;
     TLinuxWindowSystem Windows;
     TMonotonicTickCounter Ticks;
-    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell};
+    TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell, Fake.Messages};
     std::unique_ptr<TPrivatePulseServer> Server;
     std::unique_ptr<TPrivateSessionBus> Bus;
     std::unique_ptr<TQtMprisBus> Mpris;
