@@ -1,4 +1,5 @@
 #include "settings/AtomicFile.h"
+#include "fakes/ReadWholeFile.h"
 
 #include "platform/Exceptions.h"
 
@@ -25,12 +26,7 @@ protected:
         File = Dir / "Parlino.ini";
     }
     void TearDown() override { fs::remove_all(Dir); }
-    static std::string Read(const fs::path& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    static std::string Read(const fs::path& path) { return test::ReadWholeFile(path); }
     size_t FilesInDir() const {
         return static_cast<size_t>(std::distance(fs::directory_iterator(Dir), {}));
     }

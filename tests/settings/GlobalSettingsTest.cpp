@@ -1,4 +1,5 @@
 #include "settings/TGlobalSettings.h"
+#include "fakes/ReadWholeFile.h"
 
 #include "fakes/TFakePlatform.h"
 
@@ -13,12 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string Read(const fs::path& path) { return test::ReadWholeFile(path); }
 
 class GlobalSettings : public ::testing::Test {
 protected:

@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "fakes/ReadWholeFile.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string ReadAll(const fs::path& path) { return test::ReadWholeFile(path); }
 
 TEST(IniFile, ReadsValuesAsTheProfileFunctionsDo) {
     const TIniFile ini("[Engine]\n"

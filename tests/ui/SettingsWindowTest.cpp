@@ -3,6 +3,7 @@
 // one on the same settings folder.
 
 #include "app/ParlinoFmA.h"
+#include "fakes/ReadWholeFile.h"
 #include "fakes/TFakePlatform.h"
 #include "fakes/TFakePlayers.h"
 #include "fakes/TFakeSpeechVoice.h"
@@ -49,12 +50,7 @@ protected:
         fs::create_directories(Fake.Folders.Local + "/Parlino");
         std::ofstream(IniPath(), std::ios::binary) << text;
     }
-    std::string ReadIni() const {
-        std::ifstream in(IniPath(), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string ReadIni() const { return test::ReadWholeFile(IniPath()); }
     // A choice in a drop-down list, as the user makes it.
     static void Choose(QComboBox* box, int index) {
         box->setCurrentIndex(index);

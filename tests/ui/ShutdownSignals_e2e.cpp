@@ -4,6 +4,7 @@
 // file at the end, with the file's comments and unknown sections in place.
 
 #include "fakes/TPrivatePulseServer.h"
+#include "fakes/ReadWholeFile.h"
 #include "settings/IniFile.h"
 
 #include <gtest/gtest.h>
@@ -30,12 +31,7 @@ bool Catches(pid_t pid, int signal) {
     return false;
 }
 
-std::string Read(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+std::string Read(const fs::path& path) { return test::ReadWholeFile(path); }
 
 TEST(ShutdownSignals, TheProgramSavesTheUsersChoicesWhenEndedFromOutside) {
     const fs::path program =
