@@ -127,8 +127,46 @@ TEST_F(Controller, AnEntryIsDueFromJustUnderOneSecondBeforeItsStart) {
     FinishSpeech();
     TickAt(10000); // still due, but already spoken in this run
     EXPECT_EQ(Spoken().size(), 1u);
-    TickAt(10001);
+    // The window itself, whatever was spoken: from 999 ms before the start up
+    // to the start, and no later.
+    EXPECT_EQ(Ctl->FindItemAt(9000, 0), nullptr);
+    EXPECT_EQ(Ctl->FindItemAt(9001, 0), &Items[1]);
+    EXPECT_EQ(Ctl->FindItemAt(10000, 0), &Items[1]);
+    EXPECT_EQ(Ctl->FindItemAt(10001, 0), nullptr);
+    EXPECT_EQ(Ctl->FindItemAt(8001, 1000), &Items[1]);
+    EXPECT_EQ(Ctl->FindItemAt(9001, 1000), nullptr);
+}
+
+TEST_F(Controller, AnEntryFoundAlreadySpokenStopsTheQueueBeingServedThatTick) {
+    Track({{1000, "long"}, {1200, "a"}, {1900, "b"}});
+    Ctl->StartPlayback();
+    TickAt(500);  // "long" is spoken
+    TickAt(1100); // "a" is found and waits in the queue
+    ASSERT_EQ(Ctl->Queue.size(), 1u);
+    FinishSpeech();
+    Poster.Pump();
+    ASSERT_TRUE(Speech->IsIdle());
+    TickAt(1150); // "a" is found again, already spoken: the queue waits
+    EXPECT_THAT(Spoken(), ElementsAre("long"));
+    TickAt(2300); // nothing found: the queue is served
+    EXPECT_THAT(Spoken(), ElementsAre("long", "a"));
+}
+
+TEST_F(Controller, ABackwardSeekWhilePausedIsSeenAtTheFirstPlayingTick) {
+    Track({{3000, "three"}});
+    Ctl->StartPlayback();
+    TickAt(2500);
+    TickAt(5000);
+    ASSERT_EQ(Spoken().size(), 1u);
+    FinishSpeech();
+    Source->Playing = false;
+    TickAt(5000);
+    TickAt(2200); // moved back while paused: nothing happens yet
+    TickAt(2200);
     EXPECT_EQ(Spoken().size(), 1u);
+    Source->Playing = true;
+    TickAt(2200); // playing again, 2800 ms back from the last playing tick
+    EXPECT_EQ(Spoken().size(), 2u);
 }
 
 TEST_F(Controller, AtTheStartExactlyTheEntryIsStillFoundAndTheShiftMovesTheWindow) {
@@ -216,37 +254,16 @@ TEST_F(Controller, UntickedQueueLetsEachNewEntryCutOffTheCurrentOne) {
     EXPECT_EQ(purges, 3);
 }
 
-TEST_F(Controller, TogglingTheQueueBoxDropsWaitingEntriesForThisRun) {
+TEST_F(Controller, ANewStartLetsEntriesDroppedFromTheQueueBeSpokenAgain) {
     Track({{1000, "long"}, {1500, "a"}, {2000, "b"}});
     Ctl->StartPlayback();
     for (int32_t p = 100; p <= 2000; p += 100) TickAt(p);
     ASSERT_EQ(Ctl->Queue.size(), 2u);
-    Ctl->ClearQueue(); // what the check box's handler does
-    for (int32_t p = 2100; p <= 3000; p += 100) {
-        FinishSpeech();
-        TickAt(p);
-    }
-    EXPECT_THAT(Spoken(), ElementsAre("long"));
-    // A new start resets the flags.
+    Ctl->StopPlayback();
+    EXPECT_TRUE(Ctl->Queue.empty());
     Ctl->StartPlayback();
     TickAt(1400);
     EXPECT_THAT(Spoken(), ElementsAre("long", "a"));
-}
-
-TEST_F(Controller, ManualPlaybackFromRowOneStartsAtMinus200AndSpeaksTheLeadingEntry) {
-    test::TFakeTickCounter ticks;
-    auto clock = std::make_shared<TVirtualPlayer>(ticks);
-    Track({{700, "x"}});
-    Ctl->Connection = clock;
-    View.Selected = 1;
-    Ctl->StartPlayback();
-    clock->SetPosition(Ctl->SelectedItemStart() - TPlaybackController::ManualStartLeadMs);
-    clock->Play();
-    Ctl->ProcessTick();
-    EXPECT_EQ(View.Status2, "00:00:00");
-    ASSERT_EQ(Voice->Calls.size(), 1u);
-    EXPECT_EQ(Voice->Calls[0].Text, u"\r\n"); // the leading entry's empty text goes to the voice
-    EXPECT_EQ(View.Selected, 1);
 }
 
 TEST_F(Controller, AutoScrollKeepsTheSelectedRowInItsPlaceOnScreen) {

@@ -4,6 +4,7 @@
 #include "fakes/TFakeSpeechVoice.h"
 #include "fakes/TQueuePoster.h"
 #include "ui/MessageFm.h"
+#include "subtitles/FormatTime.h"
 #include "ui/QtTestApp.h"
 
 #include <QAccessible>
@@ -13,6 +14,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace parlino;
 
@@ -451,4 +453,74 @@ TEST_F(MainWindow, WhereThePlayerWindowsCannotExistTheSessionBusPlayersAreChosen
     EXPECT_EQ(Players.Bus.Raised, std::vector<std::string>{"org.mpris.MediaPlayer2.vlc"}); // brought forward
     EXPECT_FALSE(w.btStartWatch->isEnabled());
     EXPECT_TRUE(w.btStopWatch->isEnabled());
+}
+
+namespace {
+std::string WriteTrack(const std::string& name, const std::vector<std::pair<int, std::string>>& entries) {
+    const std::string path = ::testing::TempDir() + "/" + name;
+    std::ofstream out(path, std::ios::binary);
+    for (const auto& [ms, text] : entries)
+        out << FormatTime(ms) << ":" << (ms % 1000 / 10 < 10 ? "0" : "") << ms % 1000 / 10 << " "
+            << FormatTime(ms + 500) << ":00 " << text << "\r\n";
+    return path;
+}
+} // namespace
+
+TEST_F(MainWindow, PlayFromRowOneStartsBeforeTheTrackAndSpeaksTheLeadingEntry) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.rbManual->click();
+    w.sg1->setCurrentIndex(w.GridModel->index(0, 1));
+    const size_t calls = Voice->Calls.size();
+    w.btPlay->click();
+    w.ProcessTick();
+    EXPECT_EQ(w.Controller->Connection->GetPosition(), -200); // the fake clock stands still
+    EXPECT_EQ(w.lStatus2->text(), "00:00:00");
+    ASSERT_EQ(Voice->Calls.size(), calls + 1);
+    EXPECT_EQ(Voice->Calls.back().Text, u"<PITCH ABSMIDDLE=\"0\">\r\n"); // the leading entry's empty text
+}
+
+TEST_F(MainWindow, TogglingTheQueueBoxDropsTheWaitingSubtitles) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(WriteTrack("queue.txt", {{1000, "long"}, {1500, "a"}, {2000, "b"}}));
+    w.rbManual->click();
+    w.sg1->setCurrentIndex(w.GridModel->index(0, 1));
+    w.btPlay->click();
+    for (int t = 0; t <= 2200; t += 100) {
+        Fake.Ticks.Advance(100);
+        w.ProcessTick();
+        if (t == 100) Voice->FireEnd(Voice->NextStream); // the leading entry ends; "long" never does
+        Poster.Pump();
+    }
+    ASSERT_EQ(w.Controller->Queue.size(), 2u);
+    w.chkCompleteSpeech->click();
+    EXPECT_TRUE(w.Controller->Queue.empty());
+    const size_t calls = Voice->Calls.size();
+    Voice->FireEnd(Voice->NextStream);
+    Poster.Pump();
+    for (int t = 0; t < 10; ++t) {
+        Fake.Ticks.Advance(100);
+        w.ProcessTick();
+    }
+    EXPECT_EQ(Voice->Calls.size(), calls); // "a" and "b" stay unspoken in this run
+}
+
+TEST_F(MainWindow, WhileFollowingADoubleClickDoesNothingAndSayItEndsTheRun) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.eSpeechShift->setValue(3);
+    w.btStartWatch->click();
+    ASSERT_TRUE(w.Running());
+    const auto follower = w.Controller->Connection;
+    const int stops = Voice->Calls.size();
+    w.sg1->setCurrentIndex(w.GridModel->index(2, 1));
+    w.sg1DblClick();
+    EXPECT_EQ(w.Controller->Connection, follower);
+    EXPECT_EQ(w.Controller->TimeShift, 3000);
+    EXPECT_EQ(static_cast<int>(Voice->Calls.size()), stops); // the voice was not even stopped
+    EXPECT_TRUE(w.Running());
+    w.eTest->setText("Testing");
+    w.bt1->click();
+    EXPECT_FALSE(w.Running());
+    EXPECT_TRUE(w.btStartWatch->isEnabled());
 }
