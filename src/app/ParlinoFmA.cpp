@@ -18,9 +18,11 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QUrl>
 
 #include <filesystem>
 
@@ -280,6 +282,10 @@ void TfmParlinoA::CreateControls() {
     sg1->setColumnWidth(1, 64);
     sg1->setColumnWidth(2, 262);
     sg1->setTextElideMode(Qt::ElideRight);
+    // Auto scroll sets the top row through the scroll bar, so the grid must
+    // scroll by rows whatever the desktop style prefers.
+    sg1->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    sg1->installEventFilter(this); // Enter on a row starts playback there, as a double-click does
 
     // Commands.
     auto on = [this](auto* sender, auto signal, void (TfmParlinoA::*handler)()) {
@@ -457,7 +463,11 @@ void TfmParlinoA::SaveSettings() {
     s.Save();
 }
 
-std::string TfmParlinoA::HomePage() const { return FPlatform.Folders.ProgramFolder() + "/README.md"; }
+std::string TfmParlinoA::HomePage() const {
+    // A file:// URL: the program's folder may hold blanks, which would split a link's text.
+    const QString readme = QFile::decodeName(QByteArray::fromStdString(FPlatform.Folders.ProgramFolder())) + "/README.md";
+    return QUrl::fromLocalFile(readme).toEncoded().toStdString();
+}
 
 int32_t TfmParlinoA::ShiftFromSpinText() const {
     // The spin edit's text as an integer, 0 when it is not one.
@@ -713,6 +723,16 @@ void TfmParlinoA::UpdateControls() {
 }
 
 bool TfmParlinoA::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == sg1) {
+        if (event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                RunGuarded([this] { sg1DblClick(); });
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     // Window dragging by the header, the groups and the explanatory labels.
     // The events are consumed so that a parent that is itself a drag handle
     // does not see them a second time in its own coordinates.

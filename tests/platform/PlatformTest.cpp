@@ -122,8 +122,13 @@ TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacks) {
     EXPECT_FALSE(folders.ProgramFolder().empty());
 }
 
-TEST(XdgShell, OpensLinksWithTheDesktopHandlerAndStartsProgramsWithParameters) {
+TEST(XdgShell, OpensEverythingWithTheDesktopHandlerAndNeverRunsASplitPath) {
     EXPECT_THAT(TXdgShell::CommandFor("https://example.org/a b", ""), ElementsAre("xdg-open", "https://example.org/a b"));
     EXPECT_THAT(TXdgShell::CommandFor("Mailto: me@example.org", ""), ElementsAre("xdg-open", "mailto:me@example.org"));
-    EXPECT_THAT(TXdgShell::CommandFor("notepad", "one  two"), ElementsAre("notepad", "one", "two"));
+    // A program folder with a blank, split by the link's text at the blank:
+    // opened as the one file it names, never run as "/home/u/My".
+    EXPECT_THAT(TXdgShell::CommandFor("/home/u/My", "Apps/parlino/README.md"),
+                ElementsAre("xdg-open", "file:///home/u/My%20Apps/parlino/README.md"));
+    EXPECT_THAT(TXdgShell::CommandFor("notepad", "one two"), ElementsAre("xdg-open", "notepad one two"));
+    EXPECT_EQ(TXdgShell::FileUrl("/a b/\xc3\xa9#%?.md"), "file:///a%20b/%C3%A9%23%25%3F.md");
 }

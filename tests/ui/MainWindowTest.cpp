@@ -8,7 +8,10 @@
 #include "ui/QtTestApp.h"
 
 #include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
 
 #include <gtest/gtest.h>
 
@@ -523,4 +526,65 @@ TEST_F(MainWindow, WhileFollowingADoubleClickDoesNothingAndSayItEndsTheRun) {
     w.bt1->click();
     EXPECT_FALSE(w.Running());
     EXPECT_TRUE(w.btStartWatch->isEnabled());
+}
+
+TEST_F(MainWindow, EnterOnARowStartsPlaybackThereAsADoubleClickDoes) {
+    TfmParlinoA& w = *Window;
+    w.LoadSubtitles(Data("basic_crlf.srt"));
+    w.rbManual->click();
+    w.sg1->setFocus();
+    w.sg1->setCurrentIndex(w.GridModel->index(2, 1));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(w.sg1, &enter);
+    ASSERT_TRUE(w.Running());
+    EXPECT_EQ(w.Controller->Connection->GetPosition(), 66000 - 200); // row 3 starts at 66 s
+}
+
+TEST_F(MainWindow, AutoScrollMovesTheGridByRowsEvenWhereTheStyleScrollsByPixels) {
+    class TPixelScrolling : public QProxyStyle {
+    public:
+        int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                      QStyleHintReturn* data) const override {
+            if (hint == SH_ItemView_ScrollMode) return QAbstractItemView::ScrollPerPixel;
+            return QProxyStyle::styleHint(hint, option, widget, data);
+        }
+    };
+    Window.reset();
+    QStyle* saved = QApplication::style();
+    auto* pixels = new TPixelScrolling;
+    pixels->setBaseStyle(nullptr);
+    QApplication::setStyle(pixels);
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
+    TfmParlinoA& w = *Window;
+    std::vector<std::pair<int, std::string>> many;
+    for (int i = 1; i <= 200; ++i) many.push_back({i * 1000, "line " + std::to_string(i)});
+    w.LoadSubtitles(WriteTrack("many.txt", many));
+    w.show();
+    w.rbManual->click();
+    QApplication::processEvents();
+    w.sg1->setCurrentIndex(w.GridModel->index(0, 1)); // row 1, at the top
+    w.btPlay->click();
+    w.ProcessTick(); // the leading entry
+    Voice->FireEnd(Voice->NextStream);
+    Poster.Pump();
+    Fake.Ticks.Advance(119'700); // the clock reaches line 120
+    w.ProcessTick();
+    EXPECT_EQ(w.sg1->currentIndex().row(), 120);
+    EXPECT_EQ(w.sg1->rowAt(0), 120); // the spoken row keeps the selected row's place: the top
+    Window.reset();
+    QApplication::setStyle(QStyleFactory::create(saved->name()));
+}
+
+TEST_F(MainWindow, LinksToLocalFilesAreFileUrlsThatSurviveABlankInTheProgramFolder) {
+    Window.reset();
+    Fake.Folders.Program = Fake.Folders.Root + "/My Apps/parlino";
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
+    TfmParlinoA& w = *Window;
+    w.linkHomepage->MouseEntered();
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), w.linkHomepage->mapToGlobal(QPointF(2, 2)),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w.linkHomepage, &release);
+    ASSERT_EQ(Fake.Shell.Calls.size(), 1u);
+    EXPECT_EQ(Fake.Shell.Calls[0].Target, "file://" + Fake.Folders.Root + "/My%20Apps/parlino/README.md");
+    EXPECT_EQ(Fake.Shell.Calls[0].Parameters, "");
 }

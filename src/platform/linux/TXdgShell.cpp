@@ -1,7 +1,6 @@
 #include "platform/linux/TXdgShell.h"
 
 #include <cctype>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,11 +15,24 @@ std::vector<std::string> TXdgShell::CommandFor(const std::string& target, const 
         for (char& c : head) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (head == mailPrefix) t = "mailto:" + t.substr(mailPrefix.size());
     }
-    if (parameters.empty()) return {"xdg-open", t};
-    std::vector<std::string> argv{t};
-    std::istringstream words(parameters);
-    for (std::string w; words >> w;) argv.push_back(w);
-    return argv;
+    if (!parameters.empty()) t += " " + parameters;
+    if (!t.empty() && t[0] == '/') t = FileUrl(t);
+    return {"xdg-open", t};
+}
+
+std::string TXdgShell::FileUrl(const std::string& path) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return url;
 }
 
 void TXdgShell::Open(const std::string& target, const std::string& parameters, bool /*maximized*/) {
