@@ -550,7 +550,7 @@ TEST_F(MainWindow, AutoScrollMovesTheGridByRowsEvenWhereTheStyleScrollsByPixels)
         }
     };
     Window.reset();
-    QStyle* saved = QApplication::style();
+    const QString savedStyle = QApplication::style()->name(); // the application deletes a replaced style
     auto* pixels = new TPixelScrolling;
     pixels->setBaseStyle(nullptr);
     QApplication::setStyle(pixels);
@@ -572,7 +572,7 @@ TEST_F(MainWindow, AutoScrollMovesTheGridByRowsEvenWhereTheStyleScrollsByPixels)
     EXPECT_EQ(w.sg1->currentIndex().row(), 120);
     EXPECT_EQ(w.sg1->rowAt(0), 120); // the spoken row keeps the selected row's place: the top
     Window.reset();
-    QApplication::setStyle(QStyleFactory::create(saved->name()));
+    QApplication::setStyle(QStyleFactory::create(savedStyle));
 }
 
 TEST_F(MainWindow, LinksToLocalFilesAreFileUrlsThatSurviveABlankInTheProgramFolder) {
