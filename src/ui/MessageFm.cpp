@@ -23,7 +23,7 @@ TFmInfo::TFmInfo(IShell& shell) {
     lText = new QLabel(this);
     lText->setWordWrap(true);
     lText->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    lText->setAccessibleName("Message");
+    // No accessible name of its own: a screen reader reads the message itself.
 
     lLink = new TUbLinkLabel(shell, this);
     lLink->PreParseLink = true;

@@ -1,6 +1,7 @@
 #include "ui/UbScrollBar.h"
 
 #include "ui/QtText.h"
+#include "ui/TUbScrollBarAccessible.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -18,6 +19,8 @@ int32_t RoundHalfEven(double value) {
 }
 
 TUbScrollBar::TUbScrollBar(QWidget* parent) : QWidget(parent) {
+    TUbScrollBarAccessible::Install();
+    setAccessibleDescription(QString::number(FPosition));
     resize(120, 16);
     setAttribute(Qt::WA_OpaquePaintEvent); // every pixel comes from the buffer: no erasing, no flicker
     setFocusPolicy(Qt::StrongFocus);
@@ -37,6 +40,8 @@ void TUbScrollBar::SetPosition(int32_t value) {
     if (value != FPosition) {
         FPosition = value; // the value as set, not the clamped one
         setAccessibleDescription(QString::number(FPosition));
+        QAccessibleValueChangeEvent changed(this, FPosition);
+        QAccessible::updateAccessibility(&changed);
         if (OnChange) OnChange(this);
     }
 }

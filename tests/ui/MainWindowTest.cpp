@@ -28,6 +28,7 @@ std::string Data(const std::string& name) { return std::string(PARLINO_TEST_DATA
 struct TInfoSeen {
     QString Caption, Text, Link, LinkCaption;
     int Height = 0;
+    QString ReadAloud; // what a screen reader reads for the message
 };
 TInfoSeen lastInfo;
 
@@ -38,7 +39,8 @@ protected:
         SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
         SetShowInfoHook([](TFmInfo& box) {
             lastInfo = {box.windowTitle(), box.lText->text(), QString::fromStdString(box.lLink->LinkText),
-                        box.lLink->text(), box.height()};
+                        box.lLink->text(), box.height(),
+                        QAccessible::queryAccessibleInterface(box.lText)->text(QAccessible::Name)};
         });
         Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
         Window->show();
@@ -242,6 +244,7 @@ TEST_F(MainWindow, InformationBoxesCarryTheirTextsLinksAndHeights) {
     EXPECT_EQ(lastInfo.LinkCaption, "MPC HC home page");
     EXPECT_EQ(lastInfo.Link.toStdString(), TfmParlinoA::PlayerHomePage);
     EXPECT_EQ(lastInfo.Height, 229 - 85);
+    EXPECT_EQ(lastInfo.ReadAloud, lastInfo.Text);
     w.chkDict->click();
     w.btDicHelp->click();
     EXPECT_EQ(lastInfo.Caption, "About dictionaries");

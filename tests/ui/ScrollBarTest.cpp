@@ -2,6 +2,8 @@
 #include "ui/UbBitmapsContainer.h"
 #include "ui/UbScrollBar.h"
 
+#include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -174,4 +176,24 @@ TEST(BitmapsContainer, FindsByNameIgnoringCaseAndRefusesBlankNames) {
         EXPECT_STREQ(e.what(), "BitmapName value can not be empty!");
     }
     EXPECT_EQ(c.Items()[0].BitmapName(), "Thumb");
+}
+
+TEST(ScrollBar, ScreenReadersSeeASliderWithItsValueFromTheStart) {
+    test::QtApp();
+    TUbScrollBar bar;
+    bar.SetMin(-10);
+    bar.SetMax(10);
+    QAccessibleInterface* access = QAccessible::queryAccessibleInterface(&bar);
+    ASSERT_NE(access, nullptr);
+    EXPECT_EQ(access->role(), QAccessible::Slider);
+    QAccessibleValueInterface* value = access->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 0); // before it ever moved
+    EXPECT_EQ(access->text(QAccessible::Value), "0");
+    EXPECT_EQ(value->minimumValue().toInt(), -10);
+    EXPECT_EQ(value->maximumValue().toInt(), 10);
+    bar.SetPosition(-4);
+    EXPECT_EQ(value->currentValue().toInt(), -4);
+    value->setCurrentValue(7); // a screen reader's user sets it
+    EXPECT_EQ(bar.Position(), 7);
 }
