@@ -23,6 +23,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QUrl>
+#include <QWindow>
 
 #include <filesystem>
 
@@ -739,6 +740,9 @@ bool TfmParlinoA::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
+        // The desktop's own move request where it has one (X11 and Wayland);
+        // Wayland lets no window place itself, so moving by hand does nothing there.
+        if (e->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove()) return true;
         Dragging = true;
         DragX = static_cast<int32_t>(e->position().x());
         DragY = static_cast<int32_t>(e->position().y());

@@ -207,7 +207,7 @@ void TfrEngSett::lbEnginesChange() {
 }
 
 void TfrEngSett::selVoiceButtonClick() {
-    TfmSelector popup;
+    TfmSelector popup(this);
     popup.g1->setRowCount(lbEngines->count());
     for (int i = 0; i < lbEngines->count(); ++i) {
         popup.g1->setItem(i, 0, new QTableWidgetItem(QString::number(i)));

@@ -12,7 +12,9 @@ constexpr int ClientWidth = 253, ClientHeight = 338, BarHeight = 17;
 }
 
 TfmSelector::TfmSelector(QWidget* parent) : QDialog(parent, Qt::Popup | Qt::FramelessWindowHint) {
-    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    // A popup of the window it opens from: the desktop places it relative to
+    // that window, which is the only placement some desktops (Wayland) allow.
+    // A click elsewhere closes it like "X".
     setFixedSize(ClientWidth, ClientHeight);
     setAccessibleName("Voices");
 
@@ -66,6 +68,8 @@ void TfmSelector::pnlBottomMouseDown(Qt::MouseButton button, QPoint at) {
 }
 
 void TfmSelector::pnlBottomMouseMove(QPoint at) {
+    // A popup is moved by the program (the desktop repositions it relative to
+    // its parent); it has no move request of its own to hand to the desktop.
     if (FDragging && !isMaximized()) move(x() + at.x() - FDownX, y() + at.y() - FDownY);
 }
 

@@ -2,8 +2,13 @@
 #include "fakes/TQueuePoster.h"
 #include "platform/linux/TIconvCodec.h"
 #include "ui/EngSettFr.h"
+#include "ui/SelectorFm.h"
 #include "ui/QtTestApp.h"
 #include "ui/QtText.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -135,4 +140,89 @@ TEST_F(VoicePanel, WithoutVoicesTheEmptyListShowsAndTheFailureReachesTheCaller) 
     EXPECT_TRUE(Shown(Panel->lbEngines));
     EXPECT_EQ(Panel->lbEngines->count(), 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+namespace {
+
+void Key(QWidget* target, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+void Mouse(QWidget* target, QEvent::Type type, QPoint at, Qt::MouseButton button) {
+    QMouseEvent e(type, QPointF(at), target->mapToGlobal(QPointF(at)), button,
+                  type == QEvent::MouseButtonRelease ? Qt::NoButton : button, Qt::NoModifier);
+    QApplication::sendEvent(target, &e);
+}
+
+} // namespace
+
+// The real popup, run modally as the user meets it: `act` runs once it is open.
+TEST_F(VoicePanel, TheRealPopupIsConfirmedByEnterSpaceOrAReleaseAndCancelledByEscapeOrX) {
+    Make(20);
+    Panel->SetVoice("Voice 1");
+    Panel->show();
+    const auto openAnd = [this](const std::function<void(TfmSelector&)>& act) {
+        bool opened = false;
+        QTimer::singleShot(0, Panel.get(), [&] {
+            TfmSelector* popup = Panel->findChild<TfmSelector*>();
+            ASSERT_NE(popup, nullptr);
+            ASSERT_TRUE(popup->isVisible());
+            opened = true;
+            act(*popup);
+            if (popup->isVisible()) popup->reject(); // never leave the test waiting
+        });
+        Panel->selVoiceButtonClick();
+        EXPECT_TRUE(opened);
+    };
+    openAnd([](TfmSelector& p) {
+        p.g1->setCurrentCell(5, 1);
+        Key(p.g1, Qt::Key_Return);
+    });
+    EXPECT_EQ(Speech->VoiceName(), "Voice 6");
+    openAnd([](TfmSelector& p) {
+        EXPECT_EQ(p.g1->currentRow(), 5); // opens on the voice in use
+        Key(p.g1, Qt::Key_Down);
+        Key(p.g1, Qt::Key_Space);
+    });
+    EXPECT_EQ(Speech->VoiceName(), "Voice 7");
+    openAnd([](TfmSelector& p) {
+        Key(p.g1, Qt::Key_Down);
+        Key(p.g1, Qt::Key_Escape);
+    });
+    EXPECT_EQ(Speech->VoiceName(), "Voice 7");
+    openAnd([](TfmSelector& p) {
+        Key(p.g1, Qt::Key_Down);
+        p.btClose->click();
+    });
+    EXPECT_EQ(Speech->VoiceName(), "Voice 7");
+    EXPECT_EQ(Panel->findChild<TfmSelector*>(), nullptr); // freed when it closed
+    openAnd([](TfmSelector& p) { // any button released over a row picks it
+        Mouse(p.g1->viewport(), QEvent::MouseButtonRelease, p.g1->visualItemRect(p.g1->item(2, 1)).center(),
+              Qt::RightButton);
+    });
+    EXPECT_EQ(Speech->VoiceName(), "Voice 3");
+}
+
+TEST_F(VoicePanel, TheRealPopupIsDraggedByItsBarWithTheLeftButtonOnly) {
+    Make(20);
+    Panel->SetVoice("Voice 1");
+    Panel->show();
+    QPoint opened, dragged, rightDragged;
+    QTimer::singleShot(0, Panel.get(), [&] {
+        TfmSelector* p = Panel->findChild<TfmSelector*>();
+        ASSERT_NE(p, nullptr);
+        opened = p->pos();
+        Mouse(p->pnlBottom, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton);
+        Mouse(p->pnlBottom, QEvent::MouseMove, {45, 25}, Qt::LeftButton);
+        Mouse(p->pnlBottom, QEvent::MouseButtonRelease, {45, 25}, Qt::LeftButton);
+        dragged = p->pos();
+        Mouse(p->pnlBottom, QEvent::MouseButtonPress, {5, 5}, Qt::RightButton);
+        Mouse(p->pnlBottom, QEvent::MouseMove, {45, 25}, Qt::RightButton);
+        rightDragged = p->pos();
+        p->btClose->click();
+    });
+    Panel->selVoiceButtonClick();
+    EXPECT_EQ(dragged - opened, QPoint(40, 20));
+    EXPECT_EQ(rightDragged, dragged);
 }
