@@ -282,6 +282,12 @@ std::vector<std::string> TPrivatePulseServer::Environment() {
     return env;
 }
 
+void TPrivatePulseServer::SetVariable(std::vector<std::string>& environment, const std::string& assignment) {
+    const std::string name = assignment.substr(0, assignment.find('=') + 1);
+    std::erase_if(environment, [&](const std::string& e) { return e.rfind(name, 0) == 0; });
+    environment.push_back(assignment);
+}
+
 TPrivatePulseServer::TPrivatePulseServer() {
     char pattern[] = "/tmp/parlino-pulse-XXXXXX";
     if (!mkdtemp(pattern))

@@ -117,6 +117,9 @@ public:
 
     // The environment of this process, as the children get it.
     static std::vector<std::string> Environment();
+    // Sets "NAME=value" in `environment`, replacing an entry of that name (a
+    // child reads the first of two entries of one name).
+    static void SetVariable(std::vector<std::string>& environment, const std::string& assignment);
 
 private:
     std::string FRuntimeDir, FAddress;
