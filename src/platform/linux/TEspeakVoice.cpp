@@ -120,14 +120,9 @@ void TEspeakSpeechVoice::SetVoice(const TSpeechObjectToken& voice) {
 }
 
 void TEspeakSpeechVoice::SetAudioOutput(const TSpeechObjectToken& output) {
-    if (!output) {
-        FDevice = -1;
-        return;
-    }
-    const auto* token = dynamic_cast<const TEspeakAudioOutputToken*>(output.get());
-    if (!token)
+    if (output && !dynamic_cast<const TEspeakAudioOutputToken*>(output.get()))
         throw EParlinoError("The token is not an audio output of this speech engine.");
-    FDevice = token->Index;
+    FOutput = output;
 }
 
 void TEspeakSpeechVoice::SetAudioOutputStream(ISpeechFileStream* stream) {
@@ -162,7 +157,7 @@ int32_t TEspeakSpeechVoice::Speak(const WideString& text, int32_t flags) {
     utterance.Number = number;
     utterance.Runs = ParseSpeechText(text, (flags & SVSFIsXML) != 0, FRate, FVolume);
     utterance.VoiceName = FVoiceName;
-    utterance.Device = FDevice;
+    utterance.Output = FOutput;
     utterance.File = FFile;
     if (FCurrent || !FWaiting.empty())
         FWaiting.push_back(std::move(utterance));
@@ -232,8 +227,7 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
                     voice.End(s);
                 });
         };
-        stream->Audio =
-            FAudio.OpenStream(utterance.Device, TAudioFormat{rate, 1}, std::move(events));
+        stream->Audio = OpenAudio(utterance.Output, rate, events);
         if (FPaused)
             stream->Audio->Pause();
     }
@@ -278,6 +272,35 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
     };
     FCurrent = stream;
     stream->JobId = FEngine->Submit(std::move(job));
+}
+
+std::unique_ptr<IAudioStream> TEspeakSpeechVoice::OpenAudio(const TSpeechObjectToken& output,
+                                                            int sampleRate,
+                                                            const TAudioStreamEvents& events) {
+    const TAudioFormat format{sampleRate, 1};
+    FUnavailableOutput.reset();
+    const auto* token = static_cast<const TEspeakAudioOutputToken*>(output.get());
+    if (!token)
+        return FAudio.OpenStream(-1, format, events);
+    // The device's place in the list now: where the token saw it, or else
+    // wherever a device of that name is.
+    const std::vector<std::string> devices = FAudio.OutputDevices();
+    int index = -1;
+    if (token->Index >= 0 && size_t(token->Index) < devices.size() &&
+        devices[size_t(token->Index)] == token->Name)
+        index = token->Index;
+    else if (const auto it = std::find(devices.begin(), devices.end(), token->Name);
+             it != devices.end())
+        index = int(it - devices.begin());
+    if (index >= 0) {
+        try {
+            return FAudio.OpenStream(index, format, events);
+        } catch (const EParlinoError&) {
+            // Gone between the listing and the opening.
+        }
+    }
+    FUnavailableOutput = output;
+    return FAudio.OpenStream(-1, format, events);
 }
 
 void TEspeakSpeechVoice::StartWaiting() {

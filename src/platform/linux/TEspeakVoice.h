@@ -33,8 +33,8 @@ class TEspeakAudioOutputToken final : public ISpeechObjectToken {
 public:
     TEspeakAudioOutputToken(int index, std::string name) : Index(index), Name(std::move(name)) {}
     WideString GetDescription(int32_t locale = 0) const override; // the device name
-    const int Index; // into IAudioOutput::OutputDevices
-    const std::string Name;
+    const int Index; // into IAudioOutput::OutputDevices, when the token was made
+    const std::string Name; // UTF-8; identifies the device when the list changes
 };
 
 // ---- The voice -----------------------------------------------------------
@@ -71,7 +71,10 @@ public:
     // Null: the default voice. A token of another kind throws EParlinoError.
     // Applies from the next Speak.
     void SetVoice(const TSpeechObjectToken& voice) override;
-    // Applies from the next Speak; a token of another kind throws.
+    // Applies from the next Speak; a token of another kind throws. Each
+    // stream looks the device up by its name, so the choice follows the device
+    // when others come and go; a device that has gone is replaced by the
+    // default one (see UnavailableAudioOutput) until it is back.
     void SetAudioOutput(const TSpeechObjectToken& output) override;
     // Must be a TWavFileStream, open when Speak is called (else throws). A
     // stream still writing into a different file is cut, since that file
@@ -89,6 +92,7 @@ public:
     // Pause the sound of the voice, also of streams started while paused.
     void Pause() override;
     void Resume() override;
+    TSpeechObjectToken UnavailableAudioOutput() const override { return FUnavailableOutput; }
 
     int32_t EventInterests() const { return FInterests; }
     bool IsPaused() const { return FPaused; }
@@ -102,11 +106,15 @@ private:
         int32_t Number = 0;
         std::vector<TSpeechRun> Runs;
         std::string VoiceName;
-        int Device = -1;
+        TSpeechObjectToken Output; // a TEspeakAudioOutputToken; null: the default device
         TWavFileStream* File = nullptr;
     };
 
     void Start(TUtterance utterance);
+    // Opens the sound device for a stream: `output` when it is there, else the
+    // default device (noted in FUnavailableOutput).
+    std::unique_ptr<IAudioStream> OpenAudio(const TSpeechObjectToken& output, int sampleRate,
+                                            const TAudioStreamEvents& events);
     void StartWaiting();
     void Purge();
     // Stops a stream for good: no more events, synthesis cancelled, sound off.
@@ -126,7 +134,8 @@ private:
     TSpeechObjectTokens FVoiceTokens;
 
     std::string FVoiceName; // empty: the default voice
-    int FDevice = -1;
+    TSpeechObjectToken FOutput; // null: the default device
+    TSpeechObjectToken FUnavailableOutput;
     TWavFileStream* FFile = nullptr;
     int32_t FRate = 0;
     int32_t FVolume = 100;
