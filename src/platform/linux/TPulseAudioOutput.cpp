@@ -609,10 +609,13 @@ std::vector<std::string> TPulseAudioOutput::OutputDevices() {
 }
 
 void TPulseAudioOutput::SetOnDevicesChanged(std::function<void()> handler) {
+    const bool listen = static_cast<bool>(handler);
     {
         std::lock_guard lock(FImpl->HandlerMutex);
         FImpl->OnDevicesChanged = std::move(handler);
     }
+    if (!listen)
+        return; // taking the handler back needs no server
     std::lock_guard call(FImpl->CallMutex);
     TLoopLock lock(FImpl->Loop);
     FImpl->Connect();
