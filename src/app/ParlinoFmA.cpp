@@ -21,6 +21,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QScrollBar>
 #include <QUrl>
 #include <QWindow>
@@ -89,6 +90,7 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
 }
 
 TfmParlinoA::~TfmParlinoA() {
+    if (FDeviceNews) FDeviceNews->SetOnDevicesChanged(nullptr);
     // FormDestroy: the settings are saved before anything is freed.
     try {
         SaveSettings();
@@ -336,6 +338,14 @@ void TfmParlinoA::FormCreate() {
     Controller->Connection = CreateFollower(TPlayerType::MediaPlayerClassic, FPlayers, FPlatform);
     cbDevice->clear();
     if (FSpeechEnv.WaveOut) {
+        // The sound layer's thread only posts; the list is filled here.
+        QPointer<TfmParlinoA> self(this);
+        FDeviceNews = FSpeechEnv.WaveOut;
+        FDeviceNews->SetOnDevicesChanged([self, &poster = FSpeechEnv.Poster] {
+            poster.Post([self] {
+                if (self) RunGuarded([&] { self->RefreshSoundCards(); });
+            });
+        });
         std::vector<std::string> cards;
         GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
         for (const std::string& card : cards) cbDevice->addItem(AnsiToQt(card));
@@ -607,6 +617,7 @@ void TfmParlinoA::ClearItems() { Items.clear(); }
 
 void TfmParlinoA::Timer1Timer() {
     RunGuarded([this] { ProcessTick(); });
+    ShowWarnings();
     // An entry that becomes due before the next regular tick gets a tick of
     // its own at that moment (a millisecond late rather than early, so the
     // position is surely inside its window).
@@ -677,7 +688,54 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
     ProcessTick();
 }
 
-void TfmParlinoA::SetWarning(const std::string& text) { lWarning->setText(AnsiToQt(text).replace("\r\n", "\n")); }
+void TfmParlinoA::SetWarning(const std::string& text) {
+    FPlayerWarning = text;
+    ShowWarnings();
+}
+
+std::string TfmParlinoA::DeviceWarning() const {
+    // The chosen card is gone from the list: "(default)" stands in for it.
+    if (FDeviceChoice.Name && !FDeviceChoice.Chosen && cbDevice->currentIndex() == FDeviceChoice.FallbackIndex &&
+        cbDevice->count() > 0)
+        return TUbSmartSpeech::DeviceWarningText(*FDeviceChoice.Name);
+    return Speech->DeviceWarning(); // gone before the list knew it
+}
+
+void TfmParlinoA::ShowWarnings() {
+    FDeviceWarning = DeviceWarning();
+    std::string text = FPlayerWarning;
+    if (!text.empty() && !FDeviceWarning.empty()) text += "\r\n";
+    text += FDeviceWarning;
+    const QString shown = AnsiToQt(text).replace("\r\n", "\n");
+    if (lWarning->text() != shown) lWarning->setText(shown);
+}
+
+void TfmParlinoA::RefreshSoundCards() {
+    std::vector<std::string> cards;
+    GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
+    QStringList items;
+    for (const std::string& card : cards) items << AnsiToQt(card);
+    QStringList shown;
+    for (int i = 0; i < cbDevice->count(); ++i) shown << cbDevice->itemText(i);
+    if (items != shown) {
+        // The user's choice by name: the one shown, or the one that is gone.
+        const std::string chosen = ChoiceToSave(FDeviceChoice, cbDevice, QtToAnsi(cbDevice->currentText()));
+        const bool userPicked = FDeviceChoice.Chosen;
+        const QSignalBlocker quiet(cbDevice);
+        cbDevice->clear();
+        cbDevice->addItems(items);
+        const int found = cbDevice->findText(AnsiToQt(chosen), Qt::MatchExactly);
+        cbDevice->setCurrentIndex(found >= 0 ? found : (cbDevice->count() > 0 ? 0 : -1));
+        FDeviceChoice = {};
+        FDeviceChoice.Chosen = userPicked && found >= 0;
+        if (found < 0 && !chosen.empty()) FDeviceChoice.Name = chosen;
+        FDeviceChoice.FallbackIndex = cbDevice->currentIndex();
+        // The facade's outputs follow the list, index for index.
+        Speech->LoadAudioOutputs();
+        Speech->AudioOutput = cbDevice->currentIndex() - 1;
+    }
+    ShowWarnings();
+}
 void TfmParlinoA::SetStatus1(const std::string& text) { lStatus1->setText(AnsiToQt(text)); }
 void TfmParlinoA::SetStatus2(const std::string& text) { lStatus2->setText(AnsiToQt(text)); }
 std::string TfmParlinoA::PlayerTypeText() const { return QtToAnsi(cbPlayerType->currentText()); }

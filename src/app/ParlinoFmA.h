@@ -109,6 +109,11 @@ public:
     void btDicHelpClick();
     void miExitClick() { close(); }
 
+    // Fills "Sound card:" afresh when the sound server's devices changed,
+    // keeping the user's choice by name (also one that is gone for now and
+    // comes back), and routes speech accordingly.
+    void RefreshSoundCards();
+
     // Copies the controls' values into GlobalSettings and writes Parlino.ini.
     void SaveSettings();
 
@@ -169,6 +174,12 @@ private:
     };
     std::string ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box, const std::string& current) const;
     TUnavailableChoice FDeviceChoice, FDicChoice;
+    // The status area's warning: the controller's (player) text, then the
+    // sound card's, which the tick does not clear.
+    void ShowWarnings();
+    std::string DeviceWarning() const;
+    std::string FPlayerWarning, FDeviceWarning;
+    IWaveOut* FDeviceNews = nullptr; // the devices whose news this window takes
     // The same for a stored voice that is not installed in this run (or no
     // voice at all): it is written back with its speed, pitch and volume
     // unless the user picks a voice or moves a slider.

@@ -61,6 +61,13 @@ public:
     // An index beyond the list throws EParlinoError.
     virtual std::unique_ptr<IAudioStream> OpenStream(int deviceIndex, const TAudioFormat& format,
                                                      TAudioStreamEvents events) = 0;
+    // `handler` (null: none) is called whenever output devices may have been
+    // added or removed. It runs on the layer's own thread, or on a caller's
+    // inside one of the layer's calls, so it must only hand the news on (post
+    // it), never call back into the layer. Once this returns
+    // with another handler, the old one is not running and is not called again.
+    // A layer that learns nothing of changes never calls it.
+    virtual void SetOnDevicesChanged(std::function<void()> handler) { (void)handler; }
 };
 
 } // namespace parlino

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 namespace parlino {
 
@@ -55,6 +56,10 @@ public:
     // an unknown device, MMSYSERR_INVALPARAM for a null record).
     virtual MMRESULT WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* caps,
                                         uint32_t capsSize) = 0;
+    // `handler` (null: none) is called when output devices are added or
+    // removed, on a thread of the sound layer or inside one of its calls: it
+    // must only post the news to the program's thread. Once this returns, an old handler is not called.
+    virtual void SetOnDevicesChanged(std::function<void()> handler) { (void)handler; }
 };
 
 } // namespace parlino

@@ -73,6 +73,10 @@ public:
     virtual int32_t Speak(const WideString& text, int32_t flags) = 0;
     virtual void Pause() = 0;
     virtual void Resume() = 0;
+    // The audio output that was chosen for the last stream opened on a sound
+    // device but could not be used (it had gone), so that stream plays on the
+    // default device; null when the chosen output (or the default) was used.
+    virtual TSpeechObjectToken UnavailableAudioOutput() const { return nullptr; }
 
     // Delivered on the program's thread, through the poster the voice was
     // created with.

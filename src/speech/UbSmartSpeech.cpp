@@ -23,16 +23,25 @@ bool IsTagDelimiter(char c) {
 
 void RemoveAll(std::string& s, char c) { std::erase(s, c); }
 
-void ReplaceEvery(std::string& s, const std::string& from, const std::string& to) {
+// Replaces each pitch tag of the caller ("<PITCH " as written, a non-empty
+// body, the first ">" after it) by one 0x02 and appends its body to
+// `bodies`, in text order. A "<PITCH " without a body or without a closing
+// ">" ends the protection: it and everything after it stay as they are.
+std::string ProtectPitchTags(const std::string& s, std::vector<std::string>& bodies) {
+    static const std::string open = "<PITCH ";
     std::string out;
     out.reserve(s.size());
     size_t pos = 0;
-    for (size_t hit; (hit = s.find(from, pos)) != std::string::npos; pos = hit + from.size()) {
-        out.append(s, pos, hit - pos);
-        out += to;
+    for (size_t start; (start = s.find(open, pos)) != std::string::npos;) {
+        const size_t close = s.find('>', start + open.size());
+        if (close == std::string::npos || close == start + open.size()) break;
+        out.append(s, pos, start - pos);
+        out.push_back('');
+        bodies.push_back(s.substr(start + open.size(), close - start - open.size()));
+        pos = close + 1;
     }
     out.append(s, pos);
-    s = std::move(out);
+    return out;
 }
 
 constexpr int32_t SpeakAsyncXml = SVSFlagsAsync | SVSFPurgeBeforeSpeak | SVSFIsXML; // 11
@@ -232,27 +241,12 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
     std::string s;
     for (const std::string& line : Text) s += line + "\r\n";
 
+    // The caller's own pitch tags are set aside as one 0x02 each, so that
+    // the escaping below leaves them alone. Each pass is linear in the text.
     std::vector<std::string> savedTags;
     if (tags) {
         RemoveAll(s, '\x02');
-        static const std::string open = "<PITCH ";
-        for (;;) {
-            const size_t start = s.find(open);
-            if (start == std::string::npos) break;
-            const size_t close = s.find('>', start + open.size());
-            if (close == std::string::npos) break;
-            const std::string body = s.substr(start + open.size(), close - start - open.size());
-            if (body.empty()) break;
-            // The first occurrence ignoring case: it may lie before the one found.
-            std::string tag = open;
-            tag.append(body).push_back('>');
-            tag = FCodec.AnsiUpperCase(tag);
-            const size_t at = FCodec.AnsiUpperCase(s).find(tag);
-            if (at == std::string::npos) break; // cannot happen; guards the loop's end
-            savedTags.push_back(body);
-            s.erase(at, tag.size());
-            s.insert(at, 1, '\x02');
-        }
+        s = ProtectPitchTags(s, savedTags);
     }
     if (info.Name.find("Alyona") != std::string::npos) {
         RemoveAll(s, '\x01');
@@ -267,17 +261,16 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
         RemoveAll(s, '\x01');
     }
     if (tags) {
-        ReplaceEvery(s, "<", "&lt;");
-        ReplaceEvery(s, ">", "&gt;");
-        size_t next = 0;
-        for (size_t at; !savedTags.empty() && (at = s.find('\x02', next)) != std::string::npos;) {
-            const std::string tag = "<PITCH " + savedTags.front() + ">";
-            s.erase(at, 1);
-            s.insert(at, tag);
-            savedTags.erase(savedTags.begin());
-            next = at + tag.size();
+        std::string out = "<PITCH ABSMIDDLE=\"" + std::to_string(PitchValue) + "\">";
+        out.reserve(out.size() + s.size() + s.size() / 8);
+        size_t nextTag = 0;
+        for (const char c : s) {
+            if (c == '<') out += "&lt;";
+            else if (c == '>') out += "&gt;";
+            else if (c == '\x02' && nextTag < savedTags.size()) out.append("<PITCH ").append(savedTags[nextTag++]).push_back('>');
+            else out.push_back(c);
         }
-        return "<PITCH ABSMIDDLE=\"" + std::to_string(PitchValue) + "\">" + s;
+        return out;
     }
     return s;
 }
@@ -313,19 +306,40 @@ void TUbSmartSpeech::Speak() {
                 throw EParlinoError("List index out of bounds (" + std::to_string(AudioOutput) + ")");
             voice.SetAudioOutput(FAudioOutputs[static_cast<size_t>(AudioOutput)].second);
         }
-    } else {
+    }
+    // The stream opens the file under this name and the monitor watches the
+    // very same one.
+    WideString fileName;
+    if (FOutput == TUbSmartSpeechOutput::ssoFile) {
         voice.SetAudioOutputStream(nullptr);
         FSpFileStream.reset();
         if (!FBackends.CreateFileStream) throw EParlinoError("No file output available");
         FSpFileStream = FBackends.CreateFileStream();
-        FSpFileStream->Open(FCodec.ToWide(OutFileName), SSFMCreateForWrite, false);
+        fileName = FCodec.ToWide(OutFileName);
+        FSpFileStream->Open(fileName, SSFMCreateForWrite, false);
         voice.SetAudioOutputStream(FSpFileStream.get());
     }
     FSpeaking = true;
-    voice.SetEventInterests(Interests);
-    if (FOutput == TUbSmartSpeechOutput::ssoFile && OnStart) OnStart(this);
-    FStreamNumber = voice.Speak(TextToWide(BuildSpeechText()), UseTags ? SpeakAsyncXml : SpeakAsync);
-    if (FOutput == TUbSmartSpeechOutput::ssoFile) StartFileMonitor(OutFileName);
+    try {
+        voice.SetEventInterests(Interests);
+        if (FOutput == TUbSmartSpeechOutput::ssoFile && OnStart) OnStart(this);
+        FStreamNumber = voice.Speak(TextToWide(BuildSpeechText()), UseTags ? SpeakAsyncXml : SpeakAsync);
+    } catch (...) {
+        // Nothing is speaking: a caller that waits for idle must not wait forever.
+        FSpeaking = false;
+        throw;
+    }
+    if (FOutput == TUbSmartSpeechOutput::ssoFile) StartFileMonitor(fileName);
+}
+
+std::string TUbSmartSpeech::DeviceWarningText(const std::string& cardName) {
+    return "Sound card \"" + cardName + "\" is not available: speech goes to the default sound card.";
+}
+
+std::string TUbSmartSpeech::DeviceWarning() const {
+    if (!FSpVoice) return {};
+    const TSpeechObjectToken missing = FSpVoice->UnavailableAudioOutput();
+    return missing ? DeviceWarningText(FCodec.ToAnsi(missing->GetDescription(0))) : std::string();
 }
 
 bool TUbSmartSpeech::IsIdle() { return GetInfo().IsSapi4() ? Sapi4().Ready() : !FSpeaking; }
@@ -371,13 +385,14 @@ void TUbSmartSpeech::SetOutput(TUbSmartSpeechOutput value) {
         Sapi4().Output = value == TUbSmartSpeechOutput::ssoFile ? TUbSpeechOutput::soFile : TUbSpeechOutput::soGeneral;
 }
 
-void TUbSmartSpeech::StartFileMonitor(const std::string& fileName) {
+void TUbSmartSpeech::StartFileMonitor(const WideString& fileName) {
     if (FFileMonitor.joinable()) {
         FFileMonitor.request_stop();
         FFileMonitor.join();
     }
+    // Wide text becomes the file system's UTF-8, as the file stream converts it.
     std::error_code ec;
-    const std::filesystem::path path = std::filesystem::absolute(fileName, ec);
+    const std::filesystem::path path = std::filesystem::absolute(std::filesystem::path(fileName), ec);
     std::shared_ptr<std::atomic<bool>> alive = FAlive;
     // Watches the file until it has stopped growing for a second, then tells
     // the program's thread that the file output is done.

@@ -72,6 +72,7 @@ public:
     int32_t GetVolume();
     void SetVolume(int32_t value);
 
+    // A Speak that fails leaves the facade idle.
     void Speak();
     bool IsIdle();
     bool IsPaused();
@@ -83,6 +84,12 @@ public:
     std::string BuildSpeechText() const;
     // ANSI text to wide text through CodePage (0: the system's conversion).
     WideString TextToWide(const std::string& text) const;
+
+    // When the last speech could not use the chosen sound card (it had gone)
+    // and went to the default one: a warning that names the card; empty
+    // otherwise. Needs no selected voice.
+    std::string DeviceWarning() const;
+    static std::string DeviceWarningText(const std::string& cardName);
 
     TUbSmartSpeechOutput Output() const { return FOutput; }
     void SetOutput(TUbSmartSpeechOutput value);
@@ -108,7 +115,7 @@ private:
     TSpVoice& SpVoice();
     IUbSpeech& Sapi4();
     void EndOfStream();
-    void StartFileMonitor(const std::string& fileName);
+    void StartFileMonitor(const WideString& fileName);
     void FileOutputDone();
     static std::string ClassName() { return "TUbSmartSpeech"; }
 

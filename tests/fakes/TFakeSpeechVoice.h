@@ -37,6 +37,8 @@ public:
     std::vector<TSpeakCall> Calls;
     int32_t NextStream = 0;
     std::vector<std::string> Log; // call order, for sequence checks
+    bool FailSpeak = false;        // a Speak with text throws, as when its device cannot be opened
+    TSpeechObjectToken Unavailable; // what UnavailableAudioOutput reports
 
     TSpeechObjectTokens GetVoices(const WideString&, const WideString&) override {
         if (FailListing) throw std::runtime_error("enumeration failed");
@@ -57,10 +59,12 @@ public:
     int32_t Speak(const WideString& text, int32_t flags) override {
         Calls.push_back({text, flags, CurrentOutput, CurrentStream});
         Log.push_back(IsPaused ? "Speak(paused)" : "Speak");
+        if (FailSpeak && !text.empty()) throw std::runtime_error("Sound device 1 does not exist.");
         return ++NextStream;
     }
     void Pause() override { IsPaused = true, ++PauseCalls, Log.push_back("Pause"); }
     void Resume() override { IsPaused = false, ++ResumeCalls, Log.push_back("Resume"); }
+    TSpeechObjectToken UnavailableAudioOutput() const override { return Unavailable; }
 
     // Engine events, as the real voice would deliver them on the program's thread.
     void FireStart(int32_t stream) {

@@ -20,6 +20,9 @@ public:
     std::string MapperName = "Fake Sound Mapper";
     MMRESULT MapperResult = MMSYSERR_NOERROR;
     std::vector<uint32_t> Queries; // device identifiers in the order queried
+    std::function<void()> OnDevicesChanged; // what the program set; the test calls it
+
+    void SetOnDevicesChanged(std::function<void()> handler) override { OnDevicesChanged = std::move(handler); }
 
     uint32_t WaveOutGetNumDevs() override { return static_cast<uint32_t>(Devices.size()); }
 

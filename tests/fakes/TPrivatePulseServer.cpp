@@ -400,4 +400,27 @@ int TPrivatePulseServer::Pactl(const std::vector<std::string>& arguments) const 
     return WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
+int TPrivatePulseServer::LoadNullSink(const std::string& name, const std::string& description) const {
+    // pactl prints the new module's index.
+    const std::string out = FRuntimeDir + "/load-" + name + ".out";
+    std::filesystem::remove(out);
+    const pid_t pid = SpawnChild({"pactl", "load-module", "module-null-sink", "sink_name=" + name, "norewinds=1",
+                                  "sink_properties=device.description=" + description},
+                                 Environment(), out);
+    if (pid < 0)
+        return -1;
+    const std::optional<int> status = WaitChild(pid, 5s);
+    if (!status) {
+        StopChild(pid, 100ms);
+        return -1;
+    }
+    std::ifstream in(out);
+    int module = -1;
+    return WIFEXITED(*status) && WEXITSTATUS(*status) == 0 && (in >> module) ? module : -1;
+}
+
+bool TPrivatePulseServer::UnloadModule(int module) const {
+    return Pactl({"unload-module", std::to_string(module)}) == 0;
+}
+
 } // namespace parlino::test

@@ -114,6 +114,10 @@ public:
 
     // Runs pactl against the server; its exit code (-1 when it hung).
     int Pactl(const std::vector<std::string>& arguments) const;
+    // A device plugged in: a null sink `name` described `description`; returns
+    // its module's index for UnloadModule (a device unplugged), -1 on failure.
+    int LoadNullSink(const std::string& name, const std::string& description) const;
+    bool UnloadModule(int module) const;
 
     // The environment of this process, as the children get it.
     static std::vector<std::string> Environment();

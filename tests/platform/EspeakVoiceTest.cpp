@@ -289,6 +289,26 @@ TEST_F(EspeakVoice, AudioOutputTokensChooseTheDeviceOfTheNextSpeak) {
     EXPECT_THROW(Voice.SetVoice(outputs[0]), EParlinoError);
 }
 
+TEST_F(EspeakVoice, TheChosenDeviceIsFoundByNameFallsBackWhileGoneAndIsUsedAgainWhenBack) {
+    const auto outputs = Voice.GetAudioOutputs();
+    Voice.SetAudioOutput(outputs[1]); // "Sink B"
+    // A device before it went away: "Sink B" is now at 0, and index 1 is no more.
+    Audio.Devices = {"Sink B"};
+    SpeakAll(u"one");
+    EXPECT_EQ(Audio.Streams.back()->Device, 0);
+    EXPECT_EQ(Voice.UnavailableAudioOutput(), nullptr);
+    // Unplugged: the default device speaks, and the voice says which one is missing.
+    Audio.Devices = {"Sink A", "Sink C"};
+    EXPECT_GT(SpeakAll(u"two").size(), 0u);
+    EXPECT_EQ(Audio.Streams.back()->Device, -1);
+    EXPECT_EQ(Voice.UnavailableAudioOutput(), outputs[1]);
+    // Plugged in again, at another place.
+    Audio.Devices = {"Sink A", "Sink C", "Sink B"};
+    SpeakAll(u"three");
+    EXPECT_EQ(Audio.Streams.back()->Device, 2);
+    EXPECT_EQ(Voice.UnavailableAudioOutput(), nullptr);
+}
+
 // ---- Speaking ------------------------------------------------------------
 
 TEST_F(EspeakVoice, SpeakStartsOnFirstAudioAndEndsOnlyWhenThePlayedSoundDrained) {
@@ -494,15 +514,16 @@ TEST_F(EspeakVoice, BadInputRunsToItsEnd) {
 }
 
 TEST_F(EspeakVoice, DestroyingTheVoiceWhileSpeakingLeavesNothingBehind) {
+    bool raised = false; // outlives the voice: a late event must not find it
     {
         TEspeakSpeechVoice voice(Audio, Poster);
-        bool raised = false;
         voice.OnEndStream = voice.OnStartStream = [&](int32_t, int64_t) { raised = true; };
         voice.Speak(u"Speaking while the voice goes away.", XmlFlags);
         std::this_thread::sleep_for(50ms);
     }
     for (int i = 0; i < 20; ++i)
         Poster.Pump(), Audio.Play();
+    EXPECT_FALSE(raised) << "a destroyed voice raised an event";
     EXPECT_TRUE(Audio.Streams[0]->Destroyed);
     EXPECT_GT(SpeakAll(u"Still fine.").size(), 0u);
 }

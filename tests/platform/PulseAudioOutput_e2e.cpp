@@ -159,6 +159,59 @@ TEST_F(PulseAudioOutputE2E, ListsTheServersSinksInItsOrder) {
     EXPECT_THROW(Output->OpenStream(2, {Rate, 1}, log.Events()), EParlinoError);
 }
 
+TEST_F(PulseAudioOutputE2E, DevicesPluggedInOrOutAndTheServersLossAreReported) {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int changes = 0;
+    Output->SetOnDevicesChanged([&] {
+        std::lock_guard lock(mutex);
+        ++changes;
+        changed.notify_all();
+    });
+    // Waits for news after `seen` changes; the number of changes then.
+    auto waitForNews = [&](int seen) {
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, 3s, [&] { return changes > seen; });
+        return changes;
+    };
+    int seen = 0;
+    const int module = Server->LoadNullSink("test_c", "TestC");
+    ASSERT_GE(module, 0);
+    seen = waitForNews(seen);
+    ASSERT_GT(seen, 0) << "no news of a sink added";
+    EXPECT_THAT(Output->OutputDevices(), ElementsAre("Test", "TestB", "TestC"));
+    ASSERT_TRUE(Server->UnloadModule(module));
+    const int before = seen;
+    seen = waitForNews(seen);
+    ASSERT_GT(seen, before) << "no news of a sink removed";
+    EXPECT_THAT(Output->OutputDevices(), ElementsAre("Test", "TestB"));
+
+    // The server's loss takes every device; its return (seen at the next use) brings them back.
+    Server->Kill();
+    const int beforeLoss = seen;
+    seen = waitForNews(seen);
+    EXPECT_GT(seen, beforeLoss) << "no news of the server's loss";
+    Server->Start();
+    const auto until = TClock::now() + 3s;
+    while (Output->OutputDevices().empty() && TClock::now() < until)
+        std::this_thread::sleep_for(20ms);
+    const int beforeReturn = seen;
+    EXPECT_GT(waitForNews(seen), beforeReturn) << "no news of the server's return";
+
+    // No news reaches a handler that was taken back.
+    Output->SetOnDevicesChanged(nullptr);
+    int after;
+    {
+        std::lock_guard lock(mutex);
+        after = changes;
+    }
+    const int again = Server->LoadNullSink("test_d", "TestD");
+    ASSERT_GE(again, 0);
+    std::this_thread::sleep_for(300ms);
+    std::lock_guard lock(mutex);
+    EXPECT_EQ(changes, after);
+}
+
 TEST_F(PulseAudioOutputE2E, AudioIsHeardOnTheChosenSinkAndNotOnTheOther) {
     TMonitorRecording& onTest = Server->Record("test");
     TMonitorRecording& onTestB = Server->Record("test_b");

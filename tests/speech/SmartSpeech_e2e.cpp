@@ -241,6 +241,31 @@ TEST_F(SmartSpeechE2E, ASoundServerThatDiesWhileSpeakingAndComesBack) {
     EXPECT_TRUE(PumpUntil([&] { return Speech->IsIdle(); }));
 }
 
+TEST_F(SmartSpeechE2E, AChosenCardUnpluggedFallsBackToTheDefaultAndIsUsedAgainWhenPluggedIn) {
+    const int module = Server->LoadNullSink("test_c", "TestC");
+    ASSERT_GE(module, 0);
+    Speech->LoadAudioOutputs();
+    ASSERT_EQ(Speech->AudioOutputs().size(), 3u);
+    ASSERT_EQ(Speech->AudioOutputs()[2].first, "TestC");
+    TMonitorRecording& fallback = Server->Record("test"); // the default card
+    ASSERT_TRUE(Server->UnloadModule(module));            // the headset is unplugged
+
+    auto start = TClock::now();
+    ASSERT_NO_THROW(Say(Sentence, 2));
+    EXPECT_TRUE(PumpUntilHeard(fallback, start)) << "nothing heard on the default card";
+    EXPECT_EQ(Speech->DeviceWarning(),
+              "Sound card \"TestC\" is not available: speech goes to the default sound card.");
+    EXPECT_TRUE(PumpUntil([&] { return Speech->IsIdle(); })) << "the speech never ended";
+
+    ASSERT_GE(Server->LoadNullSink("test_c", "TestC"), 0); // plugged in again
+    TMonitorRecording& headset = Server->Record("test_c");
+    start = TClock::now();
+    Say(Sentence, 2);
+    EXPECT_TRUE(PumpUntilHeard(headset, start)) << "the card that came back is not used";
+    EXPECT_EQ(Speech->DeviceWarning(), "");
+    EXPECT_TRUE(PumpUntil([&] { return Speech->IsIdle(); }));
+}
+
 TEST(SmartSpeechWithoutServer, SpeechRunsToItsEndOnARealTimeClock) {
     // No server at this address: the output finds no device.
     const std::string address = "unix:" + ::testing::TempDir() + "/parlino-no-server/native";

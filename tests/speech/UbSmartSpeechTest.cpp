@@ -140,9 +140,15 @@ TEST_F(SmartSpeech, TheCallersOwnPitchTagsSurviveInTheirPlace) {
     s.Text = {"1<2 <PITCH MIDDLE=\"10\">high</PITCH> 3>2"};
     EXPECT_EQ(s.BuildSpeechText(),
               "<PITCH ABSMIDDLE=\"0\">1&lt;2 <PITCH MIDDLE=\"10\">high&lt;/PITCH&gt; 3&gt;2\r\n");
-    // A lower-case twin earlier in the text is the one taken first; both stay.
+    // Only the tag as written is the caller's: a lower-case twin is text.
     s.Text = {"<pitch a=1>x<PITCH a=1>y"};
-    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\"><PITCH a=1>x<PITCH a=1>y\r\n");
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">&lt;pitch a=1&gt;x<PITCH a=1>y\r\n");
+    // Tags with different bodies each keep their own, in their own place.
+    s.Text = {"<PITCH b=2>1<PITCH a=1>2<PITCH b=2>3"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\"><PITCH b=2>1<PITCH a=1>2<PITCH b=2>3\r\n");
+    // A tag without a body ends the protection of those after it.
+    s.Text = {"<PITCH a>1<PITCH >2<PITCH b>"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\"><PITCH a>1&lt;PITCH &gt;2&lt;PITCH b&gt;\r\n");
     // The tag start repeated inside itself ends the loop; control bytes 2 are dropped.
     s.Text = {"<PITCH <PITCH a>\x02!"};
     EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\"><PITCH <PITCH a>!\r\n");
@@ -278,4 +284,78 @@ TEST_F(SmartSpeech, LegacyVoicesUseTheComponentsFlagsAndSettings) {
     Legacy.FailSelectWith = "Specified Speech Engine not found";
     EXPECT_THROW(s.SelectVoice("Mike"), std::exception);
     EXPECT_TRUE(s.VoiceSelected()); // the entry stays selected
+}
+
+// ---- Failures, devices and long texts --------------------------------------
+
+TEST_F(SmartSpeech, ASpeakThatFailsLeavesTheFacadeIdleAndTheNextOneWorks) {
+    AddVoice(u"Anna");
+    TUbSmartSpeech& s = Make();
+    s.SelectVoice("");
+    s.Text = {"one"};
+    s.Speak();
+    Voice->FailSpeak = true; // the voice cannot open its sound device
+    EXPECT_ANY_THROW(s.Speak());
+    EXPECT_TRUE(s.IsIdle()) << "a caller waiting for idle would wait forever";
+    Voice->FailSpeak = false;
+    s.Speak();
+    EXPECT_FALSE(s.IsIdle());
+    Voice->FireEnd(Voice->NextStream);
+    EXPECT_TRUE(s.IsIdle());
+}
+
+TEST_F(SmartSpeech, DeviceWarningNamesTheCardTheVoiceCouldNotUse) {
+    AddVoice(u"Anna");
+    TUbSmartSpeech& s = Make(false);
+    EXPECT_EQ(s.DeviceWarning(), ""); // no voice at all yet
+    Make();
+    Speech->SelectVoice("");
+    EXPECT_EQ(Speech->DeviceWarning(), "");
+    Voice->Unavailable = std::make_shared<test::TFakeToken>(u"USB \u0413arnitura");
+    EXPECT_EQ(Speech->DeviceWarning(),
+              "Sound card \"USB \xC3" "arnitura\" is not available: speech goes to the default sound card.");
+    Voice->Unavailable = nullptr; // the card is back
+    EXPECT_EQ(Speech->DeviceWarning(), "");
+}
+
+namespace {
+
+// Counts the bytes the facade has upper-cased.
+class TCountingCodec final : public ITextCodec {
+public:
+    uint32_t SystemCodePage() const override { return FCodec.SystemCodePage(); }
+    WideString ToWide(std::string_view ansi, uint32_t codePage) const override { return FCodec.ToWide(ansi, codePage); }
+    std::string ToAnsi(std::u16string_view wide, uint32_t codePage) const override {
+        return FCodec.ToAnsi(wide, codePage);
+    }
+    std::string AnsiUpperCase(std::string_view ansi) const override {
+        UpperCased += ansi.size();
+        return FCodec.AnsiUpperCase(ansi);
+    }
+    mutable size_t UpperCased = 0;
+
+private:
+    TIconvCodec FCodec{1252};
+};
+
+} // namespace
+
+TEST(SmartSpeechText, ATextFullOfPitchTagsIsBuiltInOnePassOverIt) {
+    TCountingCodec codec;
+    test::TQueuePoster poster;
+    test::TFakeSpeechVoice* voice = nullptr;
+    TUbSmartSpeech s(test::FakeVoiceBackends(1, &voice), codec, poster);
+    s.SelectVoice("");
+    std::string text, expected;
+    for (int i = 0; text.size() < 100000; ++i) {
+        const std::string tag = "<PITCH MIDDLE=\"" + std::to_string(i % 50) + "\">";
+        text += tag + "a<b ";
+        expected += tag + "a&lt;b ";
+    }
+    s.Text = {text};
+    codec.UpperCased = 0;
+    const std::string built = s.BuildSpeechText();
+    EXPECT_EQ(built, "<PITCH ABSMIDDLE=\"0\">" + expected + "\r\n");
+    // Upper-casing the whole text once per tag was quadratic in its length.
+    EXPECT_LE(codec.UpperCased, 2 * text.size());
 }

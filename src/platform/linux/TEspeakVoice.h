@@ -6,6 +6,7 @@
 #include "platform/IAudioOutput.h"
 #include "platform/IEventPoster.h"
 #include "platform/linux/TEspeakEngine.h"
+#include "platform/linux/TEspeakMarkup.h"
 #include "platform/linux/TWavFileStream.h"
 #include "speech/SpeechLib_TLB.h"
 
@@ -17,48 +18,6 @@
 #include <vector>
 
 namespace parlino {
-
-// ---- Mark-up -------------------------------------------------------------
-
-struct TSpeechProsody {
-    int32_t Rate = 0;     // -10..10, the voice's rate scale
-    int32_t Volume = 100; // 0..100, percent of full volume
-    int32_t Pitch = 0;    // -50..50 around the voice's middle
-    bool Emphasis = false;
-    bool operator==(const TSpeechProsody&) const = default;
-};
-
-// A stretch of the spoken text that shares one prosody: SilenceMs of silence,
-// then Utf8Text.
-struct TSpeechRun {
-    TSpeechProsody Prosody;
-    int32_t SilenceMs = 0;
-    std::string Utf8Text;
-    // Per code point of Utf8Text: the UTF-16 units [Starts[i], Ends[i]) of
-    // the text given to Speak it came from (an entity spans its spelling).
-    std::vector<int32_t> Starts, Ends;
-};
-
-// Splits the text of a Speak into runs. `rate` and `volume` are the voice's
-// Rate and Volume. Without `xml` the text is spoken as it is. With `xml` the
-// tags pitch (absmiddle, middle), rate (absspeed, speed), volume (level),
-// silence (msec) and emph are honoured, in the empty-element form for the rest
-// of the enclosing scope, or opened and closed; every other tag, comment or
-// declaration is skipped unspoken, as is a tag without its closing '>' (it
-// ends before the next '<'); the entities &lt; &gt; &amp; &quot; &apos; and
-// numeric character references are decoded; a '<' that opens no tag is
-// dropped, an '&' that starts no entity is spoken. Control characters and
-// unpaired surrogates become spaces.
-std::vector<TSpeechRun> ParseSpeechText(std::u16string_view text, bool xml, int32_t rate,
-                                        int32_t volume);
-
-// Rate -10..10 to words per minute: geometric around 175 (espeak-ng's normal
-// speed), 450 at +10 and 80 at -10 (espeak-ng's limits).
-int EspeakWordsPerMinute(int32_t rate);
-// Pitch -50..50 to espeak-ng's 0..100, 0 giving 50.
-int EspeakPitch(int32_t pitch);
-// Volume 0..100 to espeak-ng's amplitude, 100 being its normal level.
-int EspeakAmplitude(int32_t volume);
 
 // ---- Tokens --------------------------------------------------------------
 
@@ -74,8 +33,8 @@ class TEspeakAudioOutputToken final : public ISpeechObjectToken {
 public:
     TEspeakAudioOutputToken(int index, std::string name) : Index(index), Name(std::move(name)) {}
     WideString GetDescription(int32_t locale = 0) const override; // the device name
-    const int Index; // into IAudioOutput::OutputDevices
-    const std::string Name;
+    const int Index; // into IAudioOutput::OutputDevices, when the token was made
+    const std::string Name; // UTF-8; identifies the device when the list changes
 };
 
 // ---- The voice -----------------------------------------------------------
@@ -112,7 +71,10 @@ public:
     // Null: the default voice. A token of another kind throws EParlinoError.
     // Applies from the next Speak.
     void SetVoice(const TSpeechObjectToken& voice) override;
-    // Applies from the next Speak; a token of another kind throws.
+    // Applies from the next Speak; a token of another kind throws. Each
+    // stream looks the device up by its name, so the choice follows the device
+    // when others come and go; a device that has gone is replaced by the
+    // default one (see UnavailableAudioOutput) until it is back.
     void SetAudioOutput(const TSpeechObjectToken& output) override;
     // Must be a TWavFileStream, open when Speak is called (else throws). A
     // stream still writing into a different file is cut, since that file
@@ -130,6 +92,7 @@ public:
     // Pause the sound of the voice, also of streams started while paused.
     void Pause() override;
     void Resume() override;
+    TSpeechObjectToken UnavailableAudioOutput() const override { return FUnavailableOutput; }
 
     int32_t EventInterests() const { return FInterests; }
     bool IsPaused() const { return FPaused; }
@@ -143,11 +106,15 @@ private:
         int32_t Number = 0;
         std::vector<TSpeechRun> Runs;
         std::string VoiceName;
-        int Device = -1;
+        TSpeechObjectToken Output; // a TEspeakAudioOutputToken; null: the default device
         TWavFileStream* File = nullptr;
     };
 
     void Start(TUtterance utterance);
+    // Opens the sound device for a stream: `output` when it is there, else the
+    // default device (noted in FUnavailableOutput).
+    std::unique_ptr<IAudioStream> OpenAudio(const TSpeechObjectToken& output, int sampleRate,
+                                            const TAudioStreamEvents& events);
     void StartWaiting();
     void Purge();
     // Stops a stream for good: no more events, synthesis cancelled, sound off.
@@ -167,7 +134,8 @@ private:
     TSpeechObjectTokens FVoiceTokens;
 
     std::string FVoiceName; // empty: the default voice
-    int FDevice = -1;
+    TSpeechObjectToken FOutput; // null: the default device
+    TSpeechObjectToken FUnavailableOutput;
     TWavFileStream* FFile = nullptr;
     int32_t FRate = 0;
     int32_t FVolume = 100;

@@ -165,9 +165,36 @@ struct TPulseAudioOutput::TImpl {
         return done();
     }
 
+    // Asks the server for news of sinks added or removed. Loop lock held.
+    void Subscribe() {
+        pa_context_set_subscribe_callback(
+            Context,
+            [](pa_context*, pa_subscription_event_type_t type, uint32_t, void* userdata) {
+                const auto facility = type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK;
+                const auto kind = type & PA_SUBSCRIPTION_EVENT_TYPE_MASK;
+                if (facility == PA_SUBSCRIPTION_EVENT_SINK &&
+                    (kind == PA_SUBSCRIPTION_EVENT_NEW || kind == PA_SUBSCRIPTION_EVENT_REMOVE))
+                    static_cast<TImpl*>(userdata)->DevicesChanged();
+            },
+            this);
+        Unref(pa_context_subscribe(Context, PA_SUBSCRIPTION_MASK_SINK, nullptr, nullptr));
+        Subscribed = true;
+    }
+
+    // Loop thread, or a caller holding the loop lock.
+    void DevicesChanged() {
+        std::lock_guard lock(HandlerMutex);
+        if (OnDevicesChanged)
+            OnDevicesChanged();
+    }
+
     void DropContext() {
         if (!Context)
             return;
+        if (Subscribed)
+            Reconnecting = true;
+        Subscribed = false;
+        pa_context_set_subscribe_callback(Context, nullptr, nullptr);
         pa_context_set_state_callback(Context, nullptr, nullptr);
         pa_context_disconnect(Context);
         pa_context_unref(Context);
@@ -192,10 +219,17 @@ struct TPulseAudioOutput::TImpl {
             return false;
         pa_context_set_state_callback(
             Context,
-            [](pa_context*, void* loop) {
-                pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0);
+            [](pa_context* context, void* userdata) {
+                auto* self = static_cast<TImpl*>(userdata);
+                pa_threaded_mainloop_signal(self->Loop, 0);
+                // A server that goes away takes its devices with it.
+                if (self->Subscribed && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context))) {
+                    self->Subscribed = false;
+                    self->Reconnecting = true;
+                    self->DevicesChanged();
+                }
             },
-            Loop);
+            this);
         // No autospawn: a missing server must not be started behind the user's back.
         bool settled = false;
         if (pa_context_connect(Context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
@@ -209,8 +243,13 @@ struct TPulseAudioOutput::TImpl {
         } else {
             settled = true;
         }
-        if (settled && pa_context_get_state(Context) == PA_CONTEXT_READY)
+        if (settled && pa_context_get_state(Context) == PA_CONTEXT_READY) {
+            Subscribe();
+            // After a lost connection the devices may be others now.
+            if (std::exchange(Reconnecting, false))
+                DevicesChanged();
             return true;
+        }
         DropContext();
         NextAttempt =
             TClock::now() + std::chrono::milliseconds(settled ? RetryDelayMs : RetryAfterHangMs);
@@ -260,6 +299,11 @@ struct TPulseAudioOutput::TImpl {
     pa_threaded_mainloop* Loop = nullptr;
     pa_context* Context = nullptr;
     TClock::time_point NextAttempt{};
+    bool Subscribed = false;   // the current context reports sink changes
+    bool Reconnecting = false; // a context that reported them was lost
+    // Guards OnDevicesChanged; taken inside the loop lock, never around it.
+    std::mutex HandlerMutex;
+    std::function<void()> OnDevicesChanged;
     // Serialises the output's own calls, so that only one thread waits on the
     // loop for the context at a time.
     std::mutex CallMutex;
@@ -562,6 +606,19 @@ std::vector<std::string> TPulseAudioOutput::OutputDevices() {
         for (TSinkEntry& sink : *sinks)
             names.push_back(std::move(sink.Description));
     return names;
+}
+
+void TPulseAudioOutput::SetOnDevicesChanged(std::function<void()> handler) {
+    const bool listen = static_cast<bool>(handler);
+    {
+        std::lock_guard lock(FImpl->HandlerMutex);
+        FImpl->OnDevicesChanged = std::move(handler);
+    }
+    if (!listen)
+        return; // taking the handler back needs no server
+    std::lock_guard call(FImpl->CallMutex);
+    TLoopLock lock(FImpl->Loop);
+    FImpl->Connect();
 }
 
 std::unique_ptr<IAudioStream> TPulseAudioOutput::OpenStream(int deviceIndex,

@@ -44,6 +44,12 @@ public:
     // reconnects.
     std::unique_ptr<IAudioStream> OpenStream(int deviceIndex, const TAudioFormat& format,
                                              TAudioStreamEvents events) override;
+    // The server reports each sink added or removed; the loss of the server
+    // and a reconnection count as changes too. The handler runs on the main
+    // loop's thread, or for a reconnection inside the call that made it, with
+    // the loop's lock held. Setting one connects when there is no
+    // connection yet, so that the news flows from then on.
+    void SetOnDevicesChanged(std::function<void()> handler) override;
 
     struct TImpl;
 

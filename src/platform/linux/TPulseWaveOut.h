@@ -27,6 +27,10 @@ public:
     uint32_t WaveOutGetNumDevs() override;
     // Uses the reading of the last WaveOutGetNumDevs (taking one if none).
     MMRESULT WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* caps, uint32_t capsSize) override;
+    // The output layer's news of devices added or removed.
+    void SetOnDevicesChanged(std::function<void()> handler) override {
+        FOutput.SetOnDevicesChanged(std::move(handler));
+    }
 
     // `name` as the record holds it: ANSI (or UTF-8) text of at most 31 bytes.
     std::string RecordName(const std::string& utf8Name) const;
