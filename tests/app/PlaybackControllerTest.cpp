@@ -378,3 +378,16 @@ TEST_F(Controller, TheTimeUntilTheNextEntryBecomesDueIsKnownWhenItIsUnderATick) 
     TickAt(7950);
     EXPECT_FALSE(Ctl->NextDueInMs().has_value());
 }
+
+TEST_F(Controller, ASpeakThatFailsDoesNotLeaveTheQueueWaitingForAnIdleVoice) {
+    Track({{1000, "first"}, {3000, "second"}});
+    Ctl->StartPlayback();
+    Voice->FailSpeak = true; // the chosen card has just gone
+    TickAt(500);
+    EXPECT_EQ(View.Errors.size(), 1u);
+    Voice->FailSpeak = false;
+    TickAt(2500);
+    ASSERT_FALSE(Voice->Calls.empty());
+    EXPECT_NE(Voice->Calls.back().Text.find(u"second"), std::u16string::npos)
+        << "the run waits for a voice that never speaks";
+}

@@ -2,7 +2,7 @@
 // Parlino.ini: the tests drive the controls, close the window and open a new
 // one on the same settings folder.
 
-#include "app/ParlinoFmA.h"
+#include "ui/TWindowWithFakes.h"
 #include "fakes/ReadWholeFile.h"
 #include "fakes/TFakePlatform.h"
 #include "fakes/TFakePlayers.h"
@@ -25,24 +25,13 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class SettingsWindow : public ::testing::Test {
+class SettingsWindow : public test::TWindowWithFakes {
 protected:
     void SetUp() override {
-        test::QtApp();
-        SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
+        TWindowWithFakes::SetUp();
         fs::create_directories(Fake.Folders.Program + "/Dic");
         for (const char* name : {"First.dic", "Second.dic"})
             std::ofstream(Fake.Folders.Program + "/Dic/" + name);
-        WaveOut.Devices = {{"Speakers"}, {"Headset"}};
-    }
-    void TearDown() override {
-        Window.reset();
-        SetErrorHook(nullptr);
-    }
-    TfmParlinoA& Start() {
-        Window.reset();
-        Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
-        return *Window;
     }
     void Close() { Window.reset(); }
     std::string IniPath() const { return Fake.Folders.Local + "/Parlino/Parlino.ini"; }
@@ -56,15 +45,6 @@ protected:
         box->setCurrentIndex(index);
         emit box->activated(index);
     }
-
-    test::TFakePlatform Fake;
-    test::TFakePlayers Players;
-    test::TQueuePoster Poster;
-    test::TFakeWaveOut WaveOut;
-    test::TFakeSpeechVoice* Voice = nullptr;
-    TSpeechEnvironment Env{test::FakeVoiceBackends(3, &Voice), Poster, &WaveOut};
-    std::vector<std::string> Errors;
-    std::unique_ptr<TfmParlinoA> Window;
 };
 
 TEST_F(SettingsWindow, EveryChoiceIsBackAfterARestart) {

@@ -2,14 +2,8 @@
 // reach the window through the event poster, the user's choice is kept by
 // name, and a card that is gone is reported in the status area.
 
-#include "app/ParlinoFmA.h"
 #include "fakes/ReadWholeFile.h"
-#include "fakes/TFakePlatform.h"
-#include "fakes/TFakePlayers.h"
-#include "fakes/TFakeSpeechVoice.h"
-#include "fakes/TFakeWaveOut.h"
-#include "fakes/TQueuePoster.h"
-#include "ui/QtTestApp.h"
+#include "ui/TWindowWithFakes.h"
 
 #include <gtest/gtest.h>
 
@@ -19,17 +13,11 @@ using namespace parlino;
 
 namespace {
 
-class SoundCardRefresh : public ::testing::Test {
+class SoundCardRefresh : public test::TWindowWithFakes {
 protected:
     void SetUp() override {
-        test::QtApp();
-        SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
-        WaveOut.Devices = {{"Speakers"}, {"Headset"}};
-        Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
-    }
-    void TearDown() override {
-        Window.reset();
-        SetErrorHook(nullptr);
+        TWindowWithFakes::SetUp();
+        Start();
     }
     // The sound layer's news, from a thread of its own as the real one sends it.
     void DevicesChange(std::vector<std::string> names) {
@@ -43,15 +31,6 @@ protected:
         for (int i = 0; i < Window->cbDevice->count(); ++i) items << Window->cbDevice->itemText(i);
         return items;
     }
-
-    test::TFakePlatform Fake;
-    test::TFakePlayers Players;
-    test::TQueuePoster Poster;
-    test::TFakeWaveOut WaveOut;
-    test::TFakeSpeechVoice* Voice = nullptr;
-    TSpeechEnvironment Env{test::FakeVoiceBackends(3, &Voice), Poster, &WaveOut};
-    std::vector<std::string> Errors;
-    std::unique_ptr<TfmParlinoA> Window;
 };
 
 const char* const HeadsetGone = "Sound card \"Headset\" is not available: speech goes to the default sound card.";
