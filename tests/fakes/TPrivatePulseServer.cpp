@@ -386,10 +386,10 @@ void TPrivatePulseServer::StopRecordings() {
     FRecorders.clear();
 }
 
-int TPrivatePulseServer::Pactl(const std::vector<std::string>& arguments) const {
+int TPrivatePulseServer::Pactl(const std::vector<std::string>& arguments, const std::string& outputPath) const {
     std::vector<std::string> argv{"pactl"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    const pid_t pid = SpawnChild(argv, Environment());
+    const pid_t pid = SpawnChild(argv, Environment(), outputPath);
     if (pid < 0)
         return -1;
     const std::optional<int> status = WaitChild(pid, 5s);
@@ -404,19 +404,12 @@ int TPrivatePulseServer::LoadNullSink(const std::string& name, const std::string
     // pactl prints the new module's index.
     const std::string out = FRuntimeDir + "/load-" + name + ".out";
     std::filesystem::remove(out);
-    const pid_t pid = SpawnChild({"pactl", "load-module", "module-null-sink", "sink_name=" + name, "norewinds=1",
-                                  "sink_properties=device.description=" + description},
-                                 Environment(), out);
-    if (pid < 0)
-        return -1;
-    const std::optional<int> status = WaitChild(pid, 5s);
-    if (!status) {
-        StopChild(pid, 100ms);
-        return -1;
-    }
+    const int status = Pactl({"load-module", "module-null-sink", "sink_name=" + name, "norewinds=1",
+                              "sink_properties=device.description=" + description},
+                             out);
     std::ifstream in(out);
     int module = -1;
-    return WIFEXITED(*status) && WEXITSTATUS(*status) == 0 && (in >> module) ? module : -1;
+    return status == 0 && (in >> module) ? module : -1;
 }
 
 bool TPrivatePulseServer::UnloadModule(int module) const {

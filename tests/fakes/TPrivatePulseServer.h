@@ -113,7 +113,7 @@ public:
     void StopRecordings();
 
     // Runs pactl against the server; its exit code (-1 when it hung).
-    int Pactl(const std::vector<std::string>& arguments) const;
+    int Pactl(const std::vector<std::string>& arguments, const std::string& outputPath = {}) const;
     // A device plugged in: a null sink `name` described `description`; returns
     // its module's index for UnloadModule (a device unplugged), -1 on failure.
     int LoadNullSink(const std::string& name, const std::string& description) const;
