@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace parlino;
@@ -82,6 +83,46 @@ TEST(IconvCodec, UpperCaseFollowsTheSystemCodePage) {
     EXPECT_EQ(TIconvCodec(1252).AnsiUpperCase("caf\xE9 \xFF"), "CAF\xC9 \x9F");
     EXPECT_EQ(TIconvCodec(1252).AnsiUpperCase("stra\xDF" "e"), "STRA\xDF" "E"); // no capital in one byte
     EXPECT_EQ(TIconvCodec(1251).AnsiUpperCase("\x98x"), "\x98X"); // undefined bytes stay
+}
+
+TEST(IconvCodec, DoubleByteCodePagesNameTheirLeadBytes) {
+    auto count = [](const TLeadBytes& lead) { return std::count(lead.begin(), lead.end(), true); };
+    EXPECT_EQ(count(TIconvCodec(1252).LeadBytes()), 0);
+    EXPECT_EQ(count(TIconvCodec(1251).LeadBytes()), 0);
+    const TLeadBytes sjis = TIconvCodec(932).LeadBytes();
+    EXPECT_EQ(count(sjis), 0x9F - 0x81 + 1 + 0xFC - 0xE0 + 1);
+    EXPECT_TRUE(sjis[0x81] && sjis[0x9F] && sjis[0xE0] && sjis[0xFC]);
+    EXPECT_FALSE(sjis[0x80] || sjis[0xA0] || sjis[0xB1] || sjis[0xDF] || sjis[0xFD]); // one-byte kana among them
+    for (uint32_t codePage : {936u, 949u, 950u}) {
+        const TLeadBytes lead = TIconvCodec(codePage).LeadBytes();
+        EXPECT_EQ(count(lead), 0xFE - 0x81 + 1) << codePage;
+        EXPECT_TRUE(lead[0x81] && lead[0xA0] && lead[0xFE]) << codePage;
+        EXPECT_FALSE(lead[0x80] || lead[0xFF]) << codePage;
+    }
+    EXPECT_EQ(TIconvCodec(1252).LeadBytes(932), sjis); // another code page than the system's
+    // A lead byte takes the next byte along only when that can be a trail byte.
+    EXPECT_EQ(AnsiCharLength(sjis, "\x82\xA0", 0), 2u); // "あ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83|", 0), 2u);     // "ポ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83@", 0), 2u);     // "ァ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83\r\n", 0), 1u);
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83", 0), 1u);
+    EXPECT_EQ(AnsiCharLength(sjis, "\xA0x", 0), 1u);
+    EXPECT_EQ(TIconvCodec(932).ToWide("\x83|\x83@"), WideString(u"\u30DD\u30A1"));
+}
+
+TEST(IconvCodec, UpperCaseGoesCharacterByCharacterInDoubleByteCodePages) {
+    // GBK has "é" (A8 A6) but no "É": that letter keeps its bytes, and the
+    // rest of the text is upper-cased all the same ("α" A6 C1 to "Α" A6 A1).
+    EXPECT_EQ(TIconvCodec(936).AnsiUpperCase("dr. caf\xA8\xA6 \xA6\xC1"), "DR. CAF\xA8\xA6 \xA6\xA1");
+    // Full-width, Greek and Cyrillic letters of two bytes; a trail byte that
+    // looks like a small ASCII letter stays ("ヂ" 83 61 is not "ア" 83 41),
+    // and so does a broken lead byte at the end.
+    EXPECT_EQ(TIconvCodec(932).AnsiUpperCase("\x82\x81 \x83\xBF \x84\x74 \x83\x61 a \x83"),
+              "\x82\x60 \x83\x9F \x84\x44 \x83\x61 A \x83");
+    // "갵" (81 61) is not "갂" (81 41); "α" (A5 E1) becomes "Α" (A5 C1).
+    EXPECT_EQ(TIconvCodec(949).AnsiUpperCase("\x81\x61 \xA5\xE1 b"), "\x81\x61 \xA5\xC1 B");
+    // "α" (A3 5C, a trail byte "\\") becomes "Α" (A3 44).
+    EXPECT_EQ(TIconvCodec(950).AnsiUpperCase("\xA3\x5C x"), "\xA3\x44 X");
 }
 
 TEST(LocaleInfo, SeparatorOfTimeFormats) {

@@ -13,6 +13,7 @@ namespace {
 
 class SmartSpeech : public ::testing::Test {
 protected:
+    explicit SmartSpeech(uint32_t systemCodePage = 1251) : Codec(systemCodePage) {}
     // Builds the facade over the fakes; call after filling the fake lists.
     TUbSmartSpeech& Make(bool modern = true, bool legacy = false) {
         TUbSmartSpeechBackends b;
@@ -32,7 +33,7 @@ protected:
     void AddOutput(const char16_t* name) { Pending.OutputTokens.push_back(std::make_shared<test::TFakeToken>(name)); }
     std::u16string LastSpoken() const { return Voice->Calls.back().Text; }
 
-    TIconvCodec Codec{1251};
+    TIconvCodec Codec;
     test::TQueuePoster Poster;
     test::TFakeSpeechVoice Pending;
     test::TFakeSpeechVoice* Voice = nullptr;
@@ -278,4 +279,22 @@ TEST_F(SmartSpeech, LegacyVoicesUseTheComponentsFlagsAndSettings) {
     Legacy.FailSelectWith = "Specified Speech Engine not found";
     EXPECT_THROW(s.SelectVoice("Mike"), std::exception);
     EXPECT_TRUE(s.VoiceSelected()); // the entry stays selected
+}
+
+namespace {
+
+// A Chinese system: GBK has "é" but no capital for it.
+class SmartSpeechInGbk : public SmartSpeech {
+protected:
+    SmartSpeechInGbk() : SmartSpeech(936) {}
+};
+
+} // namespace
+
+TEST_F(SmartSpeechInGbk, ALetterWithoutCapitalDoesNotHideTheCallersPitchTag) {
+    AddVoice(u"Anna");
+    TUbSmartSpeech& s = Make();
+    s.SelectVoice("");
+    s.Text = {"caf\xA8\xA6 <PITCH absmiddle=\"5\">x<y"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">caf\xA8\xA6 <PITCH absmiddle=\"5\">x&lt;y\r\n");
 }
