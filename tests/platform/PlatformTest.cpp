@@ -136,17 +136,34 @@ TEST(LocaleInfo, SeparatorOfTimeFormats) {
     EXPECT_EQ(TLinuxLocaleInfo().TimeSeparator(), ':');
 }
 
-TEST(TickCounter, IsMonotonicAndTheFakeWrapsAt32Bits) {
+namespace {
+
+// The clock a test sets for the real counter.
+timespec TestClockNow{};
+timespec TestClock() { return TestClockNow; }
+
+} // namespace
+
+TEST(TickCounter, RealCounterIsMonotonicMillisecondsThatWrapAt32Bits) {
     TMonotonicTickCounter real;
     uint32_t a = real.GetTickCount();
     uint32_t b = real.GetTickCount();
     EXPECT_LE(static_cast<uint32_t>(b - a), 1000u);
-    test::TFakeTickCounter fake;
-    fake.Now = 0xFFFFFF00u;
-    const uint32_t start = fake.GetTickCount();
-    fake.Advance(0x200);
-    EXPECT_EQ(fake.GetTickCount(), 0x100u);
-    EXPECT_EQ(static_cast<uint32_t>(fake.GetTickCount() - start), 0x200u); // elapsed survives the wrap
+    // 2^32 ms is 4294967 s and 296 ms: one millisecond before it the counter
+    // is at its top, then it starts again from 0, and the time between two
+    // readings survives the wrap.
+    const TMonotonicTickCounter clocked(&TestClock);
+    TestClockNow = {4294967, 295999999};
+    const uint32_t before = clocked.GetTickCount();
+    EXPECT_EQ(before, 0xFFFFFFFFu);
+    TestClockNow = {4294967, 296000000};
+    EXPECT_EQ(clocked.GetTickCount(), 0u);
+    TestClockNow = {4294968, 5000000};
+    EXPECT_EQ(clocked.GetTickCount(), 709u);
+    EXPECT_EQ(static_cast<uint32_t>(clocked.GetTickCount() - before), 710u);
+    // After many wraps (a machine up for a year): the low 32 bits.
+    TestClockNow = {31536000, 123456789};
+    EXPECT_EQ(clocked.GetTickCount(), static_cast<uint32_t>(31536000123ull));
 }
 
 TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacks) {
