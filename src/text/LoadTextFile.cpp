@@ -2,6 +2,7 @@
 
 #include "platform/Exceptions.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -11,12 +12,35 @@
 namespace parlino {
 namespace {
 
+[[noreturn]] void ThrowOpenError(const std::string& fileName, const std::string& reason) {
+    throw EFOpenError("Cannot open file \"" + fileName + "\". " + reason);
+}
+
 [[noreturn]] void ThrowOpenError(const std::string& fileName, int error) {
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + std::strerror(error));
+    ThrowOpenError(fileName, std::strerror(error));
+}
+
+// Why a file of this type cannot be read as text.
+std::string NotRegularReason(mode_t mode) {
+    if (S_ISDIR(mode))
+        return std::strerror(EISDIR);
+    if (S_ISFIFO(mode))
+        return "It is a pipe, not a regular file.";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "It is a device, not a regular file.";
+    if (S_ISSOCK(mode))
+        return "It is a socket, not a regular file.";
+    return "It is not a regular file.";
+}
+
+[[noreturn]] void ThrowTooLarge(const std::string& fileName) {
+    ThrowOpenError(fileName, "The file is larger than " + std::to_string(MaxTextFileSize >> 20) +
+                                 " MB, too large for a text file.");
 }
 
 std::string ReadWholeFile(const std::string& fileName) {
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking: opening a pipe would wait for a writer.
+    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) ThrowOpenError(fileName, errno);
     struct Closer {
         int Fd;
@@ -24,9 +48,10 @@ std::string ReadWholeFile(const std::string& fileName) {
     } closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0) ThrowOpenError(fileName, errno);
-    if (S_ISDIR(st.st_mode)) ThrowOpenError(fileName, EISDIR);
+    if (!S_ISREG(st.st_mode)) ThrowOpenError(fileName, NotRegularReason(st.st_mode));
+    if (static_cast<uint64_t>(st.st_size) > MaxTextFileSize) ThrowTooLarge(fileName);
     std::string bytes;
-    if (S_ISREG(st.st_mode)) bytes.reserve(static_cast<size_t>(st.st_size));
+    bytes.reserve(static_cast<size_t>(st.st_size));
     char buffer[1 << 16];
     for (;;) {
         ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -35,9 +60,55 @@ std::string ReadWholeFile(const std::string& fileName) {
             if (errno == EINTR) continue;
             ThrowOpenError(fileName, errno);
         }
+        // A file may grow while it is read, and some report no size at all.
+        if (bytes.size() + static_cast<size_t>(n) > MaxTextFileSize) ThrowTooLarge(fileName);
         bytes.append(buffer, static_cast<size_t>(n));
     }
     return bytes;
+}
+
+// The length of the well-formed UTF-8 sequence at p[i] (one to four bytes,
+// no overlong forms, no surrogates), or 0 when there is none; `cp` receives
+// its code point.
+size_t Utf8Sequence(const unsigned char* p, size_t n, size_t i, uint32_t& cp) {
+    unsigned char b = p[i];
+    if (b < 0x80) {
+        cp = b;
+        return 1;
+    }
+    size_t len;
+    uint32_t min;
+    if (b >= 0xC2 && b <= 0xDF) { len = 2; cp = b & 0x1F; min = 0x80; }
+    else if (b >= 0xE0 && b <= 0xEF) { len = 3; cp = b & 0x0F; min = 0x800; }
+    else if (b >= 0xF0 && b <= 0xF4) { len = 4; cp = b & 0x07; min = 0x10000; }
+    else return 0;
+    if (n - i < len) return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[i + k] & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (p[i + k] & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+// Whether `bytes` is well-formed UTF-8, checked where it lies; `multiByte`
+// tells whether any sequence was longer than a byte.
+bool IsUtf8(std::string_view bytes, bool& multiByte) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    multiByte = false;
+    for (size_t i = 0; i < n;) {
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        uint32_t cp;
+        size_t len = Utf8Sequence(p, n, i, cp);
+        if (len == 0) return false;
+        multiByte = true;
+        i += len;
+    }
+    return true;
 }
 
 } // namespace
@@ -48,26 +119,10 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
     bool anyMulti = false;
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     const size_t n = bytes.size();
-    size_t i = 0;
-    while (i < n) {
-        unsigned char b = p[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        size_t len;
-        uint32_t cp, min;
-        if (b >= 0xC2 && b <= 0xDF) { len = 2; cp = b & 0x1F; min = 0x80; }
-        else if (b >= 0xE0 && b <= 0xEF) { len = 3; cp = b & 0x0F; min = 0x800; }
-        else if (b >= 0xF0 && b <= 0xF4) { len = 4; cp = b & 0x07; min = 0x10000; }
-        else return std::nullopt;
-        if (n - i < len) return std::nullopt;
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return std::nullopt;
+    for (size_t i = 0; i < n;) {
+        uint32_t cp;
+        size_t len = Utf8Sequence(p, n, i, cp);
+        if (len == 0) return std::nullopt;
         if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
@@ -75,7 +130,7 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        anyMulti = true;
+        anyMulti = anyMulti || len > 1;
         i += len;
     }
     if (multiByte) *multiByte = anyMulti;
@@ -100,26 +155,104 @@ void ForEachLine(std::string_view text, Emit emit) {
     }
 }
 
-// The text decoded to ANSI text; `bytes` itself when it needs no decoding.
+// Writes converted text over the bytes it came from. No code page takes
+// more bytes for a character than UTF-8 or UTF-16 does, so the text written
+// never overtakes the text still to be read, and a file is decoded without a
+// second copy of it; should it ever do so, the rest is gathered apart.
+class TInPlaceWriter {
+public:
+    explicit TInPlaceWriter(std::string& bytes) : FBytes(bytes) {}
+    // `ansi` is the conversion of the bytes before `readUpTo`.
+    void Write(std::string_view ansi, size_t readUpTo) {
+        if (FSpill.empty() && FWritten + ansi.size() <= readUpTo) {
+            std::memcpy(FBytes.data() + FWritten, ansi.data(), ansi.size());
+            FWritten += ansi.size();
+        } else {
+            FSpill.append(ansi);
+        }
+    }
+    std::string Finish() {
+        FBytes.resize(FWritten);
+        FBytes.append(FSpill);
+        return std::move(FBytes);
+    }
+
+private:
+    std::string& FBytes;
+    size_t FWritten = 0;
+    std::string FSpill;
+};
+
+// Converts the well-formed UTF-8 in bytes[from, end) to ANSI text, a piece
+// at a time, in place.
+std::string Utf8ToAnsiInPlace(std::string&& bytes, size_t from, size_t end,
+                              const ITextCodec& codec) {
+    constexpr size_t PieceSize = 1 << 16;
+    TInPlaceWriter writer(bytes);
+    while (from < end) {
+        size_t stop = std::min(end, from + PieceSize);
+        // A piece ends where a character begins.
+        while (stop < end && (static_cast<unsigned char>(bytes[stop]) & 0xC0) == 0x80) --stop;
+        std::optional<WideString> wide = DecodeUtf8(std::string_view(bytes).substr(from, stop - from));
+        writer.Write(codec.ToAnsi(wide ? *wide : WideString()), stop);
+        from = stop;
+    }
+    return writer.Finish();
+}
+
+// Converts the UTF-16 little-endian text of bytes[from, ...) to ANSI text,
+// a piece at a time, in place. The text ends at its first zero unit; an odd
+// last byte is dropped.
+std::string Utf16ToAnsiInPlace(std::string&& bytes, size_t from, const ITextCodec& codec) {
+    constexpr size_t PieceUnits = 1 << 15;
+    auto unitAt = [&](size_t at) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
+                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
+    };
+    TInPlaceWriter writer(bytes);
+    WideString wide;
+    size_t at = from;
+    bool ended = false;
+    while (!ended && at + 1 < bytes.size()) {
+        wide.clear();
+        while (at + 1 < bytes.size() && wide.size() < PieceUnits) {
+            char16_t unit = unitAt(at);
+            if (unit == 0) {
+                ended = true;
+                break;
+            }
+            wide.push_back(unit);
+            at += 2;
+        }
+        // A surrogate pair stays in one piece.
+        if (!ended && at + 1 < bytes.size() && wide.size() > 1 && wide.back() >= 0xD800 &&
+            wide.back() < 0xDC00) {
+            wide.pop_back();
+            at -= 2;
+        }
+        writer.Write(codec.ToAnsi(wide), at);
+    }
+    return writer.Finish();
+}
+
+// The text decoded to ANSI text, written over `bytes`; `bytes` itself when
+// it needs no decoding.
 std::string DecodeToAnsi(std::string&& bytes, const ITextCodec& codec) {
     std::string_view view(bytes);
     if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") {
-        std::optional<WideString> wide = DecodeUtf8(view.substr(3));
-        return wide ? codec.ToAnsi(*wide) : std::string();
+        // Strict: a malformed sequence anywhere, even after a zero byte,
+        // gives no text at all.
+        bool multiByte = false;
+        if (!IsUtf8(view.substr(3), multiByte)) return std::string();
+        return Utf8ToAnsiInPlace(std::move(bytes), 3, bytes.size(), codec);
     }
-    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") {
-        WideString wide;
-        wide.reserve((view.size() - 2) / 2);
-        for (size_t i = 2; i + 1 < view.size(); i += 2) {
-            char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(view[i]) |
-                                                  (static_cast<unsigned char>(view[i + 1]) << 8));
-            if (unit == 0) break;
-            wide.push_back(unit);
-        }
-        return codec.ToAnsi(wide);
-    }
+    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") return Utf16ToAnsiInPlace(std::move(bytes), 2, codec);
+    // Without a mark the text ends at its first zero byte, and only the
+    // bytes before it decide whether it is UTF-8.
+    const size_t end = std::min(view.find('\0'), view.size());
     bool multiByte = false;
-    if (std::optional<WideString> wide = DecodeUtf8(view, &multiByte); wide && multiByte) return codec.ToAnsi(*wide);
+    if (IsUtf8(view.substr(0, end), multiByte) && multiByte)
+        return Utf8ToAnsiInPlace(std::move(bytes), 0, end, codec);
     return std::move(bytes);
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/ITextCodec.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,17 +13,24 @@ namespace parlino {
 
 using TStringList = std::vector<std::string>;
 
+// Text files larger than this are refused: the whole file is held in memory,
+// and subtitles or dictionaries are some megabytes at most.
+inline constexpr uint64_t MaxTextFileSize = uint64_t{256} << 20;
+
 // Replaces `lines` with the lines of `fileName`, as ANSI text in the system
 // code page of `codec`:
 // - a UTF-8 byte-order mark: the rest is strict UTF-8 (malformed input gives
 //   no lines at all);
 // - a UTF-16 little-endian mark: the rest is UTF-16 up to the first zero unit;
-// - no mark, but valid UTF-8 throughout with at least one multi-byte
-//   sequence: read as UTF-8 too, since that is how most files are saved now;
+// - no mark, but valid UTF-8 up to the first zero byte with at least one
+//   multi-byte sequence: read as UTF-8 too, since that is how most files are
+//   saved now;
 // - anything else: ANSI text, byte for byte.
 // The text ends at its first zero byte; lines end at CR LF, CR or LF.
 // Throws EFOpenError ("Cannot open file "%s". %s") when the file cannot be
-// opened or is a folder; `lines` is then empty.
+// opened, is not a regular file (a folder, pipe, device or socket, which
+// would never end or never start) or is larger than MaxTextFileSize; `lines`
+// is then empty.
 void LoadTextFile(TStringList& lines, const std::string& fileName, const ITextCodec& codec);
 
 // The same decoding for bytes already in memory.

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 #include <numeric>
+#include <optional>
+#include <stdexcept>
 #include <utility>
 #include <vector>
 
@@ -65,32 +67,38 @@ bool TakeMarkers(std::string_view raw, std::string_view replacement, TCompiledRu
     return true;
 }
 
-// Upper case through the codec. Search and text must stay aligned byte for
-// byte; should a code page's mapping change the length, only ASCII letters
-// are mapped.
+// Upper case through the codec, which folds character by character and
+// keeps the length: search and text stay aligned byte for byte.
 std::string CodecUpperCase(const ITextCodec& codec, std::string_view text) {
     std::string upper = codec.AnsiUpperCase(text);
-    if (upper.size() == text.size())
-        return upper;
-    upper.assign(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
+    if (upper.size() != text.size())
+        throw std::logic_error("AnsiUpperCase changed the length of a text");
     return upper;
 }
 
 [[noreturn]] void ThrowTooLong() {
-    throw EParlinoError("The dictionary makes the subtitle text too long (over " +
-                        std::to_string(MaxRulesTextLength >> 20) +
-                        " MB): some of its rules keep feeding on each other's replacements.");
+    throw EParlinoError("The dictionary would make the subtitle text grow by more than " +
+                        std::to_string(MaxRulesGrowth >> 20) +
+                        " MB: some of its rules keep feeding on each other's replacements.");
 }
 
-// The matching loop of one rule. `search` is the text itself or its upper
-// case, of the same length. Instead of cutting the matched front off the
-// texts, `base` marks where the remaining text begins: a match at `base`
-// passes the start test, as it would at the start of the cut text.
-// `onMatch(base, i)` is called for every accepted match at `i`; returns the
-// base after the last accepted match, or npos when there was none.
+// Where the characters of a text in a double-byte code page begin: At(i)
+// for i in 0..size (the end counts as a start). In single-byte code pages
+// every byte is a character and no such map is made.
+class TCharacterStarts {
+public:
+    void Mark(std::string_view text, const TLeadBytes& leadBytes) {
+        FStarts.assign(text.size() + 1, 0);
+        for (size_t i = 0; i < text.size(); i += AnsiCharLength(leadBytes, text, i))
+            FStarts[i] = 1;
+        FStarts[text.size()] = 1;
+    }
+    bool At(size_t i) const { return FStarts[i] != 0; }
+
+private:
+    std::vector<unsigned char> FStarts;
+};
+
 // The first occurrence of `pattern` in `text` at or after `from`.
 size_t Find(std::string_view text, std::string_view pattern, size_t from) {
     if (from > text.size() || text.size() - from < pattern.size())
@@ -101,8 +109,18 @@ size_t Find(std::string_view text, std::string_view pattern, size_t from) {
               : std::string_view::npos;
 }
 
+// The matching loop of one rule. `search` is the text itself or its upper
+// case, of the same length. Instead of cutting the matched front off the
+// texts, `base` marks where the remaining text begins: a match at `base`
+// passes the start test, as it would at the start of the cut text.
+// `starts` (null in single-byte code pages) tells where characters begin:
+// a match must begin and end there, and only a character of its own can be
+// a delimiter, never the trail byte of another.
+// `onMatch(base, i)` is called for every accepted match at `i`; returns the
+// base after the last accepted match, or npos when there was none.
 template <typename OnMatch>
-size_t ForEachMatch(std::string_view search, const TCompiledRule& rule, OnMatch onMatch) {
+size_t ForEachMatch(std::string_view search, const TCompiledRule& rule,
+                    const TCharacterStarts* starts, OnMatch onMatch) {
     const std::string& pattern = rule.SearchPattern();
     const size_t len = pattern.size();
     size_t base = 0, start = 0;
@@ -111,11 +129,15 @@ size_t ForEachMatch(std::string_view search, const TCompiledRule& rule, OnMatch 
         size_t i = Find(search, pattern, start);
         if (i == std::string_view::npos)
             break;
+        bool whole = !starts || (starts->At(i) && starts->At(i + len));
+        // A delimiter byte is never a lead byte, so after the match it always
+        // is a character of its own.
         bool startOk = !rule.CheckStart || i == base ||
-                       DelimiterTable[static_cast<unsigned char>(search[i - 1])];
+                       ((!starts || starts->At(i - 1)) &&
+                        DelimiterTable[static_cast<unsigned char>(search[i - 1])]);
         bool endOk = !rule.CheckEnd || i + len == search.size() ||
                      DelimiterTable[static_cast<unsigned char>(search[i + len])];
-        if (startOk && endOk) {
+        if (whole && startOk && endOk) {
             onMatch(base, i);
             replaced = true;
             base = start = i + len;
@@ -126,23 +148,32 @@ size_t ForEachMatch(std::string_view search, const TCompiledRule& rule, OnMatch 
     return replaced ? base : std::string_view::npos;
 }
 
-void CheckLength(size_t length) {
-    if (length > MaxRulesTextLength)
+// Rules may make a text longer than it came by at most MaxRulesGrowth bytes.
+void CheckLength(size_t length, size_t limit) {
+    if (length > limit)
         ThrowTooLong();
+}
+
+size_t GrowthLimit(size_t length) {
+    return length + MaxRulesGrowth;
+}
+
+bool HasLeadBytes(const TLeadBytes& leadBytes) {
+    return std::find(leadBytes.begin(), leadBytes.end(), true) != leadBytes.end();
 }
 
 // Applies one rule to `work`, searching `search`. Returns false (and leaves
 // `result` alone) when nothing was replaced.
 bool ReplaceMatches(std::string_view work, std::string_view search, const TCompiledRule& rule,
-                    std::string& result) {
+                    const TCharacterStarts* starts, size_t limit, std::string& result) {
     bool first = true;
-    size_t tail = ForEachMatch(search, rule, [&](size_t base, size_t i) {
+    size_t tail = ForEachMatch(search, rule, starts, [&](size_t base, size_t i) {
         if (first) {
             result.clear();
             result.reserve(work.size() + rule.Replacement.size());
             first = false;
         }
-        CheckLength(result.size() + (i - base) + rule.Replacement.size());
+        CheckLength(result.size() + (i - base) + rule.Replacement.size(), limit);
         result.append(work.substr(base, i - base));
         result.append(rule.Replacement);
     });
@@ -159,9 +190,22 @@ bool IsBlank(std::string_view text) {
 
 // The text before the rules: no-break spaces become spaces, pause marks a
 // control character that no rule can match by accident. Empty when blank.
-std::string PrepareText(std::string_view text) {
+// In a double-byte code page the no-break space is the one-byte character
+// A0, never the trail byte A0 of another character. Neither the mark nor
+// its stand-in can begin or end inside a character: "<", ">" and 01 are
+// below every trail byte and are no lead bytes.
+std::string PrepareText(std::string_view text, const TLeadBytes* leadBytes) {
     std::string work(text);
-    std::replace(work.begin(), work.end(), '\xA0', ' ');
+    if (!leadBytes) {
+        std::replace(work.begin(), work.end(), '\xA0', ' ');
+    } else {
+        for (size_t i = 0; i < work.size();) {
+            size_t length = AnsiCharLength(*leadBytes, work, i);
+            if (length == 1 && work[i] == '\xA0')
+                work[i] = ' ';
+            i += length;
+        }
+    }
     work = ReplaceAll(work, PauseMark, "\x01");
     if (IsBlank(work))
         work.clear();
@@ -402,8 +446,13 @@ std::string ApplyRule(std::string_view text, std::string_view pattern, std::stri
         upper = CodecUpperCase(codec, text);
         search = upper;
     }
+    const TLeadBytes leadBytes = codec.LeadBytes();
+    std::optional<TCharacterStarts> starts;
+    if (HasLeadBytes(leadBytes))
+        starts.emplace().Mark(search, leadBytes);
     std::string result;
-    if (!ReplaceMatches(text, search, rule, result))
+    if (!ReplaceMatches(text, search, rule, starts ? &*starts : nullptr, GrowthLimit(text.size()),
+                        result))
         return std::string(text);
     return result;
 }
@@ -419,6 +468,8 @@ struct TCompiledRules::TImpl {
 
     const ITextCodec& Codec;
     std::vector<TCompiledRule> Rules;
+    // Set in double-byte code pages, where matches keep to whole characters.
+    std::optional<TLeadBytes> LeadBytes;
     // In single-byte code pages upper case maps byte by byte, so the upper
     // case of a rewritten text is made of the upper case of its pieces and
     // never has to be computed again.
@@ -441,6 +492,8 @@ TCompiledRules::TCompiledRules(const TStringList& rules, const ITextCodec& codec
     : FImpl(std::make_unique<TImpl>(codec)) {
     TImpl& impl = *FImpl;
     impl.ByteTable = IsSingleByteCodePage(codec.SystemCodePage());
+    if (const TLeadBytes leadBytes = codec.LeadBytes(); HasLeadBytes(leadBytes))
+        impl.LeadBytes = leadBytes;
     if (impl.ByteTable) {
         for (int b = 0; b < 256; ++b) {
             char c = static_cast<char>(b);
@@ -471,7 +524,7 @@ size_t TCompiledRules::ActiveCount() const {
 }
 
 std::string TCompiledRules::Apply(std::string_view text) const {
-    std::string work = PrepareText(text);
+    std::string work = PrepareText(text, FImpl->LeadBytes ? &*FImpl->LeadBytes : nullptr);
     if (work.empty())
         return work;
     return FinishText(FImpl->ByteTable ? FImpl->ApplyByteTable(std::move(work))
@@ -485,6 +538,7 @@ std::string TCompiledRules::TImpl::ApplyByteTable(std::string work) const {
     // filter learns the new pairs, and is built afresh now and then so that
     // pairs which have gone do not pile up.
     constexpr int RebuildAfter = 32;
+    const size_t limit = GrowthLimit(work.size());
     std::string upper = Upper(work);
     TPairFilter filter;
     filter.Build(upper);
@@ -509,7 +563,7 @@ std::string TCompiledRules::TImpl::ApplyByteTable(std::string work) const {
             newUpper.append(upperPiece);
         };
         size_t tail =
-            ForEachMatch(rule.CaseSensitive ? work : upper, rule, [&](size_t base, size_t i) {
+            ForEachMatch(rule.CaseSensitive ? work : upper, rule, nullptr, [&](size_t base, size_t i) {
                 if (first) {
                     newWork.clear();
                     newUpper.clear();
@@ -517,7 +571,7 @@ std::string TCompiledRules::TImpl::ApplyByteTable(std::string work) const {
                     newUpper.reserve(work.size() + rule.Replacement.size());
                     first = false;
                 }
-                CheckLength(newWork.size() + (i - base) + rule.Replacement.size());
+                CheckLength(newWork.size() + (i - base) + rule.Replacement.size(), limit);
                 append(std::string_view(work).substr(base, i - base),
                        std::string_view(upper).substr(base, i - base), false);
                 append(rule.Replacement, rule.UpperReplacement, true);
@@ -538,9 +592,14 @@ std::string TCompiledRules::TImpl::ApplyByteTable(std::string work) const {
 std::string TCompiledRules::TImpl::ApplyCodec(std::string work) const {
     // Upper case may change more than one byte at a time here: it is made
     // afresh after every rewrite, and only when a case-insensitive rule
-    // needs it. Most rules leave the text as it is.
+    // needs it. Most rules leave the text as it is. So are the character
+    // starts of a double-byte code page; upper case keeps the length of
+    // every character, so they serve the text and its upper case alike.
+    const size_t limit = GrowthLimit(work.size());
     std::string upper;
     bool upperValid = false;
+    TCharacterStarts starts;
+    bool startsValid = false;
     TPairFilter workFilter, upperFilter;
     bool workFilterValid = false, upperFilterValid = false;
     std::string result;
@@ -567,9 +626,13 @@ std::string TCompiledRules::TImpl::ApplyCodec(std::string work) const {
                 continue;
             search = upper;
         }
-        if (ReplaceMatches(work, search, rule, result)) {
+        if (LeadBytes && !startsValid) {
+            starts.Mark(work, *LeadBytes);
+            startsValid = true;
+        }
+        if (ReplaceMatches(work, search, rule, LeadBytes ? &starts : nullptr, limit, result)) {
             work.swap(result);
-            upperValid = workFilterValid = upperFilterValid = false;
+            upperValid = workFilterValid = upperFilterValid = startsValid = false;
         }
     }
     return work;

@@ -10,7 +10,10 @@
 //   a===b          "==" is a literal "=": pattern "a=", replacement "b"
 //   x=             deletes every whole word x
 //   // text        a comment
-// Word boundaries are the 24 delimiters of IsWordDelimiter. Rules are sorted
+// Word boundaries are the 24 delimiters of IsWordDelimiter. In a double-byte
+// code page the engine works on whole characters (ITextCodec::LeadBytes): a
+// match begins and ends between characters, and a trail byte that looks like
+// a delimiter or a no-break space is part of its character. Rules are sorted
 // with CompareRules before use: phrases (a space, "-" or apostrophe in the
 // pattern) first, then by kind, then the longest pattern first.
 
@@ -28,11 +31,12 @@ namespace parlino {
 inline constexpr std::string_view PauseMark = "<#pau500>";
 inline constexpr std::string_view PauseMarkup = ".\\PAU=500\\.";
 
-// A text that a rule would make longer than this many bytes stops the engine
-// with an EParlinoError, so that a dictionary whose rules feed on each other
-// (say a=a a, a hundred times) cannot exhaust memory. Real text is some
-// kilobytes per batch of subtitles.
-inline constexpr size_t MaxRulesTextLength = size_t{16} << 20;
+// Rules that would make a text grow by more than this many bytes over its
+// length before the rules stop the engine with an EParlinoError, so that a
+// dictionary whose rules feed on each other (say a=a a, a hundred times)
+// cannot exhaust memory. Real rules change a batch of subtitles by some
+// kilobytes; a text that is long already is no error.
+inline constexpr size_t MaxRulesGrowth = size_t{16} << 20;
 
 struct TRuleParts {
     std::string Pattern;     // raw: markers still on
@@ -68,15 +72,17 @@ std::string ReplaceAll(std::string_view text, std::string_view oldText, std::str
 
 // Applies one rule. Case-insensitive rules compare the upper case of the
 // text and of the pattern (`codec.AnsiUpperCase`, the system code page).
-// Throws EParlinoError when the result would exceed MaxRulesTextLength.
+// Throws EParlinoError when the rule would make the text grow by more than
+// MaxRulesGrowth.
 std::string ApplyRule(std::string_view text, std::string_view pattern, std::string_view replacement,
                       const ITextCodec& codec);
 
 // Applies every rule of a sorted list in list order; each rule sees the
-// output of the rules before it. No-break spaces become spaces, "<#pau500>"
-// in the text becomes ".\PAU=500\." (the same mark put in by a replacement
-// stays as written), and a text that is blank apart from such marks gives
-// the empty text. Throws EParlinoError like ApplyRule.
+// output of the rules before it. No-break spaces (the character A0) become
+// spaces, "<#pau500>" in the text becomes ".\PAU=500\." (the same mark put
+// in by a replacement stays as written), and a text that is blank apart from
+// such marks gives the empty text. Throws EParlinoError when the rules
+// together would make the text grow by more than MaxRulesGrowth.
 std::string ApplyRules(std::string_view text, const TStringList& rules, const ITextCodec& codec);
 
 // A rule list prepared once for many texts: the lines are split, their

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace parlino;
@@ -84,6 +85,46 @@ TEST(IconvCodec, UpperCaseFollowsTheSystemCodePage) {
     EXPECT_EQ(TIconvCodec(1251).AnsiUpperCase("\x98x"), "\x98X"); // undefined bytes stay
 }
 
+TEST(IconvCodec, DoubleByteCodePagesNameTheirLeadBytes) {
+    auto count = [](const TLeadBytes& lead) { return std::count(lead.begin(), lead.end(), true); };
+    EXPECT_EQ(count(TIconvCodec(1252).LeadBytes()), 0);
+    EXPECT_EQ(count(TIconvCodec(1251).LeadBytes()), 0);
+    const TLeadBytes sjis = TIconvCodec(932).LeadBytes();
+    EXPECT_EQ(count(sjis), 0x9F - 0x81 + 1 + 0xFC - 0xE0 + 1);
+    EXPECT_TRUE(sjis[0x81] && sjis[0x9F] && sjis[0xE0] && sjis[0xFC]);
+    EXPECT_FALSE(sjis[0x80] || sjis[0xA0] || sjis[0xB1] || sjis[0xDF] || sjis[0xFD]); // one-byte kana among them
+    for (uint32_t codePage : {936u, 949u, 950u}) {
+        const TLeadBytes lead = TIconvCodec(codePage).LeadBytes();
+        EXPECT_EQ(count(lead), 0xFE - 0x81 + 1) << codePage;
+        EXPECT_TRUE(lead[0x81] && lead[0xA0] && lead[0xFE]) << codePage;
+        EXPECT_FALSE(lead[0x80] || lead[0xFF]) << codePage;
+    }
+    EXPECT_EQ(TIconvCodec(1252).LeadBytes(932), sjis); // another code page than the system's
+    // A lead byte takes the next byte along only when that can be a trail byte.
+    EXPECT_EQ(AnsiCharLength(sjis, "\x82\xA0", 0), 2u); // "あ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83|", 0), 2u);     // "ポ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83@", 0), 2u);     // "ァ"
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83\r\n", 0), 1u);
+    EXPECT_EQ(AnsiCharLength(sjis, "\x83", 0), 1u);
+    EXPECT_EQ(AnsiCharLength(sjis, "\xA0x", 0), 1u);
+    EXPECT_EQ(TIconvCodec(932).ToWide("\x83|\x83@"), WideString(u"\u30DD\u30A1"));
+}
+
+TEST(IconvCodec, UpperCaseGoesCharacterByCharacterInDoubleByteCodePages) {
+    // GBK has "é" (A8 A6) but no "É": that letter keeps its bytes, and the
+    // rest of the text is upper-cased all the same ("α" A6 C1 to "Α" A6 A1).
+    EXPECT_EQ(TIconvCodec(936).AnsiUpperCase("dr. caf\xA8\xA6 \xA6\xC1"), "DR. CAF\xA8\xA6 \xA6\xA1");
+    // Full-width, Greek and Cyrillic letters of two bytes; a trail byte that
+    // looks like a small ASCII letter stays ("ヂ" 83 61 is not "ア" 83 41),
+    // and so does a broken lead byte at the end.
+    EXPECT_EQ(TIconvCodec(932).AnsiUpperCase("\x82\x81 \x83\xBF \x84\x74 \x83\x61 a \x83"),
+              "\x82\x60 \x83\x9F \x84\x44 \x83\x61 A \x83");
+    // "갵" (81 61) is not "갂" (81 41); "α" (A5 E1) becomes "Α" (A5 C1).
+    EXPECT_EQ(TIconvCodec(949).AnsiUpperCase("\x81\x61 \xA5\xE1 b"), "\x81\x61 \xA5\xC1 B");
+    // "α" (A3 5C, a trail byte "\\") becomes "Α" (A3 44).
+    EXPECT_EQ(TIconvCodec(950).AnsiUpperCase("\xA3\x5C x"), "\xA3\x44 X");
+}
+
 TEST(LocaleInfo, SeparatorOfTimeFormats) {
     EXPECT_EQ(TLinuxLocaleInfo::SeparatorOfFormat("%H:%M:%S"), ':');
     EXPECT_EQ(TLinuxLocaleInfo::SeparatorOfFormat("%H.%M.%S"), '.');
@@ -95,17 +136,34 @@ TEST(LocaleInfo, SeparatorOfTimeFormats) {
     EXPECT_EQ(TLinuxLocaleInfo().TimeSeparator(), ':');
 }
 
-TEST(TickCounter, IsMonotonicAndTheFakeWrapsAt32Bits) {
+namespace {
+
+// The clock a test sets for the real counter.
+timespec TestClockNow{};
+timespec TestClock() { return TestClockNow; }
+
+} // namespace
+
+TEST(TickCounter, RealCounterIsMonotonicMillisecondsThatWrapAt32Bits) {
     TMonotonicTickCounter real;
     uint32_t a = real.GetTickCount();
     uint32_t b = real.GetTickCount();
     EXPECT_LE(static_cast<uint32_t>(b - a), 1000u);
-    test::TFakeTickCounter fake;
-    fake.Now = 0xFFFFFF00u;
-    const uint32_t start = fake.GetTickCount();
-    fake.Advance(0x200);
-    EXPECT_EQ(fake.GetTickCount(), 0x100u);
-    EXPECT_EQ(static_cast<uint32_t>(fake.GetTickCount() - start), 0x200u); // elapsed survives the wrap
+    // 2^32 ms is 4294967 s and 296 ms: one millisecond before it the counter
+    // is at its top, then it starts again from 0, and the time between two
+    // readings survives the wrap.
+    const TMonotonicTickCounter clocked(&TestClock);
+    TestClockNow = {4294967, 295999999};
+    const uint32_t before = clocked.GetTickCount();
+    EXPECT_EQ(before, 0xFFFFFFFFu);
+    TestClockNow = {4294967, 296000000};
+    EXPECT_EQ(clocked.GetTickCount(), 0u);
+    TestClockNow = {4294968, 5000000};
+    EXPECT_EQ(clocked.GetTickCount(), 709u);
+    EXPECT_EQ(static_cast<uint32_t>(clocked.GetTickCount() - before), 710u);
+    // After many wraps (a machine up for a year): the low 32 bits.
+    TestClockNow = {31536000, 123456789};
+    EXPECT_EQ(clocked.GetTickCount(), static_cast<uint32_t>(31536000123ull));
 }
 
 TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacks) {

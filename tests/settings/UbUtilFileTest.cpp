@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -148,13 +150,19 @@ TEST_F(UbUtilFileTest, MaskMayNameASubFolder) {
     EXPECT_EQ(Names("Dic/*.dic"), TStringList{"in.dic"});
 }
 
-TEST(TFilesListItemTest, NewItemAndCopy) {
-    TFilesListItem item;
-    EXPECT_EQ(item.FileName, "");
-    EXPECT_EQ(item.FileKind, TFileKind::fkUnknown);
-    EXPECT_EQ(item.FileSize, 0);
-    EXPECT_LT(static_cast<int>(TFileKind::fkUnknown), static_cast<int>(TFileKind::fkFile));
-    EXPECT_LT(static_cast<int>(TFileKind::fkFile), static_cast<int>(TFileKind::fkDir));
+TEST_F(UbUtilFileTest, FilesOver2GBReportTheLargestSizeAndNewItemsStartEmpty) {
+    Touch("huge.dic");
+    fs::resize_file(Folder / "huge.dic", uint64_t{3} << 30); // sparse: no disk used
+    TFilesList list;
+    ASSERT_EQ(ListFiles(list, Folder.string(), "*.dic"), 1);
+    EXPECT_EQ(list[0].FileSize, INT32_MAX);
+    // An item added to a filled list starts empty and leaves the others alone.
+    const TFilesListItem& added = list.Add();
+    EXPECT_EQ(added.FileName, "");
+    EXPECT_EQ(added.FileKind, TFileKind::fkUnknown);
+    EXPECT_EQ(added.FileSize, 0);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list[0].FileName, "huge.dic");
 }
 
 } // namespace

@@ -13,6 +13,7 @@ namespace {
 
 class SmartSpeech : public ::testing::Test {
 protected:
+    explicit SmartSpeech(uint32_t systemCodePage = 1251) : Codec(systemCodePage) {}
     // Builds the facade over the fakes; call after filling the fake lists.
     TUbSmartSpeech& Make(bool modern = true, bool legacy = false) {
         TUbSmartSpeechBackends b;
@@ -32,7 +33,7 @@ protected:
     void AddOutput(const char16_t* name) { Pending.OutputTokens.push_back(std::make_shared<test::TFakeToken>(name)); }
     std::u16string LastSpoken() const { return Voice->Calls.back().Text; }
 
-    TIconvCodec Codec{1251};
+    TIconvCodec Codec;
     test::TQueuePoster Poster;
     test::TFakeSpeechVoice Pending;
     test::TFakeSpeechVoice* Voice = nullptr;
@@ -328,6 +329,7 @@ public:
     std::string ToAnsi(std::u16string_view wide, uint32_t codePage) const override {
         return FCodec.ToAnsi(wide, codePage);
     }
+    TLeadBytes LeadBytes(uint32_t codePage) const override { return FCodec.LeadBytes(codePage); }
     std::string AnsiUpperCase(std::string_view ansi) const override {
         UpperCased += ansi.size();
         return FCodec.AnsiUpperCase(ansi);
@@ -336,6 +338,16 @@ public:
 
 private:
     TIconvCodec FCodec{1252};
+};
+
+} // namespace
+
+namespace {
+
+// A Chinese system: GBK has "é" but no capital for it.
+class SmartSpeechInGbk : public SmartSpeech {
+protected:
+    SmartSpeechInGbk() : SmartSpeech(936) {}
 };
 
 } // namespace
@@ -358,4 +370,12 @@ TEST(SmartSpeechText, ATextFullOfPitchTagsIsBuiltInOnePassOverIt) {
     EXPECT_EQ(built, "<PITCH ABSMIDDLE=\"0\">" + expected + "\r\n");
     // Upper-casing the whole text once per tag was quadratic in its length.
     EXPECT_LE(codec.UpperCased, 2 * text.size());
+}
+
+TEST_F(SmartSpeechInGbk, ALetterWithoutCapitalDoesNotHideTheCallersPitchTag) {
+    AddVoice(u"Anna");
+    TUbSmartSpeech& s = Make();
+    s.SelectVoice("");
+    s.Text = {"caf\xA8\xA6 <PITCH absmiddle=\"5\">x<y"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">caf\xA8\xA6 <PITCH absmiddle=\"5\">x&lt;y\r\n");
 }

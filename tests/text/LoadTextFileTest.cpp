@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace parlino;
 using ::testing::ElementsAre;
@@ -79,6 +81,47 @@ TEST(LoadTextFile, Utf8WithoutMarkIsRecognisedWhenItHasMultiByteCharacters) {
     EXPECT_THAT(Load("utf8_no_bom_overlong.txt"), ElementsAre("a\xC0\xAF" "b"));
 }
 
+TEST(LoadTextFile, Utf8WithoutMarkIsJudgedOnlyUpToTheFirstZeroByte) {
+    // "Café", a zero byte, then a byte that is no UTF-8.
+    EXPECT_THAT(Load("utf8_no_bom_zero_then_junk.txt"), ElementsAre("Caf\xE9"));
+}
+
+// Texts longer than the pieces they are decoded in: every character comes
+// out once and whole, also where a piece ends inside a sequence or between
+// the two halves of a surrogate pair.
+TEST(LoadTextFile, LongTextsDecodeAlike) {
+    std::string utf8, expected;
+    std::u16string utf16;
+    for (int k = 0; k < 30000; ++k) {
+        utf8 += "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\r\n"; // "aé€" and a face
+        utf16 += u"a\u00E9\u20AC\U0001F600\r\n";
+        expected += "a\xE9\x80?\r\n";
+    }
+    TStringList lines;
+    TStringList expectedLines;
+    SplitLines(expected, expectedLines);
+    DecodeTextBytes(lines, utf8, cp1252);
+    EXPECT_EQ(lines, expectedLines);
+    DecodeTextBytes(lines, "\xEF\xBB\xBF" + utf8, cp1252);
+    EXPECT_EQ(lines, expectedLines);
+    std::string bytes = "\xFF\xFE";
+    for (char16_t unit : utf16) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    DecodeTextBytes(lines, bytes, cp1252);
+    EXPECT_EQ(lines, expectedLines);
+    // Three bytes of UTF-8 become two in a double-byte code page.
+    const TIconvCodec cp932(932);
+    std::string japanese;
+    for (int k = 0; k < 30000; ++k)
+        japanese += "\xE6\x97\xA5\xE6\x9C\xAC "; // "日本"
+    DecodeTextBytes(lines, japanese, cp932);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].size(), 5u * 30000);
+    EXPECT_EQ(lines[0].substr(0, 10), "\x93\xFA\x96\x7B \x93\xFA\x96\x7B ");
+}
+
 TEST(LoadTextFile, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     EXPECT_THAT(Load("utf8_bom_crlf.txt", cp1251), ElementsAre("Hello", "World"));
     EXPECT_THAT(Load("utf8_no_bom.txt", cp1251), ElementsAre("Caf?", "na?ve"));
@@ -96,6 +139,53 @@ TEST(LoadTextFile, MissingFileOrFolderRaisesTheOpenErrorWithEmptyLines) {
     EXPECT_THAT(lines, IsEmpty());
     const std::string folder = std::string(PARLINO_TEST_DATA) + "/text";
     EXPECT_THROW(LoadTextFile(lines, folder, cp1252), EFOpenError);
+}
+
+// Files that are not regular files would block the window (a pipe) or eat
+// all memory (a device); files over the size limit are refused before they
+// are read.
+class LoadTextFileKindsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Folder = std::filesystem::temp_directory_path() / ("parlino-load-" + std::to_string(::getpid()));
+        std::filesystem::remove_all(Folder);
+        std::filesystem::create_directories(Folder);
+    }
+    void TearDown() override { std::filesystem::remove_all(Folder); }
+    // The message of the open error, or "" when the file was read.
+    std::string OpenError(const std::string& path) {
+        TStringList lines{"stale"};
+        try {
+            LoadTextFile(lines, path, cp1252);
+        } catch (const EFOpenError& e) {
+            EXPECT_THAT(lines, IsEmpty());
+            return e.what();
+        }
+        return "";
+    }
+    std::filesystem::path Folder;
+};
+
+TEST_F(LoadTextFileKindsTest, OnlyRegularFilesAreRead) {
+    const std::string pipe = (Folder / "pipe.srt").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(OpenError(pipe), "Cannot open file \"" + pipe + "\". It is a pipe, not a regular file.");
+    EXPECT_EQ(OpenError("/dev/zero"), "Cannot open file \"/dev/zero\". It is a device, not a regular file.");
+    const std::string folder = Folder.string();
+    EXPECT_EQ(OpenError(folder), "Cannot open file \"" + folder + "\". Is a directory");
+    // A link to a regular file is read.
+    std::ofstream(Folder / "real.srt") << "line";
+    std::filesystem::create_symlink(Folder / "real.srt", Folder / "link.srt");
+    EXPECT_EQ(OpenError((Folder / "link.srt").string()), "");
+    EXPECT_EQ(LoadTextFileText((Folder / "link.srt").string(), cp1252), "line");
+}
+
+TEST_F(LoadTextFileKindsTest, FilesOverTheSizeLimitAreRefused) {
+    // A sparse file: as long as the limit allows and one byte more, on no disk.
+    const std::string big = (Folder / "big.srt").string();
+    std::ofstream(big) << "1";
+    std::filesystem::resize_file(big, MaxTextFileSize + 1);
+    EXPECT_EQ(OpenError(big), "Cannot open file \"" + big + "\". The file is larger than 256 MB, too large for a text file.");
 }
 
 TEST(DecodeUtf8, AcceptsOnlyWellFormedSequences) {

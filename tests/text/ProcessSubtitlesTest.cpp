@@ -1,6 +1,8 @@
 #include "text/ProcessSubtitles.h"
 
 #include "../../bench/FilmTextGenerator.h"
+#include "RandomDictionary.h"
+#include "ReferenceRules.h"
 #include "fakes/TFakePlatform.h"
 #include "platform/Exceptions.h"
 
@@ -258,20 +260,32 @@ TEST_F(DictionaryFileTest, MissingDictionaryIsNoDictionary) {
     EXPECT_TRUE(LoadDictionaryRules(Folder.string() + "/", "empty.dic", Codec()));
 }
 
+// A file of random bytes chosen as the dictionary: the pass runs through,
+// and every entry gets the text the rules define for its batch.
 TEST_F(DictionaryFileTest, BinaryDictionaryThroughThePass) {
-    bench::TSplitMix rnd(5);
-    std::string bytes;
-    for (int k = 0; k < 100000; ++k)
-        bytes += static_cast<char>(rnd.Below(256));
-    Write("binary.dic", bytes);
+    Write("binary.dic", test::RandomDictionaryBytes(100000, 5));
     std::optional<TStringList> rules = Load("binary.dic", Codec());
     ASSERT_TRUE(rules);
-    TslItems items = bench::FilmSubtitles(450, 6);
-    try {
-        ProcessSubtitles(items, &*rules, Codec());
-    } catch (const EParlinoError&) {
+    const TslItems original = bench::FilmSubtitles(450, 6);
+    TslItems items = original;
+    ASSERT_NO_THROW(ProcessSubtitles(items, &*rules, Codec()));
+    // The same batches of 201 entries, the plain way.
+    size_t changed = 0;
+    for (size_t first = 0; first < items.size(); first += ProcessBatchSize) {
+        const size_t count = std::min(ProcessBatchSize, items.size() - first);
+        std::string text;
+        for (size_t k = 0; k < count; ++k)
+            text += original[first + k].SpeechText + "\r\n";
+        TStringList lines;
+        SplitLines(RemoveStyleTags(test::RefApplyRules(text, *rules, Codec())), lines);
+        for (size_t k = 0; k < count; ++k) {
+            const TslItem& item = items[first + k];
+            EXPECT_EQ(item.SpeechText, k < lines.size() ? lines[k] : "") << first + k;
+            EXPECT_EQ(item.DisplayText, original[first + k].DisplayText);
+            changed += item.SpeechText != RemoveStyleTags(original[first + k].SpeechText);
+        }
     }
-    SUCCEED();
+    EXPECT_GT(changed, items.size() / 2); // the rules did rewrite the texts
 }
 
 TEST_F(DictionaryFileTest, DictionaryFolderIsDicWhenPresent) {

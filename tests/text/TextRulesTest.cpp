@@ -1,6 +1,7 @@
 #include "text/TextRules.h"
 
 #include "../../bench/FilmTextGenerator.h"
+#include "RandomDictionary.h"
 #include "ReferenceRules.h"
 #include "fakes/TFakePlatform.h"
 #include "platform/Exceptions.h"
@@ -223,11 +224,85 @@ TEST(TextRules1251Test, CyrillicRulesIgnoreCase) {
     EXPECT_EQ(compiled.Apply(ansi(u"Т.Е. ПЕТРОВИЧ")), ansi(u"то есть ПЕТРОВич"));
 }
 
+// Japanese, Chinese and Korean text: the engine works on whole characters.
+class TextRulesDoubleByteTest : public ::testing::Test {
+protected:
+    // Sorts like the pass does, then applies, in code page `codePage`.
+    static std::string Rules(uint32_t codePage, std::string_view text, TStringList rules) {
+        test::TFakePlatform platform(codePage);
+        SortRules(rules);
+        return ApplyRules(text, rules, platform.Codec);
+    }
+    static std::string Ansi(uint32_t codePage, std::u16string_view text) {
+        return test::TFakePlatform(codePage).Codec.ToAnsi(text);
+    }
+};
+
+TEST_F(TextRulesDoubleByteTest, TrailByteA0IsNoNoBreakSpace) {
+    // "あ" is 82 A0 in Shift-JIS: any dictionary used to break it.
+    const std::string text = Ansi(932, u"あいう、ありがとう");
+    EXPECT_EQ(Rules(932, text, {"x=y"}), text);
+    EXPECT_EQ(Rules(932, text, {"*\xA0*=X", "*\x82*=Y"}), text); // no match inside a character
+    EXPECT_EQ(Rules(932, "a\xA0" "b", {}), "a b"); // the one-byte character A0 still is a space
+    const std::string chinese = Ansi(936, u"中文 啊"); // "啊" is B0 A1
+    EXPECT_EQ(Rules(936, chinese, {"x=y"}), chinese);
+}
+
+TEST_F(TextRulesDoubleByteTest, TrailBytesAreNeitherDelimitersNorMatches) {
+    // "ポ" (83 7C) ends in the byte of "|", "ァ" (83 40) in that of "@",
+    // "ア" (83 41) in that of "A", "ヂ" (83 61) in that of "a".
+    EXPECT_EQ(Rules(932, Ansi(932, u"ポx ァx x"), {"x=y"}), Ansi(932, u"ポx ァx y"));
+    EXPECT_EQ(Rules(932, Ansi(932, u"ア ヂ a"), {"*a=X"}), Ansi(932, u"ア ヂ X"));
+    EXPECT_EQ(Rules(932, Ansi(932, u"ア ヂ a"), {"$*A*=X"}), Ansi(932, u"ア ヂ a"));
+    // A pattern that ends in a lead byte matches no character that begins with it.
+    EXPECT_EQ(Rules(932, Ansi(932, u"ア"), {"*\x83*=X"}), Ansi(932, u"ア"));
+    // Korean "갵" (81 61) and "갂" (81 41), Chinese "乤" (81 61).
+    EXPECT_EQ(Rules(949, Ansi(949, u"갵 갂 a"), {"*a*=X"}), Ansi(949, u"갵 갂 X"));
+    EXPECT_EQ(Rules(936, Ansi(936, u"乤 a"), {"*A*=X"}), Ansi(936, u"乤 X"));
+    // Traditional Chinese "弋" (A4 7C).
+    EXPECT_EQ(Rules(950, Ansi(950, u"弋x x"), {"x=y"}), Ansi(950, u"弋x y"));
+}
+
+TEST_F(TextRulesDoubleByteTest, WordsOfTheLanguageAreRewritten) {
+    // Only the 24 delimiters end a word: "、" and "。" are word characters.
+    EXPECT_EQ(Rules(932, Ansi(932, u"日本語 日本, 日本、東京"), {Ansi(932, u"日本=にほん"), Ansi(932, u"*京=きょう")}),
+              Ansi(932, u"日本語 にほん, 日本、東きょう"));
+    EXPECT_EQ(Rules(936, Ansi(936, u"中国 中文. 中文。"), {Ansi(936, u"中文=汉语")}), Ansi(936, u"中国 汉语. 中文。"));
+    EXPECT_EQ(Rules(949, Ansi(949, u"한국 한국어"), {Ansi(949, u"한국=Korea")}), Ansi(949, u"Korea 한국어"));
+    // Two-byte letters in any case: full-width, Greek and Cyrillic.
+    EXPECT_EQ(Rules(932, Ansi(932, u"ＡＢＣ ａｂｃ αβ ДА"), {Ansi(932, u"ａｂｃ=1"), Ansi(932, u"Αβ=2"), Ansi(932, u"да=3")}),
+              "1 1 2 3");
+    EXPECT_EQ(Rules(949, Ansi(949, u"Ω ω"), {Ansi(949, u"ω=o")}), "o o");
+}
+
+TEST_F(TextRulesDoubleByteTest, ALetterWithoutCapitalLeavesCaseFoldingToTheRest) {
+    // GBK has "é" but no "É": case-insensitive rules still match all else.
+    const std::string text = "dr. caf\xA8\xA6 " + Ansi(936, u"Ω");
+    EXPECT_EQ(Rules(936, text, {"Dr.=Doctor", Ansi(936, u"ω=omega")}), "Doctor caf\xA8\xA6 omega");
+}
+
 // The engine against the step-by-step implementation on generated text.
 struct TCompareCase {
     uint32_t CodePage;
     bool Cyrillic;
 };
+
+// Words of many scripts; each code page takes those it can write. In the
+// double-byte code pages they bring trail bytes that look like delimiters
+// ("ポ", "ァ"), letters ("ア", "ヂ", "갵") or a no-break space ("あ").
+std::vector<std::string> WordsOfTheCodePage(const ITextCodec& codec) {
+    std::vector<std::string> words;
+    for (std::u16string_view w :
+         {u"日本", u"日本語", u"あ", u"ありがとう", u"ア", u"ヂ", u"ポ", u"ァ", u"表", u"ソ", u"東京",
+          u"ｱｲｳ", u"ａｂｃ", u"ＡＢＣ", u"中文", u"中国", u"你好", u"乤", u"啊", u"弋", u"臺灣",
+          u"한국", u"한국어", u"갵", u"갂", u"안녕", u"α", u"Α", u"ω", u"Ω", u"д", u"Д", u"é",
+          u"café", u"\u3000", u"、", u"。"}) {
+        std::string ansi = codec.ToAnsi(w);
+        if (ansi.find('?') == std::string::npos)
+            words.push_back(std::move(ansi));
+    }
+    return words;
+}
 
 class EngineMatchesReferenceTest : public ::testing::TestWithParam<TCompareCase> {};
 
@@ -243,12 +318,19 @@ TEST_P(EngineMatchesReferenceTest, SameTextsOnGeneratedInput) {
         vocabulary.push_back(
             "caf\xE9"); // a byte above 7F that means different letters in each code page
     }
+    const std::vector<std::string> own = WordsOfTheCodePage(codec);
+    // Their words as often as the English ones.
+    for (size_t k = 0; k < 6; ++k)
+        vocabulary.insert(vocabulary.end(), own.begin(), own.end());
     for (uint64_t seed : {1u, 2u, 3u}) {
         TslItems items = bench::FilmSubtitles(202, seed, vocabulary);
         TStringList rules = bench::FilmDictionary(600, seed * 7, vocabulary);
-        // Rules that feed on each other and lines with odd markers as well.
+        // Rules that feed on each other and lines with odd markers as well;
+        // single bytes that are trail or lead bytes in double-byte code
+        // pages, and a replacement that ends in a lead byte.
         rules.insert(rules.end(), {"*a*=aa", "*e*=$e", "x**=y", "**y=z", "$$=dollar", "$*=X",
-                                   "*==*=eq", "*t*=", "I=I I"});
+                                   "*==*=eq", "*t*=", "I=I I", "*|*=bar", "*@*=at", "*\\*=yen",
+                                   "*\xA0*=nbsp", "*\x83=lead", "*\x82*=L", "zor=\x83"});
         SortRules(rules);
         std::string text;
         for (const TslItem& item : items)
@@ -266,28 +348,23 @@ TEST_P(EngineMatchesReferenceTest, SameTextsOnGeneratedInput) {
 
 INSTANTIATE_TEST_SUITE_P(CodePages, EngineMatchesReferenceTest,
                          ::testing::Values(TCompareCase{1252, false}, TCompareCase{1252, true},
-                                           TCompareCase{1251, true}, TCompareCase{932, false}));
+                                           TCompareCase{1251, true}, TCompareCase{932, false},
+                                           TCompareCase{936, false}, TCompareCase{949, true},
+                                           TCompareCase{950, false}));
 
-// Bad dictionaries end in bounded time with the defined results.
+// A file of random bytes read as a dictionary gives the results the rules
+// define, in bounded time.
 TEST_F(TextRulesTest, BinaryDictionary) {
-    // Random bytes without a zero byte, which would end the text early.
-    bench::TSplitMix rnd(99);
-    std::string bytes;
-    for (int k = 0; k < 200000; ++k)
-        bytes += static_cast<char>(1 + rnd.Below(255));
     TStringList rules;
-    DecodeTextBytes(rules, bytes, Codec());
+    DecodeTextBytes(rules, test::RandomDictionaryBytes(30000, 99), Codec());
     std::string text;
     for (const TslItem& item : bench::FilmSubtitles(201, 5))
         text += item.SpeechText + "\r\n";
     SortRules(rules);
     std::string result;
-    try {
-        result = ApplyRules(text, rules, Codec());
-        EXPECT_EQ(result, test::RefApplyRules(text, rules, Codec()));
-    } catch (const EParlinoError&) {
-        // Random rules may well feed on each other: stopping is a defined end.
-    }
+    ASSERT_NO_THROW(result = ApplyRules(text, rules, Codec()));
+    EXPECT_EQ(result, test::RefApplyRules(text, rules, Codec()));
+    EXPECT_NE(result, ApplyRules(text, {}, Codec())); // the rules did rewrite the text
 }
 
 TEST_F(TextRulesTest, MegabyteLines) {
@@ -328,6 +405,24 @@ TEST_F(TextRulesTest, RulesThatFeedOnEachOtherStopWithAnError) {
     // Sixteen doublings are still fine.
     std::string result = ApplyRules("a", TStringList(16, "a=a a"), Codec());
     EXPECT_EQ(result.size(), 2u * (1u << 16) - 1);
+    try {
+        ApplyRules("a", TStringList(10, "*a*=" + std::string(4096, 'a')), Codec());
+    } catch (const EParlinoError& e) {
+        EXPECT_STREQ(e.what(), "The dictionary would make the subtitle text grow by more than 16 MB: "
+                               "some of its rules keep feeding on each other's replacements.");
+    }
+}
+
+TEST_F(TextRulesTest, OnlyGrowthCausedByTheRulesIsLimited) {
+    // A batch longer than the limit by itself, with rules that keep its
+    // length or make it a little longer.
+    const std::string text = std::string(MaxRulesGrowth + 10, 'x') + " a b";
+    EXPECT_EQ(Rules(text, {"a=c", "*b=" + std::string(1 << 20, 'd')}),
+              std::string(MaxRulesGrowth + 10, 'x') + " c " + std::string(1 << 20, 'd'));
+    EXPECT_EQ(ApplyRule(text, "a", "c", Codec()).size(), text.size());
+    // Growth past the limit is an error, however long the text was.
+    EXPECT_THROW(Rules(text, {"*b=" + std::string(MaxRulesGrowth + 2, 'd')}), EParlinoError);
+    EXPECT_THROW(ApplyRule(text, "*b", std::string(MaxRulesGrowth + 2, 'd'), Codec()), EParlinoError);
 }
 
 } // namespace

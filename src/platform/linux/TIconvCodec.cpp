@@ -8,6 +8,10 @@
 #include <cwctype>
 #include <iconv.h>
 #include <locale.h>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 
 namespace parlino {
 namespace {
@@ -67,6 +71,110 @@ bool IsAscii(std::string_view s) {
 locale_t Utf8Locale() {
     static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
     return loc;
+}
+
+char16_t UpperOf(char16_t ch) {
+    if (ch >= 0xD800 && ch < 0xE000) return ch;
+    locale_t loc = Utf8Locale();
+    wint_t up = loc ? towupper_l(ch, loc) : std::towupper(ch);
+    return up <= 0xFFFF ? static_cast<char16_t>(up) : ch;
+}
+
+// The lead-byte ranges of the double-byte code pages a system can have, as
+// Windows defines them. They also cover the cells iconv leaves undefined, so
+// that a character is never split wherever it stands.
+TLeadBytes LeadBytesOf(uint32_t codePage) {
+    TLeadBytes lead{};
+    auto mark = [&](unsigned from, unsigned to) {
+        for (unsigned b = from; b <= to; ++b) lead[b] = true;
+    };
+    switch (codePage) {
+    case 932: mark(0x81, 0x9F); mark(0xE0, 0xFC); break;
+    case 936: case 949: case 950: mark(0x81, 0xFE); break;
+    default: break;
+    }
+    return lead;
+}
+
+// The upper case of every character of one code page, made once.
+struct TUpperTable {
+    TLeadBytes Lead{};
+    // One-byte characters: their upper case, or their own byte.
+    std::array<unsigned char, 256> Single{};
+    // Two-byte characters (lead << 8 | trail) whose upper case is another
+    // two-byte character.
+    std::unordered_map<uint16_t, uint16_t> Double;
+};
+
+// The one UTF-16 unit that `bytes` stand for, or 0 when they are not exactly
+// one character.
+char16_t OneCharacter(const TIconv& cd, std::string_view bytes) {
+    iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+    char16_t out[2] = {0, 0};
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* outPtr = reinterpret_cast<char*>(out);
+    size_t outLeft = sizeof out;
+    if (iconv(cd.Get(), &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1) || inLeft != 0 ||
+        outLeft != sizeof out - 2)
+        return 0;
+    return out[0];
+}
+
+// The bytes of `ch` in the code page, or nothing when it has none.
+std::string Encode(const TIconv& cd, char16_t ch) {
+    iconv(cd.Get(), nullptr, nullptr, nullptr, nullptr);
+    char* in = reinterpret_cast<char*>(&ch);
+    size_t inLeft = sizeof ch;
+    char out[8];
+    char* outPtr = out;
+    size_t outLeft = sizeof out;
+    if (iconv(cd.Get(), &in, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) return {};
+    return std::string(out, sizeof out - outLeft);
+}
+
+std::unique_ptr<const TUpperTable> BuildUpperTable(uint32_t codePage, const std::string& iconvName) {
+    auto table = std::make_unique<TUpperTable>();
+    table->Lead = LeadBytesOf(codePage);
+    for (unsigned b = 0; b < 256; ++b)
+        table->Single[b] = (b >= 'a' && b <= 'z') ? static_cast<unsigned char>(b - 'a' + 'A') : static_cast<unsigned char>(b);
+    // UTF-8 has characters of up to four bytes: there only ASCII letters fold.
+    if (codePage == 65001) return table;
+    TIconv toWide("UTF-16LE", iconvName.c_str()), fromWide(iconvName.c_str(), "UTF-16LE");
+    if (!toWide.Valid() || !fromWide.Valid()) return table;
+    for (unsigned b = 0x80; b < 256; ++b) {
+        if (table->Lead[b]) continue;
+        const char byte = static_cast<char>(b);
+        const char16_t ch = OneCharacter(toWide, std::string_view(&byte, 1));
+        const char16_t up = ch ? UpperOf(ch) : ch;
+        if (up == ch) continue;
+        const std::string upper = Encode(fromWide, up);
+        if (upper.size() == 1) table->Single[b] = static_cast<unsigned char>(upper[0]);
+    }
+    for (unsigned lead = 0x80; lead < 256; ++lead) {
+        if (!table->Lead[lead]) continue;
+        for (unsigned trail = MinTrailByte; trail < 256; ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const char16_t ch = OneCharacter(toWide, std::string_view(pair, 2));
+            const char16_t up = ch ? UpperOf(ch) : ch;
+            if (up == ch) continue;
+            const std::string upper = Encode(fromWide, up);
+            if (upper.size() != 2 || AnsiCharLength(table->Lead, upper, 0) != 2) continue;
+            table->Double[static_cast<uint16_t>(lead << 8 | trail)] = static_cast<uint16_t>(
+                static_cast<unsigned char>(upper[0]) << 8 | static_cast<unsigned char>(upper[1]));
+        }
+    }
+    return table;
+}
+
+// Made once per code page for the whole process; the tables never change.
+const TUpperTable& UpperTableFor(uint32_t codePage, const std::string& iconvName) {
+    static std::mutex mutex;
+    static std::map<uint32_t, std::unique_ptr<const TUpperTable>> tables;
+    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_ptr<const TUpperTable>& table = tables[codePage];
+    if (!table) table = BuildUpperTable(codePage, iconvName);
+    return *table;
 }
 
 } // namespace
@@ -171,6 +279,10 @@ std::string TIconvCodec::ToAnsi(std::u16string_view wide, uint32_t codePage) con
                                 });
 }
 
+TLeadBytes TIconvCodec::LeadBytes(uint32_t codePage) const {
+    return LeadBytesOf(Resolve(codePage));
+}
+
 std::string TIconvCodec::AnsiUpperCase(std::string_view ansi) const {
     std::string result(ansi);
     if (IsAscii(ansi)) {
@@ -178,18 +290,22 @@ std::string TIconvCodec::AnsiUpperCase(std::string_view ansi) const {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         return result;
     }
-    WideString wide = ToWide(ansi);
-    locale_t loc = Utf8Locale();
-    for (char16_t& ch : wide) {
-        if (ch >= 0xD800 && ch < 0xE000) continue;
-        wint_t up = loc ? towupper_l(ch, loc) : std::towupper(ch);
-        if (up <= 0xFFFF) ch = static_cast<char16_t>(up);
+    std::string name = IconvName(FSystemCodePage);
+    if (name.empty()) name = "CP1252"; // as ToWide reads such a code page
+    const TUpperTable& table = UpperTableFor(FSystemCodePage, name);
+    auto* p = reinterpret_cast<unsigned char*>(result.data());
+    for (size_t i = 0; i < result.size();) {
+        if (AnsiCharLength(table.Lead, result, i) == 1) {
+            p[i] = table.Single[p[i]];
+            ++i;
+            continue;
+        }
+        if (auto it = table.Double.find(static_cast<uint16_t>(p[i] << 8 | p[i + 1])); it != table.Double.end()) {
+            p[i] = static_cast<unsigned char>(it->second >> 8);
+            p[i + 1] = static_cast<unsigned char>(it->second);
+        }
+        i += 2;
     }
-    std::string upper = ToAnsi(wide);
-    // A letter whose capital the code page lacks keeps its own byte.
-    if (upper.size() != result.size()) return result;
-    for (size_t k = 0; k < upper.size(); ++k)
-        if (upper[k] != '?' || result[k] == '?') result[k] = upper[k];
     return result;
 }
 

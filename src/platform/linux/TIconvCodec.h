@@ -17,6 +17,7 @@ public:
     uint32_t SystemCodePage() const override { return FSystemCodePage; }
     WideString ToWide(std::string_view ansi, uint32_t codePage = 0) const override;
     std::string ToAnsi(std::u16string_view wide, uint32_t codePage = 0) const override;
+    TLeadBytes LeadBytes(uint32_t codePage = 0) const override;
     std::string AnsiUpperCase(std::string_view ansi) const override;
 
     // The code page Windows gives a locale name such as "ru_RU.UTF-8"; 1252 for
