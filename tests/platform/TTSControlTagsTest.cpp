@@ -91,3 +91,24 @@ TEST(TTSControlTags, UnterminatedTagsAndUntaggedText) {
     EXPECT_TRUE(Parse(many, state).empty());
     EXPECT_TRUE(Parse("", state).empty());
 }
+
+// Long texts reach Flite in sentence-sized stretches.
+#include "platform/linux/TFliteEngine.h"
+
+TEST(FliteSplitForSynthesis, CutsAfterSentencesThenClausesThenBlanksAndCoversTheText) {
+    using TChunks = std::vector<std::pair<size_t, size_t>>;
+    EXPECT_EQ(SplitForSynthesis("Short text. Stays whole.", 250), (TChunks{{0, 24}}));
+    EXPECT_EQ(SplitForSynthesis("One two. Three, four five six", 20), (TChunks{{0, 8}, {8, 7}, {15, 14}}));
+    EXPECT_EQ(SplitForSynthesis("aaaa bbbb cccc dddd", 10), (TChunks{{0, 9}, {9, 10}}));
+    EXPECT_EQ(SplitForSynthesis(std::string(25, 'x'), 10), (TChunks{{0, 10}, {10, 10}, {20, 5}}));
+    EXPECT_TRUE(SplitForSynthesis("", 10).empty());
+    std::string huge;
+    while (huge.size() < 100000) huge += "word and more words, ";
+    size_t covered = 0;
+    for (const auto& [offset, length] : SplitForSynthesis(huge)) {
+        EXPECT_EQ(offset, covered);
+        EXPECT_LE(length, 250u);
+        covered += length;
+    }
+    EXPECT_EQ(covered, huge.size());
+}

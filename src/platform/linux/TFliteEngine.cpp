@@ -32,6 +32,9 @@ struct TFliteEngine::TRun {
         uint32_t Offset;
     };
     std::deque<TWord> Words; // of the current utterance, not yet reached
+    std::string_view Chunk;  // the text being synthesised
+    uint32_t ChunkOffset = 0; // of Chunk in the caller's text
+    size_t TokenCursor = 0;  // in Chunk, after the last token found
     std::vector<int16_t> Scaled;
 };
 
@@ -60,18 +63,45 @@ struct TFliteCallback {
         const cst_item* lastToken = nullptr;
         for (cst_item* word = relation_head(const_cast<cst_relation*>(words)); word; word = item_next(word)) {
             const cst_item* token = item_parent(item_as(word, "Token"));
-            if (!token || token == lastToken || !item_feat_present(token, "file_pos")) continue;
+            if (!token || token == lastToken) continue;
             lastToken = token;
-            const int end = item_feat_int(token, "file_pos");
+            // Tokens come in text order, their names as written: each is
+            // found in the piece's text after the one before.
             const char* name = item_feat_string(token, "name");
-            const char* punc = item_feat_present(token, "punc") ? item_feat_string(token, "punc") : "";
-            const int begin = std::max(0, end - static_cast<int>(std::strlen(name)) - static_cast<int>(std::strlen(punc)));
+            const std::string_view text = run.Chunk;
+            size_t begin = name && *name ? text.find(name, run.TokenCursor) : std::string::npos;
+            if (begin == std::string::npos) begin = std::min(run.TokenCursor, text.size());
+            else run.TokenCursor = begin + std::strlen(name);
             const float seconds = ffeature_float(word, "R:SylStructure.daughter1.daughter1.R:Segment.p.end");
             const uint64_t sample = run.UtteranceBase + static_cast<uint64_t>(std::max(0.0f, seconds) * sampleRate);
-            run.Words.push_back({sample, run.Piece->Offset + static_cast<uint32_t>(begin)});
+            run.Words.push_back({sample, run.ChunkOffset + static_cast<uint32_t>(begin)});
         }
     }
 };
+
+std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength) {
+    std::vector<std::pair<size_t, size_t>> chunks;
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.size(), start + maxLength);
+        if (end < text.size()) {
+            // The last sentence end, else clause end, else blank in reach.
+            size_t cut = std::string_view::npos;
+            for (const char* marks : {".!?", ",;:", ""}) {
+                for (size_t i = end; i > start + 1 && cut == std::string_view::npos; --i) {
+                    const char before = text[i - 1];
+                    if (isBlank(text[i]) && (*marks ? std::strchr(marks, before) != nullptr : true)) cut = i;
+                }
+                if (cut != std::string_view::npos) break;
+            }
+            if (cut != std::string_view::npos) end = cut;
+        }
+        chunks.emplace_back(start, end - start);
+        start = end;
+    }
+    return chunks;
+}
 
 std::shared_ptr<TFliteEngine> TFliteEngine::Shared() {
     // Never destroyed: the worker may hold the last reference.
@@ -219,8 +249,19 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     feat_set_float(voice->features, "f0_shift", pitch / info.NormalPitch);
     cst_audio_streaming_info* asi = val_audio_streaming_info(feat_val(voice->features, "streaming_info"));
     asi->userdata = &run;
-    run.Utterance = nullptr;
-    flite_text_to_speech(piece.Text.c_str(), voice, "none");
+    // Flite analyses a whole utterance before its first audio, and without a
+    // sentence end an utterance can be the whole text: long texts go in
+    // sentence-sized chunks, so the first sound never waits for all of it.
+    for (const auto& [begin, length] : SplitForSynthesis(piece.Text)) {
+        const std::string chunk = piece.Text.substr(begin, length);
+        run.Chunk = chunk;
+        run.ChunkOffset = piece.Offset + static_cast<uint32_t>(begin);
+        run.TokenCursor = 0;
+        run.Utterance = nullptr;
+        flite_text_to_speech(chunk.c_str(), voice, "none");
+        run.Chunk = {};
+        if (run.Record->Cancelled) break;
+    }
     asi->userdata = nullptr;
     if (run.Record->Cancelled) return false;
     // Words the audio never reached (a trailing pause cut short).

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <thread>
 #include <vector>
 
@@ -54,6 +56,12 @@ struct TFliteJob {
     // at this rate.
     int OutputRate = 0;
 };
+
+// Cuts `text` into stretches of at most `maxLength` bytes, each ending after
+// a sentence end, else a clause end, else a blank (a run of letters longer
+// than that is cut where it must be): (offset, length) pairs that cover the
+// whole text in order.
+std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength = 250);
 
 class TFliteEngine {
 public:
