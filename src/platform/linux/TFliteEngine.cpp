@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <future>
 
@@ -25,6 +26,9 @@ struct TFliteEngine::TRun {
     uint64_t Consumed = 0;      // samples of the voice's rate synthesised in this job
     uint64_t Produced = 0;      // samples handed out, at the output rate
     int16_t Previous = 0;       // the last sample consumed, for interpolation
+    uint64_t InputBase = 0;     // input samples skipped before the first output sample
+    bool TrimLeading = true;    // nothing heard of the job yet
+    uint64_t TrimUntil = 0;     // input samples before this are left out
     uint64_t UtteranceBase = 0; // samples consumed before the current utterance
     const cst_utterance* Utterance = nullptr;
     struct TWord {
@@ -75,6 +79,14 @@ struct TFliteCallback {
             const float seconds = ffeature_float(word, "R:SylStructure.daughter1.daughter1.R:Segment.p.end");
             const uint64_t sample = run.UtteranceBase + static_cast<uint64_t>(std::max(0.0f, seconds) * sampleRate);
             run.Words.push_back({sample, run.ChunkOffset + static_cast<uint32_t>(begin)});
+            if (run.TrimLeading) {
+                // The voice opens every utterance with a pause; the first
+                // one of a job is left out but for a moment, so speech
+                // starts as soon as it is asked for.
+                const uint64_t keep = uint64_t(sampleRate) * 20 / 1000;
+                run.TrimUntil = sample > keep ? sample - keep : 0;
+                run.TrimLeading = false;
+            }
         }
     }
 };
@@ -232,6 +244,7 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     if (piece.Bookmark && job.OnBookmark) job.OnBookmark(*piece.Bookmark);
     const TFliteVoiceInfo& info = FVoices[job.Voice];
     static const int16_t zeros[1024] = {};
+    if (piece.SilenceMs > 0) run.TrimLeading = false; // a pause asked for is kept
     for (uint64_t left = uint64_t(piece.SilenceMs) * uint64_t(info.SampleRate) / 1000; left > 0;) {
         const size_t take = size_t(std::min<uint64_t>(left, 1024));
         if (!Deliver(run, zeros, take)) return false;
@@ -289,6 +302,15 @@ bool TFliteEngine::Deliver(TRun& run, const int16_t* samples, size_t count) {
 
 void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
     if (count == 0) return;
+    if (run.Consumed < run.TrimUntil) {
+        const size_t skip = size_t(std::min<uint64_t>(count, run.TrimUntil - run.Consumed));
+        run.Consumed += skip;
+        run.InputBase += skip;
+        run.Previous = samples[skip - 1];
+        samples += skip;
+        count -= skip;
+        if (count == 0) return;
+    }
     const double gain = run.Piece ? std::clamp(run.Piece->Gain, 0.0, 1.0) : 1.0;
     run.Scaled.clear();
     if (run.OutputRate == run.InputRate) {
@@ -300,8 +322,8 @@ void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
         const uint64_t first = run.Consumed;
         auto at = [&](uint64_t index) { return index < first ? run.Previous : samples[index - first]; };
         for (;;) {
-            const uint64_t scaled = run.Produced * uint64_t(run.InputRate) + run.Scaled.size() * uint64_t(run.InputRate);
-            const uint64_t whole = scaled / uint64_t(run.OutputRate);
+            const uint64_t scaled = (run.Produced + run.Scaled.size()) * uint64_t(run.InputRate);
+            const uint64_t whole = run.InputBase + scaled / uint64_t(run.OutputRate);
             if (whole + 1 >= first + count) break;
             const double t = double(scaled % uint64_t(run.OutputRate)) / run.OutputRate;
             const double value = at(whole) * (1 - t) + at(whole + 1) * t;
