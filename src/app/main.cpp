@@ -2,6 +2,7 @@
 #include "app/TParlinoApplication.h"
 #include "platform/linux/TEspeakEngine.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TLinuxWindowSystem.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
@@ -13,6 +14,7 @@
 #include "platform/linux/TWavFileStream.h"
 #include "platform/linux/TXdgFolders.h"
 #include "platform/linux/TXdgShell.h"
+#include "speech/UbSpeech.h"
 #include "ui/TQtEventPoster.h"
 #include "ui/TQtMessageBoxes.h"
 #include "ui/TShutdownSignals.h"
@@ -64,6 +66,11 @@ int main(int argc, char** argv) {
     backends.CreateFileStream = [engine]() -> std::unique_ptr<ISpeechFileStream> {
         return std::make_unique<TWavFileStream>(engine->SampleRate());
     };
+    // The legacy voices: Flite's engine modes, first in the voice list.
+    TFliteTTSClasses fliteClasses(audio, poster);
+    TUbSpeech legacySpeech(fliteClasses);
+    backends.Sapi4Installed = [&fliteClasses] { return fliteClasses.Installed(); };
+    backends.Sapi4Speech = &legacySpeech;
     TSpeechEnvironment speech{backends, poster, &waveOut};
 
     TLinuxWindowSystem windows;

@@ -4,11 +4,13 @@
 
 #include "platform/Exceptions.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TWavFileStream.h"
 #include "render/TRenderPoster.h"
 #include "render/TTimelineAudioOutput.h"
 #include "render/TVoiceOverRenderer.h"
 #include "speech/UbSmartSpeech.h"
+#include "speech/UbSpeech.h"
 #include "subtitles/FormatTime.h"
 #include "subtitles/SubtitleReaders.h"
 #include "text/LoadTextFile.h"
@@ -52,6 +54,7 @@ struct TRenderVoices {
     TRenderVoices(const TRenderEnvironment& env, int64_t startMs, TTimelineAudioOutput::TSink sink)
         : Engine(env.Engine ? env.Engine : TEspeakEngine::Shared()),
           Timeline(Engine->SampleRate(), startMs, std::move(sink)),
+          FliteClasses(Timeline, Poster, TFliteEngine::Shared(), Timeline.SampleRate()), Legacy(FliteClasses),
           Speech(Backends(), env.Codec, Poster) {}
 
     TUbSmartSpeechBackends Backends() {
@@ -60,12 +63,16 @@ struct TRenderVoices {
         b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
             return std::make_unique<TEspeakSpeechVoice>(Timeline, Poster, Engine);
         };
+        b.Sapi4Installed = [this] { return FliteClasses.Installed(); };
+        b.Sapi4Speech = &Legacy;
         return b;
     }
 
     std::shared_ptr<TEspeakEngine> Engine;
     TRenderPoster Poster;
     TTimelineAudioOutput Timeline;
+    TFliteTTSClasses FliteClasses; // the legacy voices, resampled to the track's rate
+    TUbSpeech Legacy;
     TUbSmartSpeech Speech;
 };
 

@@ -1,0 +1,441 @@
+#include "platform/linux/TFliteCentral.h"
+
+#include "platform/Exceptions.h"
+#include "platform/linux/TWavFileStream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace parlino {
+namespace {
+
+// Synthesis runs at most this far ahead of what has been heard; marks report
+// the heard position for that this many times a second.
+constexpr int AheadSeconds = 3;
+constexpr int ProgressMarksPerSecond = 4;
+
+uint64_t TimeStamp() {
+    return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+}
+
+// Flite reads English ASCII text: every other byte (a letter of another code
+// page, a control character) becomes a blank, so byte offsets stay the same.
+std::string Speakable(std::string text) {
+    for (char& c : text) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b >= 0x7F) c = ' ';
+    }
+    return text;
+}
+
+double Gain(uint32_t volume) {
+    const double left = volume & 0xFFFFu, right = volume >> 16;
+    return (left + right) / (2.0 * 65535.0);
+}
+
+} // namespace
+
+HRESULT TFliteMultiMediaDevice::DeviceNumSet(uint32_t deviceNumber) {
+    DeviceIndex = deviceNumber == 0xFFFFFFFFu || deviceNumber > 0x7FFFFFFFu ? -1 : static_cast<int>(deviceNumber);
+    return S_OK;
+}
+
+TFliteAudioFile::TFliteAudioFile() : FFile(std::make_unique<TWavFileStream>()) {}
+TFliteAudioFile::~TFliteAudioFile() = default;
+
+HRESULT TFliteAudioFile::Set(const std::string& fileName, uint32_t) {
+    try {
+        WideString wide;
+        for (char c : fileName) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+        FFile->Open(wide, 3, false);
+        return S_OK;
+    } catch (const std::exception&) {
+        return E_FAIL;
+    }
+}
+
+HRESULT TFliteAudioFile::RealTimeSet(uint16_t realTime) {
+    RealTime = realTime;
+    return S_OK;
+}
+
+HRESULT TFliteAudioFile::Flush() {
+    FFile->Flush();
+    return S_OK;
+}
+
+// One TextData's way from the worker (audio, words) and the audio thread
+// (marks heard, drain, failure) to the program's thread.
+struct TFliteCentral::TText : std::enable_shared_from_this<TText> {
+    struct TItem {
+        enum TKind { Audio, Word, Bookmark, Finished } Kind;
+        std::vector<int16_t> Samples;
+        uint32_t Value = 0;
+    };
+    struct TMark {
+        enum TKind { Progress, Word, Bookmark } Kind;
+        uint64_t Sample = 0;
+        uint32_t Value = 0;
+    };
+
+    // Fixed once submitted.
+    IEventPoster* Poster = nullptr;
+    std::shared_ptr<TFliteEngine> Engine;
+    std::atomic<uint64_t> JobId{0};
+    std::shared_ptr<ITTSBufNotifySink> Sink;
+    int Device = -1;
+    TWavFileStream* File = nullptr;
+    int Rate = 16000;
+
+    // Program's thread only.
+    TFliteCentral* Owner = nullptr; // null once closed
+    std::unique_ptr<IAudioStream> Audio;
+    bool Playing = false; // the output is open: this text is the one heard
+    uint64_t Written = 0, NextProgress = 0;
+
+    // Shared, under Lock.
+    std::mutex Lock;
+    bool Closed = false;
+    bool PumpPosted = false;
+    std::vector<TItem> Items;
+    std::vector<TMark> Marks;
+
+    template <typename F> void Post(F work) {
+        Poster->Post([weak = weak_from_this(), work = std::move(work)] {
+            auto self = weak.lock();
+            if (self && self->Owner) work(*self->Owner, self);
+        });
+    }
+    // Worker thread: queue an item and make sure a pump is on its way.
+    void Queue(TItem item) {
+        std::lock_guard lock(Lock);
+        if (Closed) return;
+        if (item.Kind == TItem::Audio && !Items.empty() && Items.back().Kind == TItem::Audio)
+            Items.back().Samples.insert(Items.back().Samples.end(), item.Samples.begin(), item.Samples.end());
+        else
+            Items.push_back(std::move(item));
+        if (!PumpPosted) {
+            PumpPosted = true;
+            Post([](TFliteCentral& central, const std::shared_ptr<TText>& self) { central.Pump(self); });
+        }
+    }
+    uint64_t AddMark(const TMark& mark) {
+        std::lock_guard lock(Lock);
+        Marks.push_back(mark);
+        return Marks.size() - 1;
+    }
+};
+
+TFliteCentral::TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine,
+                             size_t voice, int outputRate, std::shared_ptr<IAudioDestination> destination)
+    : FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FVoice(voice), FOutputRate(outputRate),
+      FDevice(std::dynamic_pointer_cast<TFliteMultiMediaDevice>(destination)),
+      FFile(std::dynamic_pointer_cast<TFliteAudioFile>(destination)) {
+    const TFliteVoiceInfo& info = FEngine->Voices().at(voice);
+    FLimits.MinSpeed = TFliteEngine::MinWordsPerMinute;
+    FLimits.MaxSpeed = TFliteEngine::MaxWordsPerMinute;
+    FLimits.MinPitch = TFliteEngine::MinPitchHz;
+    FLimits.MaxPitch = TFliteEngine::MaxPitchHz;
+    FLimits.Defaults.Speed = TFliteEngine::NormalWordsPerMinute;
+    FLimits.Defaults.Pitch = info.NormalPitch;
+    FLimits.Defaults.Volume = 0xFFFFFFFFu;
+    FProsody = FLimits.Defaults;
+}
+
+TFliteCentral::~TFliteCentral() {
+    for (auto& text : std::deque<std::shared_ptr<TText>>(FTexts)) Close(text);
+}
+
+HRESULT TFliteCentral::Inject(const char* tags) {
+    if (!tags) return E_INVALIDARG;
+    ParseControlTags(tags, true, FProsody, FLimits); // only the parameters count here
+    return S_OK;
+}
+
+HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const char* data, uint32_t size,
+                                std::shared_ptr<ITTSBufNotifySink> sink, const TGUID&) {
+    if (characterSet != CHARSET_TEXT || !data) return E_INVALIDARG;
+    if (!FDevice && !FFile) return E_UNEXPECTED;
+    const std::string text = Speakable(std::string(data, strnlen(data, size)));
+    auto item = std::make_shared<TText>();
+    item->Poster = &FPoster;
+    item->Engine = FEngine;
+    item->Sink = std::move(sink);
+    item->Owner = this;
+    const TFliteVoiceInfo& info = FEngine->Voices()[FVoice];
+    item->Rate = FOutputRate > 0 ? FOutputRate : info.SampleRate;
+    item->NextProgress = uint64_t(item->Rate / ProgressMarksPerSecond);
+    if (FFile) {
+        if (!FFile->File().IsOpen()) return E_UNEXPECTED;
+        item->File = &FFile->File();
+    } else {
+        item->Device = FDevice->DeviceIndex;
+    }
+
+    TFliteJob job;
+    job.Voice = FVoice;
+    job.OutputRate = item->Rate;
+    job.AheadLimit = item->File ? 0 : uint64_t(AheadSeconds) * uint64_t(item->Rate);
+    for (const TTSTextPiece& piece : ParseControlTags(text, (flags & TTSDATAFLAG_TAGGED) != 0, FProsody, FLimits)) {
+        TFlitePiece p;
+        p.Text = piece.Text;
+        p.Offset = piece.Offset;
+        p.SilenceMs = piece.SilenceMs;
+        p.Bookmark = piece.Bookmark;
+        p.WordsPerMinute = piece.Prosody.Speed;
+        p.PitchHz = piece.Prosody.Pitch;
+        p.Gain = Gain(piece.Prosody.Volume);
+        job.Pieces.push_back(std::move(p));
+    }
+    using TItem = TText::TItem;
+    job.OnAudio = [item](const int16_t* samples, size_t count) {
+        item->Queue({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
+    };
+    job.OnWord = [item](uint32_t offset) { item->Queue({TItem::Word, {}, offset}); };
+    job.OnBookmark = [item](uint32_t mark) { item->Queue({TItem::Bookmark, {}, mark}); };
+    job.OnFinished = [item](bool) { item->Queue({TItem::Finished, {}, 0}); };
+    FTexts.push_back(item);
+    item->JobId = FEngine->Submit(std::move(job));
+    if (FTexts.size() == 1) Start(item);
+    return S_OK;
+}
+
+void TFliteCentral::Start(const std::shared_ptr<TText>& text) {
+    text->Playing = true;
+    if (!text->File) {
+        std::weak_ptr<TText> weak = text;
+        TAudioStreamEvents events;
+        // Audio thread.
+        events.OnMarkPlayed = [weak](uint64_t id) {
+            auto self = weak.lock();
+            if (!self) return;
+            TText::TMark mark;
+            {
+                std::lock_guard lock(self->Lock);
+                if (self->Closed || id >= self->Marks.size()) return;
+                mark = self->Marks[id];
+            }
+            self->Engine->Played(self->JobId, mark.Sample);
+            if (mark.Kind != TText::TMark::Progress)
+                self->Post([id](TFliteCentral& central, const std::shared_ptr<TText>& s) { central.Heard(s, id); });
+        };
+        events.OnDrained = [weak] {
+            if (auto self = weak.lock())
+                self->Post([](TFliteCentral& central, const std::shared_ptr<TText>& s) { central.End(s); });
+        };
+        events.OnFailed = [weak](const std::string&) {
+            if (auto self = weak.lock())
+                self->Post([](TFliteCentral& central, const std::shared_ptr<TText>& s) { central.End(s); });
+        };
+        try {
+            text->Audio = FAudio.OpenStream(text->Device, TAudioFormat{text->Rate, 1}, std::move(events));
+        } catch (const std::exception&) {
+            // No such device: the text ends without sound once synthesised.
+        }
+        if (text->Audio && FPaused) text->Audio->Pause();
+    } else if (text->File->SamplesWritten() == 0) {
+        text->File->SetSampleRate(text->Rate);
+    }
+    Pump(text);
+}
+
+void TFliteCentral::Pump(const std::shared_ptr<TText>& text) {
+    std::vector<TText::TItem> items;
+    {
+        std::lock_guard lock(text->Lock);
+        text->PumpPosted = false;
+        if (!text->Playing) return; // kept until the texts before it are heard
+        items.swap(text->Items);
+    }
+    for (auto& item : items) {
+        if (!text->Owner) return; // a sink reset the engine meanwhile
+        switch (item.Kind) {
+        case TText::TItem::Audio:
+            if (!FAudioRunning) {
+                FAudioRunning = true;
+                NotifyStart();
+                if (!text->Owner) return;
+            }
+            WriteAudio(*text, item.Samples.data(), item.Samples.size());
+            break;
+        case TText::TItem::Word:
+        case TText::TItem::Bookmark: {
+            const auto kind = item.Kind == TText::TItem::Word ? TText::TMark::Word : TText::TMark::Bookmark;
+            if (text->File || !text->Audio) {
+                // A file is "heard" as it is written.
+                const uint64_t id = text->AddMark({kind, text->Written, item.Value});
+                Heard(text, id);
+            } else {
+                text->Audio->Mark(text->AddMark({kind, text->Written, item.Value}));
+            }
+            break;
+        }
+        case TText::TItem::Finished:
+            Finish(text);
+            break;
+        }
+    }
+}
+
+void TFliteCentral::WriteAudio(TText& text, const int16_t* samples, size_t count) {
+    if (text.File) {
+        text.File->Write(samples, count);
+        text.Written += count;
+        return;
+    }
+    if (!text.Audio) return;
+    const uint64_t interval = uint64_t(text.Rate / ProgressMarksPerSecond);
+    size_t done = 0;
+    while (done < count) {
+        const size_t take = size_t(std::min<uint64_t>(count - done, text.NextProgress - text.Written));
+        text.Audio->Write(samples + done, take);
+        done += take;
+        text.Written += take;
+        if (text.Written >= text.NextProgress) {
+            text.Audio->Mark(text.AddMark({TText::TMark::Progress, text.Written, 0}));
+            text.NextProgress += interval;
+        }
+    }
+}
+
+void TFliteCentral::Heard(const std::shared_ptr<TText>& text, uint64_t id) {
+    TText::TMark mark;
+    {
+        std::lock_guard lock(text->Lock);
+        if (id >= text->Marks.size()) return;
+        mark = text->Marks[id];
+    }
+    if (!text->Sink) return;
+    if (mark.Kind == TText::TMark::Word) text->Sink->WordPosition(TimeStamp(), mark.Value);
+    else if (mark.Kind == TText::TMark::Bookmark) text->Sink->BookMark(TimeStamp(), mark.Value);
+}
+
+void TFliteCentral::Finish(const std::shared_ptr<TText>& text) {
+    if (text->File) {
+        text->File->Flush();
+        End(text);
+    } else if (!text->Audio || text->Written == 0) {
+        End(text); // nothing to play, nothing to wait for
+    } else {
+        text->Audio->Drain();
+    }
+}
+
+void TFliteCentral::End(const std::shared_ptr<TText>& text) {
+    if (FTexts.empty() || FTexts.front() != text) return;
+    std::shared_ptr<ITTSBufNotifySink> sink = text->Sink;
+    Close(text);
+    if (sink) sink->TextDataDone(TimeStamp(), 0);
+    if (!FTexts.empty()) {
+        Start(FTexts.front());
+    } else if (FAudioRunning) {
+        FAudioRunning = false;
+        NotifyStop();
+    }
+}
+
+void TFliteCentral::Close(const std::shared_ptr<TText>& text) {
+    {
+        std::lock_guard lock(text->Lock);
+        text->Closed = true;
+        text->Items.clear();
+    }
+    text->Owner = nullptr;
+    FEngine->Cancel(text->JobId);
+    text->Audio.reset(); // silent at once
+    std::erase(FTexts, text);
+}
+
+HRESULT TFliteCentral::AudioPause() {
+    FPaused = true;
+    if (!FTexts.empty() && FTexts.front()->Audio) FTexts.front()->Audio->Pause();
+    return S_OK;
+}
+
+HRESULT TFliteCentral::AudioResume() {
+    FPaused = false;
+    if (!FTexts.empty() && FTexts.front()->Audio) FTexts.front()->Audio->Resume();
+    return S_OK;
+}
+
+HRESULT TFliteCentral::AudioReset() {
+    for (auto& text : std::deque<std::shared_ptr<TText>>(FTexts)) Close(text);
+    FPaused = false;
+    if (FAudioRunning) {
+        // Reported later, on the program's thread, like every notification.
+        FAudioRunning = false;
+        FPoster.Post([weak = weak_from_this()] {
+            if (auto self = weak.lock()) self->NotifyStop();
+        });
+    }
+    return S_OK;
+}
+
+HRESULT TFliteCentral::Register(std::shared_ptr<ITTSNotifySinkA> sink, const TGUID& sinkInterface, uint32_t* key) {
+    if (!sink || !key || !(sinkInterface == IID_ITTSNotifySinkA)) return E_INVALIDARG;
+    *key = FNextKey++;
+    FSinks[*key] = std::move(sink);
+    return S_OK;
+}
+
+HRESULT TFliteCentral::UnRegister(uint32_t key) { return FSinks.erase(key) ? S_OK : E_INVALIDARG; }
+
+void TFliteCentral::NotifyStart() {
+    auto sinks = FSinks;
+    for (auto& [key, sink] : sinks) sink->AudioStart(TimeStamp());
+}
+
+void TFliteCentral::NotifyStop() {
+    auto sinks = FSinks;
+    for (auto& [key, sink] : sinks) sink->AudioStop(TimeStamp());
+}
+
+HRESULT TFliteCentral::PitchGet(uint16_t* pitch) {
+    if (!pitch) return E_INVALIDARG;
+    *pitch = FProsody.Pitch;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::PitchSet(uint16_t pitch) {
+    FProsody.Pitch = std::clamp(pitch, FLimits.MinPitch, FLimits.MaxPitch);
+    return S_OK;
+}
+
+HRESULT TFliteCentral::RealTimeGet(uint32_t* realTime) {
+    if (!realTime) return E_INVALIDARG;
+    *realTime = FRealTime;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::RealTimeSet(uint32_t realTime) {
+    FRealTime = std::clamp(realTime, MinRealTime, MaxRealTime);
+    return S_OK;
+}
+
+HRESULT TFliteCentral::SpeedGet(uint32_t* speed) {
+    if (!speed) return E_INVALIDARG;
+    *speed = FProsody.Speed;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::SpeedSet(uint32_t speed) {
+    FProsody.Speed = std::clamp(speed, FLimits.MinSpeed, FLimits.MaxSpeed);
+    return S_OK;
+}
+
+HRESULT TFliteCentral::VolumeGet(uint32_t* volume) {
+    if (!volume) return E_INVALIDARG;
+    *volume = FProsody.Volume;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::VolumeSet(uint32_t volume) {
+    FProsody.Volume = volume;
+    return S_OK;
+}
+
+} // namespace parlino

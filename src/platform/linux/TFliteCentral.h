@@ -1,0 +1,121 @@
+#pragma once
+// One Flite voice as an engine central of the legacy voice API, with its
+// attributes and dialogs. Lives on the program's thread.
+//
+// Texts given to TextData queue up behind each other and are spoken in
+// order; a text given while the one before is still being heard follows it
+// without a cut. AudioStart is reported when a text's first audio goes to
+// the output, AudioStop when the output has played the last of it (or after
+// AudioReset cut audio that had started, or when the sound device failed).
+// Word positions are reported as the words are heard, as byte offsets into
+// the text given to TextData (tags included); TextDataDone when a text has
+// been heard to its end.
+
+#include "platform/IAudioOutput.h"
+#include "platform/IEventPoster.h"
+#include "platform/linux/TFliteEngine.h"
+#include "platform/linux/TTSControlTags.h"
+#include "speech/speech.h"
+
+#include <deque>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace parlino {
+
+class TWavFileStream;
+
+// The sound card destination: the device number applies from the next text.
+class TFliteMultiMediaDevice final : public IAudioMultiMediaDevice {
+public:
+    HRESULT DeviceNumSet(uint32_t deviceNumber) override;
+    // -1: the system's default device, else an index of the output layer.
+    int DeviceIndex = -1;
+};
+
+// The wave file destination.
+class TFliteAudioFile final : public IAudioFile {
+public:
+    TFliteAudioFile();
+    ~TFliteAudioFile() override;
+    HRESULT Set(const std::string& fileName, uint32_t flags) override;
+    HRESULT RealTimeSet(uint16_t realTime) override;
+    HRESULT Flush() override;
+    TWavFileStream& File() { return *FFile; }
+    uint16_t RealTime = 0;
+
+private:
+    std::unique_ptr<TWavFileStream> FFile;
+};
+
+class TFliteCentral final : public ITTSCentralA,
+                            public ITTSAttributesA,
+                            public ITTSDialogsA,
+                            public std::enable_shared_from_this<TFliteCentral> {
+public:
+    TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine, size_t voice,
+                  int outputRate, std::shared_ptr<IAudioDestination> destination);
+    ~TFliteCentral() override;
+
+    HRESULT Inject(const char* tags) override;
+    HRESULT TextData(uint32_t characterSet, uint32_t flags, const char* text, uint32_t size,
+                     std::shared_ptr<ITTSBufNotifySink> sink, const TGUID& sinkInterface) override;
+    HRESULT AudioPause() override;
+    HRESULT AudioResume() override;
+    HRESULT AudioReset() override;
+    HRESULT Register(std::shared_ptr<ITTSNotifySinkA> sink, const TGUID& sinkInterface, uint32_t* key) override;
+    HRESULT UnRegister(uint32_t key) override;
+    std::shared_ptr<ITTSAttributesA> Attributes() override { return shared_from_this(); }
+    std::shared_ptr<ITTSDialogsA> Dialogs() override { return shared_from_this(); }
+
+    HRESULT PitchGet(uint16_t* pitch) override;
+    HRESULT PitchSet(uint16_t pitch) override;
+    HRESULT RealTimeGet(uint32_t* realTime) override;
+    HRESULT RealTimeSet(uint32_t realTime) override;
+    HRESULT SpeedGet(uint32_t* speed) override;
+    HRESULT SpeedSet(uint32_t speed) override;
+    HRESULT VolumeGet(uint32_t* volume) override;
+    HRESULT VolumeSet(uint32_t volume) override;
+
+    // The engine has no dialogs of its own.
+    HRESULT AboutDlg(void*, const char*) override { return E_NOTIMPL; }
+    HRESULT GeneralDlg(void*, const char*) override { return E_NOTIMPL; }
+    HRESULT LexiconDlg(void*, const char*) override { return E_NOTIMPL; }
+    HRESULT TranslateDlg(void*, const char*) override { return E_NOTIMPL; }
+
+    // The engine's limits: real time in percent of real time.
+    static constexpr uint32_t MinRealTime = 1, MaxRealTime = 10000, NormalRealTime = 100;
+    const TTSLimits& Limits() const { return FLimits; }
+
+    struct TText; // one TextData on its way to the listener
+
+private:
+    void Start(const std::shared_ptr<TText>& text);
+    void Pump(const std::shared_ptr<TText>& text);
+    void WriteAudio(TText& text, const int16_t* samples, size_t count);
+    void Heard(const std::shared_ptr<TText>& text, uint64_t mark);
+    void Finish(const std::shared_ptr<TText>& text); // synthesis done
+    void End(const std::shared_ptr<TText>& text);    // heard to its end
+    void Close(const std::shared_ptr<TText>& text);
+    void NotifyStart();
+    void NotifyStop();
+
+    IAudioOutput& FAudio;
+    IEventPoster& FPoster;
+    std::shared_ptr<TFliteEngine> FEngine;
+    size_t FVoice;
+    int FOutputRate;
+    std::shared_ptr<TFliteMultiMediaDevice> FDevice;
+    std::shared_ptr<TFliteAudioFile> FFile;
+    TTSLimits FLimits;
+    TTSProsody FProsody;
+    uint32_t FRealTime = NormalRealTime;
+    bool FPaused = false;
+    bool FAudioRunning = false; // AudioStart reported, AudioStop not yet
+    std::map<uint32_t, std::shared_ptr<ITTSNotifySinkA>> FSinks;
+    uint32_t FNextKey = 1;
+    std::deque<std::shared_ptr<TText>> FTexts; // the front one is heard
+};
+
+} // namespace parlino

@@ -1,0 +1,349 @@
+#include "platform/linux/TFliteEngine.h"
+
+#include <flite/flite.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+
+extern "C" {
+cst_voice* register_cmu_us_kal(const char* voxdir);
+cst_voice* register_cmu_us_kal16(const char* voxdir);
+cst_voice* register_cmu_us_awb(const char* voxdir);
+cst_voice* register_cmu_us_rms(const char* voxdir);
+cst_voice* register_cmu_us_slt(const char* voxdir);
+}
+
+namespace parlino {
+
+struct TFliteEngine::TRun {
+    TFliteEngine* Engine = nullptr;
+    TJobRecord* Record = nullptr;
+    const TFlitePiece* Piece = nullptr;
+    int InputRate = 16000, OutputRate = 16000;
+    uint64_t Consumed = 0;      // samples of the voice's rate synthesised in this job
+    uint64_t Produced = 0;      // samples handed out, at the output rate
+    int16_t Previous = 0;       // the last sample consumed, for interpolation
+    uint64_t InputBase = 0;     // input samples skipped before the first output sample
+    bool TrimLeading = true;    // nothing heard of the job yet
+    uint64_t TrimUntil = 0;     // input samples before this are left out
+    uint64_t UtteranceBase = 0; // samples consumed before the current utterance
+    const cst_utterance* Utterance = nullptr;
+    struct TWord {
+        uint64_t Sample;
+        uint32_t Offset;
+    };
+    std::deque<TWord> Words; // of the current utterance, not yet reached
+    std::string_view Chunk;  // the text being synthesised
+    uint32_t ChunkOffset = 0; // of Chunk in the caller's text
+    size_t TokenCursor = 0;  // in Chunk, after the last token found
+    std::vector<int16_t> Scaled;
+};
+
+struct TFliteCallback {
+    static int Stream(const cst_wave* w, int start, int size, int, cst_audio_streaming_info* asi) {
+        auto* run = static_cast<TFliteEngine::TRun*>(asi->userdata);
+        if (!run || run->Record->Cancelled) return CST_AUDIO_STREAM_STOP;
+        if (asi->utt != run->Utterance || start == 0) {
+            run->Utterance = asi->utt;
+            run->UtteranceBase = run->Consumed - static_cast<uint64_t>(std::max(0, start));
+            ReadWords(*run, w->sample_rate);
+        }
+        if (size > 0 && !run->Engine->Deliver(*run, w->samples + start, static_cast<size_t>(size)))
+            return CST_AUDIO_STREAM_STOP;
+        return CST_AUDIO_STREAM_CONT;
+    }
+
+    // The words of the utterance with the sample at which each begins and the
+    // byte offset of its token in the caller's text.
+    static void ReadWords(TFliteEngine::TRun& run, int sampleRate) {
+        run.Words.clear();
+        auto* utt = const_cast<cst_utterance*>(run.Utterance);
+        if (!utt) return;
+        const cst_relation* words = utt_relation(utt, "Word");
+        if (!words) return;
+        const cst_item* lastToken = nullptr;
+        for (cst_item* word = relation_head(const_cast<cst_relation*>(words)); word; word = item_next(word)) {
+            const cst_item* token = item_parent(item_as(word, "Token"));
+            if (!token || token == lastToken) continue;
+            lastToken = token;
+            // Tokens come in text order, their names as written: each is
+            // found in the piece's text after the one before.
+            const char* name = item_feat_string(token, "name");
+            const std::string_view text = run.Chunk;
+            size_t begin = name && *name ? text.find(name, run.TokenCursor) : std::string::npos;
+            if (begin == std::string::npos) begin = std::min(run.TokenCursor, text.size());
+            else run.TokenCursor = begin + std::strlen(name);
+            const float seconds = ffeature_float(word, "R:SylStructure.daughter1.daughter1.R:Segment.p.end");
+            const uint64_t sample = run.UtteranceBase + static_cast<uint64_t>(std::max(0.0f, seconds) * sampleRate);
+            run.Words.push_back({sample, run.ChunkOffset + static_cast<uint32_t>(begin)});
+            if (run.TrimLeading) {
+                // The voice opens every utterance with a pause; the first
+                // one of a job is left out but for a moment, so speech
+                // starts as soon as it is asked for.
+                const uint64_t keep = uint64_t(sampleRate) * 20 / 1000;
+                run.TrimUntil = sample > keep ? sample - keep : 0;
+                run.TrimLeading = false;
+            }
+        }
+    }
+};
+
+std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength) {
+    std::vector<std::pair<size_t, size_t>> chunks;
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = std::min(text.size(), start + maxLength);
+        if (end < text.size()) {
+            // The last sentence end, else clause end, else blank in reach.
+            size_t cut = std::string_view::npos;
+            for (const char* marks : {".!?", ",;:", ""}) {
+                for (size_t i = end; i > start + 1 && cut == std::string_view::npos; --i) {
+                    const char before = text[i - 1];
+                    if (isBlank(text[i]) && (*marks ? std::strchr(marks, before) != nullptr : true)) cut = i;
+                }
+                if (cut != std::string_view::npos) break;
+            }
+            if (cut != std::string_view::npos) end = cut;
+        }
+        chunks.emplace_back(start, end - start);
+        start = end;
+    }
+    return chunks;
+}
+
+std::shared_ptr<TFliteEngine> TFliteEngine::Shared() {
+    // Never destroyed: the worker may hold the last reference.
+    static TFliteEngine* const engine = new TFliteEngine;
+    return std::shared_ptr<TFliteEngine>(std::shared_ptr<TFliteEngine>(), engine);
+}
+
+TFliteEngine::TFliteEngine() {
+    std::promise<void> ready;
+    auto started = ready.get_future();
+    FWorker = std::thread([this, &ready] {
+        flite_init();
+        struct TEntry {
+            const char* Name;
+            cst_voice* (*Register)(const char*);
+            bool Female;
+            uint16_t Pitch;
+        };
+        const TEntry entries[] = {
+            {"kal", register_cmu_us_kal, false, 95},  {"kal16", register_cmu_us_kal16, false, 95},
+            {"awb", register_cmu_us_awb, false, 120}, {"rms", register_cmu_us_rms, false, 105},
+            {"slt", register_cmu_us_slt, true, 175},
+        };
+        for (const TEntry& e : entries) {
+            cst_voice* voice = e.Register(nullptr);
+            if (!voice) continue;
+            auto* asi = new_audio_streaming_info();
+            asi->asc = &TFliteCallback::Stream;
+            asi->min_buffsize = 256;
+            asi->userdata = nullptr;
+            feat_set(voice->features, "streaming_info", audio_streaming_info_val(asi));
+            TFliteVoiceInfo info;
+            info.Name = e.Name;
+            info.Female = e.Female;
+            info.NormalPitch = static_cast<uint16_t>(get_param_float(voice->features, "int_f0_target_mean", e.Pitch));
+            cst_wave* probe = flite_text_to_wave("", voice);
+            info.SampleRate = probe && probe->sample_rate > 0 ? probe->sample_rate : 16000;
+            if (probe) delete_wave(probe);
+            FVoices.push_back(info);
+            FVoiceHandles.push_back(voice);
+            FNormalStretch.push_back(get_param_float(voice->features, "duration_stretch", 1.0f));
+        }
+        ready.set_value();
+        Run();
+    });
+    started.wait();
+}
+
+TFliteEngine::~TFliteEngine() {
+    {
+        std::lock_guard lock(FMutex);
+        FStop = true;
+        for (auto& record : FQueue) record->Cancelled = true;
+        if (FRunning) FRunning->Cancelled = true;
+    }
+    FWake.notify_all();
+    FWorker.join();
+}
+
+void TFliteEngine::Run() {
+    for (;;) {
+        std::shared_ptr<TJobRecord> record;
+        {
+            std::unique_lock lock(FMutex);
+            FWake.wait(lock, [this] { return FStop || !FQueue.empty(); });
+            if (FQueue.empty()) return;
+            record = FQueue.front();
+            FQueue.pop_front();
+            FRunning = record;
+        }
+        RunJob(*record);
+        std::lock_guard lock(FMutex);
+        FRunning.reset();
+    }
+}
+
+uint64_t TFliteEngine::Submit(TFliteJob job) {
+    auto record = std::make_shared<TJobRecord>();
+    record->Job = std::move(job);
+    uint64_t id;
+    {
+        std::lock_guard lock(FMutex);
+        id = record->Id = FNextId++;
+        if (FStop) record->Cancelled = true;
+        FQueue.push_back(std::move(record));
+    }
+    FWake.notify_all();
+    return id;
+}
+
+void TFliteEngine::Cancel(uint64_t jobId) {
+    {
+        std::lock_guard lock(FMutex);
+        if (FRunning && FRunning->Id == jobId) FRunning->Cancelled = true;
+        for (auto& record : FQueue)
+            if (record->Id == jobId) record->Cancelled = true;
+    }
+    FWake.notify_all();
+}
+
+void TFliteEngine::Played(uint64_t jobId, uint64_t samples) {
+    {
+        std::lock_guard lock(FMutex);
+        if (!FRunning || FRunning->Id != jobId) return;
+        if (samples > FRunning->PlayedSamples) FRunning->PlayedSamples = samples;
+    }
+    FWake.notify_all();
+}
+
+void TFliteEngine::RunJob(TJobRecord& record) {
+    TRun run;
+    run.Engine = this;
+    run.Record = &record;
+    if (record.Job.Voice < FVoices.size()) {
+        run.InputRate = FVoices[record.Job.Voice].SampleRate;
+        run.OutputRate = record.Job.OutputRate > 0 ? record.Job.OutputRate : run.InputRate;
+    }
+    bool completed = !record.Cancelled && record.Job.Voice < FVoiceHandles.size();
+    for (size_t i = 0; completed && i < record.Job.Pieces.size(); ++i)
+        completed = SynthesisePiece(run, record.Job.Pieces[i]) && !record.Cancelled;
+    if (record.Job.OnFinished) record.Job.OnFinished(completed && !record.Cancelled);
+}
+
+bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
+    const TFliteJob& job = run.Record->Job;
+    run.Piece = &piece;
+    run.Words.clear();
+    if (piece.Bookmark && job.OnBookmark) job.OnBookmark(*piece.Bookmark);
+    const TFliteVoiceInfo& info = FVoices[job.Voice];
+    static const int16_t zeros[1024] = {};
+    if (piece.SilenceMs > 0) run.TrimLeading = false; // a pause asked for is kept
+    for (uint64_t left = uint64_t(piece.SilenceMs) * uint64_t(info.SampleRate) / 1000; left > 0;) {
+        const size_t take = size_t(std::min<uint64_t>(left, 1024));
+        if (!Deliver(run, zeros, take)) return false;
+        left -= take;
+    }
+    if (piece.Text.find_first_not_of(" \t\r\n") == std::string::npos) return true;
+
+    auto* voice = static_cast<cst_voice*>(FVoiceHandles[job.Voice]);
+    const double wpm = std::clamp<double>(piece.WordsPerMinute, MinWordsPerMinute, MaxWordsPerMinute);
+    feat_set_float(voice->features, "duration_stretch",
+                   static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / wpm));
+    const float pitch = std::clamp<float>(piece.PitchHz, MinPitchHz, MaxPitchHz);
+    feat_set_float(voice->features, "int_f0_target_mean", pitch);
+    // The statistical voices scale their own pitch contour by this factor.
+    feat_set_float(voice->features, "f0_shift", pitch / info.NormalPitch);
+    cst_audio_streaming_info* asi = val_audio_streaming_info(feat_val(voice->features, "streaming_info"));
+    asi->userdata = &run;
+    // Flite analyses a whole utterance before its first audio, and without a
+    // sentence end an utterance can be the whole text: long texts go in
+    // sentence-sized chunks, so the first sound never waits for all of it.
+    for (const auto& [begin, length] : SplitForSynthesis(piece.Text)) {
+        const std::string chunk = piece.Text.substr(begin, length);
+        run.Chunk = chunk;
+        run.ChunkOffset = piece.Offset + static_cast<uint32_t>(begin);
+        run.TokenCursor = 0;
+        run.Utterance = nullptr;
+        flite_text_to_speech(chunk.c_str(), voice, "none");
+        run.Chunk = {};
+        if (run.Record->Cancelled) break;
+    }
+    asi->userdata = nullptr;
+    if (run.Record->Cancelled) return false;
+    // Words the audio never reached (a trailing pause cut short).
+    for (const auto& word : run.Words)
+        if (job.OnWord) job.OnWord(word.Offset);
+    run.Words.clear();
+    return true;
+}
+
+bool TFliteEngine::Deliver(TRun& run, const int16_t* samples, size_t count) {
+    const TFliteJob& job = run.Record->Job;
+    size_t done = 0;
+    while (done < count) {
+        while (!run.Words.empty() && run.Words.front().Sample <= run.Consumed) {
+            if (job.OnWord) job.OnWord(run.Words.front().Offset);
+            run.Words.pop_front();
+        }
+        size_t take = count - done;
+        if (!run.Words.empty()) take = size_t(std::min<uint64_t>(take, run.Words.front().Sample - run.Consumed));
+        Emit(run, samples + done, take);
+        done += take;
+    }
+    return WaitForRoom(run);
+}
+
+void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
+    if (count == 0) return;
+    if (run.Consumed < run.TrimUntil) {
+        const size_t skip = size_t(std::min<uint64_t>(count, run.TrimUntil - run.Consumed));
+        run.Consumed += skip;
+        run.InputBase += skip;
+        run.Previous = samples[skip - 1];
+        samples += skip;
+        count -= skip;
+        if (count == 0) return;
+    }
+    const double gain = run.Piece ? std::clamp(run.Piece->Gain, 0.0, 1.0) : 1.0;
+    run.Scaled.clear();
+    if (run.OutputRate == run.InputRate) {
+        for (size_t i = 0; i < count; ++i)
+            run.Scaled.push_back(static_cast<int16_t>(std::lround(samples[i] * gain)));
+    } else {
+        // Output sample j lies at input position j x in / out; the sample
+        // before this chunk is Previous.
+        const uint64_t first = run.Consumed;
+        auto at = [&](uint64_t index) { return index < first ? run.Previous : samples[index - first]; };
+        for (;;) {
+            const uint64_t scaled = (run.Produced + run.Scaled.size()) * uint64_t(run.InputRate);
+            const uint64_t whole = run.InputBase + scaled / uint64_t(run.OutputRate);
+            if (whole + 1 >= first + count) break;
+            const double t = double(scaled % uint64_t(run.OutputRate)) / run.OutputRate;
+            const double value = at(whole) * (1 - t) + at(whole + 1) * t;
+            run.Scaled.push_back(static_cast<int16_t>(std::lround(value * gain)));
+        }
+    }
+    run.Previous = samples[count - 1];
+    run.Consumed += count;
+    if (!run.Scaled.empty() && run.Record->Job.OnAudio) run.Record->Job.OnAudio(run.Scaled.data(), run.Scaled.size());
+    run.Produced += run.Scaled.size();
+}
+
+bool TFliteEngine::WaitForRoom(TRun& run) {
+    TJobRecord& record = *run.Record;
+    if (record.Job.AheadLimit == 0) return !record.Cancelled;
+    std::unique_lock lock(FMutex);
+    FWake.wait(lock, [&] {
+        return record.Cancelled || FStop || run.Produced <= record.PlayedSamples + record.Job.AheadLimit;
+    });
+    return !record.Cancelled;
+}
+
+} // namespace parlino
