@@ -8,6 +8,7 @@
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TPulseAudioOutput.h"
 #include "speech/UbSmartSpeech.h"
+#include "speech/TSpeechE2E.h"
 #include "speech/UbSpeech.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,12 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const Sentence = "The quick brown fox jumps over the lazy dog near the river bank.";
-const char* const LongText =
-    "This is a long text that goes on for a while, so that there is time to pause it, resume it and stop it "
-    "while the voice is still speaking.";
-
 double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
-class FliteSpeechE2E : public ::testing::Test {
+class FliteSpeechE2E : public TSpeechE2E {
 protected:
     void SetUp() override {
-        ASSERT_NO_THROW(Server = std::make_unique<TPrivatePulseServer>());
-        Audio = std::make_unique<TPulseAudioOutput>("parlino-e2e");
+        TSpeechE2E::SetUp();
         Classes = std::make_unique<TFliteTTSClasses>(*Audio, Poster);
         ASSERT_TRUE(Classes->Installed());
         Legacy = std::make_unique<TUbSpeech>(*Classes);
@@ -50,22 +45,7 @@ protected:
         Legacy.reset();
         Poster.Pump();
         Classes.reset();
-        Audio.reset();
-        Server.reset();
-    }
-    template <typename F> bool PumpUntil(F done, std::chrono::milliseconds timeout = 10s) {
-        const auto end = TClock::now() + timeout;
-        while (TClock::now() < end) {
-            Poster.Pump();
-            if (done()) return true;
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
-    }
-    void Say(const std::string& text, int output = -1) {
-        Speech->AudioOutput = output;
-        Speech->Text = {text};
-        Speech->Speak();
+        TSpeechE2E::TearDown();
     }
     // Speaks `text` to its end; the span from its first to its last sound.
     double SpokenMs(TMonitorRecording& rec, const std::string& text) {
@@ -80,13 +60,8 @@ protected:
         return Ms(*last - *first);
     }
 
-    TIconvCodec Codec{1252};
-    TQueuePoster Poster;
-    std::unique_ptr<TPrivatePulseServer> Server;
-    std::unique_ptr<TPulseAudioOutput> Audio;
     std::unique_ptr<TFliteTTSClasses> Classes;
     std::unique_ptr<TUbSpeech> Legacy;
-    std::unique_ptr<TUbSmartSpeech> Speech;
 };
 
 } // namespace

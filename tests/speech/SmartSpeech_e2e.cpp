@@ -2,13 +2,12 @@
 // server whose sinks' monitors are recorded: what the listener would hear is
 // checked in the recordings.
 
-#include "fakes/TPrivatePulseServer.h"
-#include "fakes/TQueuePoster.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TPulseAudioOutput.h"
 #include "platform/linux/TWavFileStream.h"
 #include "speech/UbSmartSpeech.h"
+#include "speech/TSpeechE2E.h"
 
 #include <gtest/gtest.h>
 
@@ -23,16 +22,10 @@ using TClock = std::chrono::steady_clock;
 
 namespace {
 
-const char* const Sentence = "The quick brown fox jumps over the lazy dog near the river bank.";
-const char* const LongText =
-    "This is a long text that goes on for a while, so that there is time to pause it, resume it and stop it "
-    "while the voice is still speaking.";
-
-class SmartSpeechE2E : public ::testing::Test {
+class SmartSpeechE2E : public TSpeechE2E {
 protected:
     void SetUp() override {
-        ASSERT_NO_THROW(Server = std::make_unique<TPrivatePulseServer>());
-        Audio = std::make_unique<TPulseAudioOutput>("parlino-e2e");
+        TSpeechE2E::SetUp();
         TUbSmartSpeechBackends b;
         b.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
         b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
@@ -45,40 +38,6 @@ protected:
         ASSERT_FALSE(Speech->Voices().empty());
         Speech->SelectVoice("");
     }
-    void TearDown() override {
-        if (Speech) Speech->Stop();
-        Speech.reset();
-        Poster.Pump();
-        Audio.reset();
-        Server.reset();
-    }
-    // Pumps the engine's events until `done` holds; false on time-out.
-    template <typename F> bool PumpUntil(F done, std::chrono::milliseconds timeout = 10s) {
-        const auto end = TClock::now() + timeout;
-        while (TClock::now() < end) {
-            Poster.Pump();
-            if (done()) return true;
-            std::this_thread::sleep_for(2ms);
-        }
-        return false;
-    }
-    // Pumps until the recording holds sound made since `since`.
-    bool PumpUntilHeard(TMonitorRecording& rec, TClock::time_point since) {
-        return PumpUntil([&] {
-            return rec.WaitUntilRecorded(TClock::now(), 100ms) && rec.FirstSound(since, TClock::now()).has_value();
-        });
-    }
-    void Say(const std::string& text, int output = -1) {
-        Speech->AudioOutput = output;
-        Speech->Text = {text};
-        Speech->Speak();
-    }
-
-    TIconvCodec Codec{1252};
-    TQueuePoster Poster;
-    std::unique_ptr<TPrivatePulseServer> Server;
-    std::unique_ptr<TPulseAudioOutput> Audio;
-    std::unique_ptr<TUbSmartSpeech> Speech;
 };
 
 } // namespace
