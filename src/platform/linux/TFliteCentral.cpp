@@ -394,44 +394,37 @@ void TFliteCentral::NotifyStop() {
     for (auto& [key, sink] : sinks) sink->AudioStop(TimeStamp());
 }
 
-HRESULT TFliteCentral::PitchGet(uint16_t* pitch) {
-    if (!pitch) return E_INVALIDARG;
-    *pitch = FProsody.Pitch;
+namespace {
+// An attribute read: the value into `out`, which the caller must give.
+template <typename T> HRESULT Report(T* out, T value) {
+    if (!out) return E_INVALIDARG;
+    *out = value;
     return S_OK;
 }
+} // namespace
+
+HRESULT TFliteCentral::PitchGet(uint16_t* pitch) { return Report(pitch, FProsody.Pitch); }
 
 HRESULT TFliteCentral::PitchSet(uint16_t pitch) {
     FProsody.Pitch = std::clamp(pitch, FLimits.MinPitch, FLimits.MaxPitch);
     return S_OK;
 }
 
-HRESULT TFliteCentral::RealTimeGet(uint32_t* realTime) {
-    if (!realTime) return E_INVALIDARG;
-    *realTime = FRealTime;
-    return S_OK;
-}
+HRESULT TFliteCentral::RealTimeGet(uint32_t* realTime) { return Report(realTime, FRealTime); }
 
 HRESULT TFliteCentral::RealTimeSet(uint32_t realTime) {
     FRealTime = std::clamp(realTime, MinRealTime, MaxRealTime);
     return S_OK;
 }
 
-HRESULT TFliteCentral::SpeedGet(uint32_t* speed) {
-    if (!speed) return E_INVALIDARG;
-    *speed = FProsody.Speed;
-    return S_OK;
-}
+HRESULT TFliteCentral::SpeedGet(uint32_t* speed) { return Report(speed, FProsody.Speed); }
 
 HRESULT TFliteCentral::SpeedSet(uint32_t speed) {
     FProsody.Speed = std::clamp(speed, FLimits.MinSpeed, FLimits.MaxSpeed);
     return S_OK;
 }
 
-HRESULT TFliteCentral::VolumeGet(uint32_t* volume) {
-    if (!volume) return E_INVALIDARG;
-    *volume = FProsody.Volume;
-    return S_OK;
-}
+HRESULT TFliteCentral::VolumeGet(uint32_t* volume) { return Report(volume, FProsody.Volume); }
 
 HRESULT TFliteCentral::VolumeSet(uint32_t volume) {
     FProsody.Volume = volume;
