@@ -126,6 +126,18 @@ TEST_F(FliteSpeechE2E, ThePitchSliderChangesThePitchHeard) {
     }
 }
 
+TEST_F(FliteSpeechE2E, TagsInFrontOfTheTextSetSpeedAndVolume) {
+    // As the voice panel puts them in front of every text for a voice that
+    // takes its settings as tags.
+    TMonitorRecording& rec = Server->Record("test");
+    const double slow = SpokenMs(rec, " \\Spd=100\\  \\Pit=120\\  \\Vol=65535\\ " + std::string(Sentence));
+    const double fast = SpokenMs(rec, " \\Spd=300\\  \\Pit=120\\  \\Vol=65535\\ " + std::string(Sentence));
+    std::printf("tagged 100 words a minute %.0f ms, 300 %.0f ms\n", slow, fast);
+    EXPECT_NEAR(slow / fast, 3.0, 0.6);
+    // Both halves of the volume at 0: nothing is heard.
+    EXPECT_EQ(SpokenMs(rec, " \\Vol=0\\ Hello there."), 0);
+}
+
 TEST_F(FliteSpeechE2E, APauseTagInsertsItsSilence) {
     TMonitorRecording& rec = Server->Record("test");
     const double plain = SpokenMs(rec, "Hello there. How are you?");
