@@ -175,6 +175,7 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         settings.QueueFastSubtitles = !options.Interrupt;
         settings.TimeShiftMs = options.ShiftMs;
         settings.GridCharset = options.Charset;
+        settings.OnTick = env.OnTick;
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();
