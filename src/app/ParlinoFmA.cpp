@@ -494,6 +494,10 @@ void TfmParlinoA::btLoadClick() {
     if (!path.isEmpty()) LoadSubtitles(NativePath(path));
 }
 
+void TfmParlinoA::OpenFile(const std::string& fileName) {
+    RunGuarded([this, &fileName] { LoadSubtitles(fileName); });
+}
+
 void TfmParlinoA::eFileChange() {
     Loaded = false;
     StopPlayback();
