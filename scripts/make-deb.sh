@@ -6,7 +6,9 @@
 # (dpkg-shlibdeps), plus what they load at run time and no linker sees: the
 # Qt platform plugins that open the window. The voices' data comes with their
 # libraries' packages (espeak-ng-data with libespeak-ng1, the Flite voices in
-# libflite1). The maintainer field is $PARLINO_MAINTAINER when set.
+# libflite1). xdg-utils (the links open through xdg-open) is only suggested:
+# desktops have it, and recommending it would pull in some fifty packages on a
+# bare system. The maintainer field is $PARLINO_MAINTAINER when set.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -38,8 +40,7 @@ Architecture: $arch
 Maintainer: ${PARLINO_MAINTAINER:-Parlino developers <parlino@parlino.org>}
 Installed-Size: $(du -sk --exclude=DEBIAN "$stage" | cut -f1)
 Depends: $depends
-Recommends: xdg-utils
-Suggests: mpv
+Suggests: xdg-utils, mpv
 Section: sound
 Priority: optional
 Description: read subtitles aloud in step with a film
