@@ -44,8 +44,8 @@ Suggests: xdg-utils, mpv
 Section: sound
 Priority: optional
 Description: read subtitles aloud in step with a film
- Parlino speaks every subtitle of a SubRip or timecode subtitle file at the
- moment it is due: in step with a film playing in a separate video player
+ Parlino speaks every subtitle of a SubRip, WebVTT, ASS/SSA or timecode file
+ at the moment it is due: in step with a film playing in a separate video player
  (mpv or any MPRIS media player), or on its own clock. Voices are espeak-ng's
  and Flite's, with their speed, pitch and volume, on any sound card of the
  sound server; dictionaries rewrite the text before it is spoken.

@@ -60,7 +60,9 @@ grep -v ': hint: ' <<<"$validation" | grep -q . && fail "desktop-file-validate c
 key() { sed -n "s/^$1=//p" "$desktop"; }
 [[ $(key Exec) == "parlino %f" ]] || fail "Exec is '$(key Exec)', not 'parlino %f' (a file opened from the file manager must reach the program)"
 [[ $(key Icon) == "$id" ]] || fail "Icon is '$(key Icon)', not the installed icon $id"
-[[ ";$(key MimeType)" == *";application/x-subrip;"* ]] || fail "MimeType does not offer SubRip files"
+for type in application/x-subrip text/vtt text/x-ssa; do
+    [[ ";$(key MimeType)" == *";$type;"* ]] || fail "MimeType does not offer $type files"
+done
 for category in AudioVideo Accessibility; do
     [[ ";$(key Categories)" == *";$category;"* ]] || fail "Categories lacks $category"
 done
