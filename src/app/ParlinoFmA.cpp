@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMenuBar>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -73,6 +74,7 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
     Controller = std::make_unique<TPlaybackController>(static_cast<IPlaybackView&>(*this), *Speech, Items,
                                                        platform.Locale.TimeSeparator());
     setWindowTitle("Parlino");
+    setWindowIcon(QIcon::fromTheme(PARLINO_APP_ID, QIcon(":/icon.png"))); // the installed icon, else the built-in one
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFont(DesignFont());
@@ -491,6 +493,10 @@ void TfmParlinoA::btLoadClick() {
     StopPlayback();
     const QString path = QFileDialog::getOpenFileName(this, "Load..", QString(), LoadDialogFilter);
     if (!path.isEmpty()) LoadSubtitles(NativePath(path));
+}
+
+void TfmParlinoA::OpenFile(const std::string& fileName) {
+    RunGuarded([this, &fileName] { LoadSubtitles(fileName); });
 }
 
 void TfmParlinoA::eFileChange() {

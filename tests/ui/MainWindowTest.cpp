@@ -237,6 +237,22 @@ TEST_F(MainWindow, AFileThatCannotBeOpenedLeavesTheFileBoxEmpty) {
     EXPECT_EQ(w.Items.size(), 2u);
 }
 
+TEST_F(MainWindow, AFileHandedOverFromOutsideLoadsAsLoadDoesAndItsFailureIsReported) {
+    TfmParlinoA& w = *Window;
+    w.OpenFile(Data("basic_crlf.srt"));
+    EXPECT_TRUE(Errors.empty());
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_EQ(w.eFile->text().toStdString(), Data("basic_crlf.srt"));
+    EXPECT_TRUE(Shown(w.gbSubs));
+    EXPECT_EQ(Cell(2, 2), "Hello there.");
+    // A file that cannot be read: the message "Load.." gives, shown instead of thrown.
+    w.OpenFile(Data("missing.srt"));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_NE(Errors[0].find("Cannot open file"), std::string::npos) << Errors[0];
+    EXPECT_FALSE(w.Loaded);
+    EXPECT_TRUE(w.eFile->text().isEmpty());
+}
+
 TEST_F(MainWindow, RussianCharsetMakesTheGridShowAWindows1251File) {
     TfmParlinoA& w = *Window; // the fake system code page is 1252
     w.LoadSubtitles(Data("cp1251.srt"));
