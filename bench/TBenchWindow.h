@@ -37,14 +37,18 @@ inline void Wait(int ms) {
 }
 
 struct TBenchWindow {
-    explicit TBenchWindow(QApplication& app, const std::string& runtimeFolder)
-        : Poster(&app) {
+    explicit TBenchWindow(QApplication& app, const std::string& runtimeFolder) : Poster(&app) {
         Fake.Folders.Runtime = runtimeFolder;
-        Backends.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
-        Backends.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+        Window = std::make_unique<TfmParlinoA>(Platform, Speech, Players);
+    }
+    // Made before Speech, which takes a copy.
+    TUbSmartSpeechBackends EspeakBackends() {
+        TUbSmartSpeechBackends backends;
+        backends.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
+        backends.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
             return std::make_unique<TEspeakSpeechVoice>(Audio, Poster);
         };
-        Window = std::make_unique<TfmParlinoA>(Platform, Speech, Players);
+        return backends;
     }
     ~TBenchWindow() { Window.reset(); }
 
@@ -74,8 +78,7 @@ struct TBenchWindow {
     TPulseAudioOutput Audio{"parlino-bench"};
     TPulseWaveOut WaveOut{Audio, &Fake.Codec};
     TQtEventPoster Poster;
-    TUbSmartSpeechBackends Backends;
-    TSpeechEnvironment Speech{Backends, Poster, &WaveOut};
+    TSpeechEnvironment Speech{EspeakBackends(), Poster, &WaveOut};
     std::unique_ptr<TfmParlinoA> Window;
     QTimer Timer;
     std::function<void(TClock::duration)> Measured;
