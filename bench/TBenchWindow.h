@@ -14,27 +14,15 @@
 #include "platform/linux/TUnixLineChannel.h"
 #include "ui/TQtEventPoster.h"
 
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
+#include "ui/QtEventWait.h"
 
-#include <chrono>
-#include <cstdlib>
+#include <QApplication>
+
 #include <functional>
 #include <memory>
 #include <string>
 
 namespace parlino::test {
-
-using TClock = std::chrono::steady_clock;
-
-inline double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-inline void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 struct TBenchWindow {
     explicit TBenchWindow(QApplication& app, const std::string& runtimeFolder) : Poster(&app) {

@@ -10,6 +10,7 @@
 
 #include "TBenchWindow.h"
 #include "fakes/TRealPlayers.h"
+#include "fakes/WriteSrt.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,20 +42,12 @@ int main(int argc, char** argv) {
 
     // Subtitles spread evenly over the film, the first after two seconds.
     std::vector<int> starts;
-    const std::string srt = folder + "/film.srt";
-    {
-        std::ofstream out(srt);
-        const int step = (seconds - 4) * 1000 / count;
-        for (int i = 0; i < count; ++i) {
-            const int ms = 2000 + i * step;
-            starts.push_back(ms);
-            char line[64];
-            std::snprintf(line, sizeof line, "%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d", ms / 3600000,
-                          ms / 60000 % 60, ms / 1000 % 60, ms % 1000, ms / 3600000, ms / 60000 % 60,
-                          ms / 1000 % 60 + 1, ms % 1000);
-            out << i + 1 << "\n" << line << "\n" << Words[i % 6] << "\n\n";
-        }
+    std::vector<std::pair<int, std::string>> entries;
+    for (int i = 0; i < count; ++i) {
+        starts.push_back(2000 + i * ((seconds - 4) * 1000 / count));
+        entries.emplace_back(starts.back(), Words[i % 6]);
     }
+    const std::string srt = WriteSrtFile(folder + "/film.srt", entries);
     const std::string film = folder + "/film.wav";
     MakeSilentFilm(film, seconds + 2);
     TMpvProcess mpv(film, MpvSocketPath(bench.Fake.Folders));

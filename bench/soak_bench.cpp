@@ -5,6 +5,7 @@
 // 20 ms.
 //   soak_bench [film minutes=120] [subtitles=1500] [voice=en-gb]
 
+#include "ResidentMemory.h"
 #include "platform/linux/TIconvCodec.h"
 #include "render/TRenderProgram.h"
 
@@ -23,13 +24,6 @@
 using namespace parlino;
 
 namespace {
-
-double ResidentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 std::string Timestamp(int64_t ms) {
     char text[32];

@@ -4,7 +4,9 @@
 // its events. Memory should stay level; no tick or stall should near 20 ms.
 //   window_soak_bench [minutes=10] [subtitles per minute=12]
 
+#include "ResidentMemory.h"
 #include "TBenchWindow.h"
+#include "fakes/WriteSrt.h"
 
 #include <unistd.h>
 
@@ -17,13 +19,6 @@ using namespace parlino;
 using namespace parlino::test;
 
 namespace {
-
-double ResidentMb() {
-    std::ifstream statm("/proc/self/statm");
-    long pages = 0, resident = 0;
-    statm >> pages >> resident;
-    return double(resident) * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
-}
 
 const char* const Lines[] = {"The train leaves at nine, so we have to hurry.", "Where is the key?",
                              "Nobody saw it coming, not even the old man.", "We should go now.",
@@ -40,19 +35,9 @@ int main(int argc, char** argv) {
     const std::string folder = mkdtemp(pattern);
     TBenchWindow bench(app, folder);
 
-    const std::string srt = folder + "/film.srt";
-    {
-        std::ofstream out(srt);
-        const int count = minutes * perMinute, step = 60000 / perMinute;
-        for (int i = 0; i < count; ++i) {
-            const int ms = 1500 + i * step;
-            char line[64];
-            std::snprintf(line, sizeof line, "%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d", ms / 3600000,
-                          ms / 60000 % 60, ms / 1000 % 60, ms % 1000, ms / 3600000, ms / 60000 % 60,
-                          ms / 1000 % 60 + 1, ms % 1000);
-            out << i + 1 << "\n" << line << "\n" << Lines[i % 6] << "\n\n";
-        }
-    }
+    std::vector<std::pair<int, std::string>> entries;
+    for (int i = 0; i < minutes * perMinute; ++i) entries.emplace_back(1500 + i * (60000 / perMinute), Lines[i % 6]);
+    const std::string srt = WriteSrtFile(folder + "/film.srt", entries);
     bench.Window->LoadSubtitles(srt);
     bench.Window->rbManual->click();
     bench.Window->sg1->setCurrentIndex(bench.Window->GridModel->index(0, 1));

@@ -1,4 +1,5 @@
 #include "settings/IniFile.h"
+#include "text/Blanks.h"
 
 #include "settings/AtomicFile.h"
 
@@ -12,18 +13,6 @@
 
 namespace parlino {
 namespace {
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
 
 char Fold(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -52,21 +41,21 @@ struct TFoldedEqual {
 
 // The key of a "key=value" line, or nothing for any other line.
 std::optional<std::string_view> KeyOf(std::string_view line) {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimBlanks(line);
     if (trimmed.empty() || trimmed.front() == ';' || trimmed.front() == '#' ||
         trimmed.front() == '[')
         return std::nullopt;
     const size_t eq = trimmed.find('=');
     if (eq == std::string_view::npos)
         return std::nullopt;
-    const std::string_view key = Trim(trimmed.substr(0, eq));
+    const std::string_view key = TrimBlanks(trimmed.substr(0, eq));
     if (key.empty())
         return std::nullopt;
     return key;
 }
 
 std::string_view ValueOf(std::string_view line) {
-    std::string_view value = Trim(line.substr(line.find('=') + 1));
+    std::string_view value = TrimBlanks(line.substr(line.find('=') + 1));
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front())
         value = value.substr(1, value.size() - 2);
@@ -94,13 +83,13 @@ int HexDigit(char c) {
 using TKeyIndex = std::unordered_map<std::string_view, size_t, TFoldedHash, TFoldedEqual>;
 
 bool IsHeader(std::string_view line) {
-    const std::string_view trimmed = Trim(line);
+    const std::string_view trimmed = TrimBlanks(line);
     return !trimmed.empty() && trimmed.front() == '[';
 }
 
 std::string_view HeaderName(std::string_view line) {
-    std::string_view name = Trim(line).substr(1);
-    return Trim(name.substr(0, name.find(']')));
+    std::string_view name = TrimBlanks(line).substr(1);
+    return TrimBlanks(name.substr(0, name.find(']')));
 }
 
 // The next line of `text` from `pos` (without its end) and the position after it.
@@ -243,7 +232,7 @@ void AppendRaw(std::string& out, std::string_view text) {
 bool EndsWithBlankLine(const std::string& out) {
     const std::string_view body(out.data(), out.size() - 2);
     const size_t lf = body.rfind('\n');
-    return Trim(lf == std::string_view::npos ? body : body.substr(lf + 1)).empty();
+    return TrimBlanks(lf == std::string_view::npos ? body : body.substr(lf + 1)).empty();
 }
 
 } // namespace
@@ -280,7 +269,7 @@ std::string TIniFile::Text() const {
 }
 
 TIniFile::TSection* TIniFile::FindSection(std::string_view name) const {
-    name = Trim(name);
+    name = TrimBlanks(name);
     TIndex& index = *FIndex;
     if (const auto it = index.ByName.find(name); it != index.ByName.end())
         return it->second;
@@ -325,7 +314,7 @@ std::optional<std::string> TIniFile::Find(std::string_view section, std::string_
     const TSection* s = FindSection(section);
     if (!s)
         return std::nullopt;
-    const std::optional<size_t> line = s->FindKey(Trim(key));
+    const std::optional<size_t> line = s->FindKey(TrimBlanks(key));
     if (!line)
         return std::nullopt;
     return std::string(ValueOf(s->Lines[*line]));
@@ -388,7 +377,7 @@ std::vector<std::string> TIniFile::Keys(std::string_view section) const {
 }
 
 TIniFile::TSection& TIniFile::SectionForWriting(std::string_view name) {
-    name = Trim(name);
+    name = TrimBlanks(name);
     if (TSection* s = FindSection(name))
         return *s;
     const std::string& header = FOwnedLines.emplace_back("[" + Clean(name) + "]");
@@ -401,7 +390,7 @@ TIniFile::TSection& TIniFile::SectionForWriting(std::string_view name) {
 }
 
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
-    key = Trim(key);
+    key = TrimBlanks(key);
     const std::string name = Clean(key);
     // A name that could not be read back as this key (empty, holding "=",
     // starting like a comment or a header) is not written.

@@ -1,4 +1,5 @@
 #include "subtitles/AssReader.h"
+#include "text/Blanks.h"
 
 #include "subtitles/ReaderText.h"
 
@@ -10,24 +11,12 @@
 namespace parlino {
 namespace {
 
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
 bool IsLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
@@ -61,7 +50,7 @@ std::optional<TEventFormat> ReadFormat(std::string_view value) {
     size_t index = 0;
     while (true) {
         const size_t comma = value.find(',');
-        const std::string_view name = Trim(value.substr(0, comma));
+        const std::string_view name = TrimBlanks(value.substr(0, comma));
         if (EqualsIgnoringCase(name, "Start")) {
             format.Start = index;
             start = true;
@@ -192,7 +181,7 @@ void ReadAss(const Lines& lines, TslItems& items, const TLeadBytes& leadBytes,
     TEventFormat format;
     TslItems events;
     for (const std::string_view rawLine : lines) {
-        const std::string_view line = Trim(rawLine);
+        const std::string_view line = TrimBlanks(rawLine);
         if (line.empty())
             continue;
         if (line.front() == '[' && line.back() == ']') {
@@ -205,7 +194,7 @@ void ReadAss(const Lines& lines, TslItems& items, const TLeadBytes& leadBytes,
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos)
             continue;
-        const std::string_view key = Trim(line.substr(0, colon));
+        const std::string_view key = TrimBlanks(line.substr(0, colon));
         // The Text field keeps its own trailing blanks.
         const std::string_view value = rawLine.substr(rawLine.find(':') + 1);
         if (EqualsIgnoringCase(key, "Format")) {
@@ -239,7 +228,7 @@ void ReadAss(const Lines& lines, TslItems& items, const TLeadBytes& leadBytes,
 } // namespace
 
 int64_t AssTimeMs(std::string_view field) {
-    field = Trim(field);
+    field = TrimBlanks(field);
     int64_t parts[3] = {0, 0, 0};
     size_t pos = 0;
     for (int part = 0; part < 3; ++part) {

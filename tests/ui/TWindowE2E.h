@@ -7,6 +7,7 @@
 #include "fakes/TFakePlatform.h"
 #include "fakes/TPrivatePulseServer.h"
 #include "fakes/TRealPlayers.h"
+#include "fakes/WriteSrt.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TLinuxWindowSystem.h"
@@ -16,11 +17,9 @@
 #include "platform/linux/TQtMprisBus.h"
 #include "platform/linux/TUnixLineChannel.h"
 #include "speech/UbSpeech.h"
+#include "ui/QtEventWait.h"
 #include "ui/QtTestApp.h"
 #include "ui/TQtEventPoster.h"
-
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -32,28 +31,8 @@
 
 namespace parlino::test {
 
-using TClock = std::chrono::steady_clock;
-
-inline double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-// Runs the event loop (ticks, engine events, bus answers) for `ms`.
-inline void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 inline std::string WriteSrt(const std::string& name, const std::vector<std::pair<int, std::string>>& entries) {
-    const std::string path = ::testing::TempDir() + "/" + name;
-    std::ofstream out(path, std::ios::binary);
-    int n = 1;
-    for (const auto& [ms, text] : entries) {
-        char line[64];
-        std::snprintf(line, sizeof line, "%02d:%02d:%02d,%03d --> %02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60,
-                      ms / 1000 % 60, ms % 1000, ms / 3600000, ms / 60000 % 60, ms / 1000 % 60 + 1, ms % 1000);
-        out << n++ << "\r\n" << line << "\r\n" << text << "\r\n\r\n";
-    }
-    return path;
+    return WriteSrtFile(::testing::TempDir() + "/" + name, entries);
 }
 
 class TWindowE2E : public ::testing::Test {
