@@ -3,7 +3,6 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <algorithm>
-#include <future>
 
 namespace parlino {
 
@@ -33,28 +32,16 @@ std::shared_ptr<TEspeakEngine> TEspeakEngine::Shared() {
 }
 
 TEspeakEngine::TEspeakEngine() {
-    std::promise<void> ready;
-    auto started = ready.get_future();
-    FWorker = std::thread([this, &ready] {
-        Initialise();
-        ready.set_value();
-        Run();
-    });
-    started.wait();
+    FJobs.Start([this] { Initialise(); }, [this](TJobRecord& record) { RunJob(record); },
+                [this] {
+                    if (FInitialised) {
+                        espeak_Terminate();
+                        TEspeakCallback::Engine = nullptr;
+                    }
+                });
 }
 
-TEspeakEngine::~TEspeakEngine() {
-    {
-        std::lock_guard lock(FMutex);
-        FStop = true;
-        for (auto& record : FQueue)
-            record->Cancelled = true;
-        if (FRunning)
-            FRunning->Cancelled = true;
-    }
-    FWake.notify_all();
-    FWorker.join();
-}
+TEspeakEngine::~TEspeakEngine() = default;
 
 void TEspeakEngine::Initialise() {
     const int rate =
@@ -90,65 +77,11 @@ void TEspeakEngine::Initialise() {
         std::rotate(FVoices.begin(), it, it + 1);
 }
 
-void TEspeakEngine::Run() {
-    for (;;) {
-        std::shared_ptr<TJobRecord> record;
-        {
-            std::unique_lock lock(FMutex);
-            FWake.wait(lock, [this] { return FStop || !FQueue.empty(); });
-            if (FQueue.empty())
-                break; // stopping, nothing left
-            record = FQueue.front();
-            FQueue.pop_front();
-            FRunning = record;
-        }
-        RunJob(*record);
-        std::lock_guard lock(FMutex);
-        FRunning.reset();
-    }
-    if (FInitialised) {
-        espeak_Terminate();
-        TEspeakCallback::Engine = nullptr;
-    }
-}
+uint64_t TEspeakEngine::Submit(TEspeakJob job) { return FJobs.Submit(std::move(job)); }
 
-uint64_t TEspeakEngine::Submit(TEspeakJob job) {
-    auto record = std::make_shared<TJobRecord>();
-    record->Job = std::move(job);
-    uint64_t id;
-    {
-        std::lock_guard lock(FMutex);
-        id = record->Id = FNextId++;
-        if (FStop)
-            record->Cancelled = true;
-        FQueue.push_back(std::move(record));
-    }
-    FWake.notify_all();
-    return id;
-}
+void TEspeakEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 
-void TEspeakEngine::Cancel(uint64_t jobId) {
-    {
-        std::lock_guard lock(FMutex);
-        if (FRunning && FRunning->Id == jobId)
-            FRunning->Cancelled = true;
-        for (auto& record : FQueue)
-            if (record->Id == jobId)
-                record->Cancelled = true;
-    }
-    FWake.notify_all();
-}
-
-void TEspeakEngine::Played(uint64_t jobId, uint64_t samples) {
-    {
-        std::lock_guard lock(FMutex);
-        if (!FRunning || FRunning->Id != jobId)
-            return;
-        if (samples > FRunning->PlayedSamples)
-            FRunning->PlayedSamples = samples;
-    }
-    FWake.notify_all();
-}
+void TEspeakEngine::Played(uint64_t jobId, uint64_t samples) { FJobs.Played(jobId, samples); }
 
 void TEspeakEngine::RunJob(TJobRecord& record) {
     TRun run;
@@ -272,16 +205,6 @@ void TEspeakEngine::FlushEvents(TRun& run) {
     }
 }
 
-bool TEspeakEngine::WaitForRoom(TRun& run) {
-    TJobRecord& record = *run.Record;
-    if (record.Job.AheadLimit == 0)
-        return !record.Cancelled;
-    std::unique_lock lock(FMutex);
-    FWake.wait(lock, [&] {
-        return record.Cancelled || FStop ||
-               run.Produced <= record.PlayedSamples + record.Job.AheadLimit;
-    });
-    return !record.Cancelled;
-}
+bool TEspeakEngine::WaitForRoom(TRun& run) { return FJobs.WaitForRoom(*run.Record, run.Produced); }
 
 } // namespace parlino

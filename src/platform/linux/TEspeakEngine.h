@@ -3,6 +3,8 @@
 // deadlocks when it is called from several threads, so every call into it
 // happens on the worker; the rest of the program hands it jobs.
 
+#include "platform/linux/TSynthesisQueue.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -94,12 +96,7 @@ public:
 private:
     TEspeakEngine();
 
-    struct TJobRecord {
-        TEspeakJob Job;
-        uint64_t Id = 0;
-        std::atomic<bool> Cancelled{false};
-        std::atomic<uint64_t> PlayedSamples{0};
-    };
+    using TJobRecord = TSynthesisQueue<TEspeakJob>::TRecord;
     // Per running job, worker thread only.
     struct TRun {
         TJobRecord* Record = nullptr;
@@ -109,7 +106,6 @@ private:
         std::deque<TEspeakEvent> Pending; // events whose sample is not yet reached
     };
 
-    void Run();
     void Initialise();
     void RunJob(TJobRecord& record);
     bool SynthesisePiece(TRun& run, const TEspeakPiece& piece);
@@ -122,14 +118,6 @@ private:
     int OnSynth(const int16_t* wav, int count, const void* events);
     friend struct TEspeakCallback;
 
-    std::thread FWorker;
-    std::mutex FMutex;
-    std::condition_variable FWake;
-    std::deque<std::shared_ptr<TJobRecord>> FQueue;
-    std::shared_ptr<TJobRecord> FRunning;
-    uint64_t FNextId = 1;
-    bool FStop = false;
-
     // Written by the worker before the constructor returns, then fixed.
     bool FInitialised = false;
     int FSampleRate = 22050;
@@ -139,6 +127,9 @@ private:
     std::string FCurrentVoice;
     bool FVoiceSet = false;
     TRun* FRun = nullptr;
+
+    // Last: its worker stops before anything it uses goes.
+    TSynthesisQueue<TEspeakJob> FJobs;
 };
 
 } // namespace parlino

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <future>
 
 extern "C" {
 cst_voice* register_cmu_us_kal(const char* voxdir);
@@ -145,106 +144,51 @@ std::shared_ptr<TFliteEngine> TFliteEngine::Shared() {
 }
 
 TFliteEngine::TFliteEngine() {
-    std::promise<void> ready;
-    auto started = ready.get_future();
-    FWorker = std::thread([this, &ready] {
-        flite_init();
-        struct TEntry {
-            const char* Name;
-            cst_voice* (*Register)(const char*);
-            bool Female;
-            uint16_t Pitch;
-        };
-        const TEntry entries[] = {
-            {"kal", register_cmu_us_kal, false, 95},  {"kal16", register_cmu_us_kal16, false, 95},
-            {"awb", register_cmu_us_awb, false, 120}, {"rms", register_cmu_us_rms, false, 105},
-            {"slt", register_cmu_us_slt, true, 175},
-        };
-        for (const TEntry& e : entries) {
-            cst_voice* voice = e.Register(nullptr);
-            if (!voice) continue;
-            auto* asi = new_audio_streaming_info();
-            asi->asc = &TFliteCallback::Stream;
-            asi->min_buffsize = 256;
-            asi->userdata = nullptr;
-            feat_set(voice->features, "streaming_info", audio_streaming_info_val(asi));
-            TFliteVoiceInfo info;
-            info.Name = e.Name;
-            info.Female = e.Female;
-            info.NormalPitch = static_cast<uint16_t>(get_param_float(voice->features, "int_f0_target_mean", e.Pitch));
-            cst_wave* probe = flite_text_to_wave("", voice);
-            info.SampleRate = probe && probe->sample_rate > 0 ? probe->sample_rate : 16000;
-            if (probe) delete_wave(probe);
-            FVoices.push_back(info);
-            FVoiceHandles.push_back(voice);
-            FNormalStretch.push_back(get_param_float(voice->features, "duration_stretch", 1.0f));
-        }
-        ready.set_value();
-        Run();
-    });
-    started.wait();
+    FJobs.Start([this] { Start(); }, [this](TJobRecord& record) { RunJob(record); });
 }
 
-TFliteEngine::~TFliteEngine() {
-    {
-        std::lock_guard lock(FMutex);
-        FStop = true;
-        for (auto& record : FQueue) record->Cancelled = true;
-        if (FRunning) FRunning->Cancelled = true;
-    }
-    FWake.notify_all();
-    FWorker.join();
-}
+TFliteEngine::~TFliteEngine() = default;
 
-void TFliteEngine::Run() {
-    for (;;) {
-        std::shared_ptr<TJobRecord> record;
-        {
-            std::unique_lock lock(FMutex);
-            FWake.wait(lock, [this] { return FStop || !FQueue.empty(); });
-            if (FQueue.empty()) return;
-            record = FQueue.front();
-            FQueue.pop_front();
-            FRunning = record;
-        }
-        RunJob(*record);
-        std::lock_guard lock(FMutex);
-        FRunning.reset();
+// On the worker: the library and its voices.
+void TFliteEngine::Start() {
+    flite_init();
+    struct TEntry {
+        const char* Name;
+        cst_voice* (*Register)(const char*);
+        bool Female;
+        uint16_t Pitch;
+    };
+    const TEntry entries[] = {
+        {"kal", register_cmu_us_kal, false, 95},  {"kal16", register_cmu_us_kal16, false, 95},
+        {"awb", register_cmu_us_awb, false, 120}, {"rms", register_cmu_us_rms, false, 105},
+        {"slt", register_cmu_us_slt, true, 175},
+    };
+    for (const TEntry& e : entries) {
+        cst_voice* voice = e.Register(nullptr);
+        if (!voice) continue;
+        auto* asi = new_audio_streaming_info();
+        asi->asc = &TFliteCallback::Stream;
+        asi->min_buffsize = 256;
+        asi->userdata = nullptr;
+        feat_set(voice->features, "streaming_info", audio_streaming_info_val(asi));
+        TFliteVoiceInfo info;
+        info.Name = e.Name;
+        info.Female = e.Female;
+        info.NormalPitch = static_cast<uint16_t>(get_param_float(voice->features, "int_f0_target_mean", e.Pitch));
+        cst_wave* probe = flite_text_to_wave("", voice);
+        info.SampleRate = probe && probe->sample_rate > 0 ? probe->sample_rate : 16000;
+        if (probe) delete_wave(probe);
+        FVoices.push_back(info);
+        FVoiceHandles.push_back(voice);
+        FNormalStretch.push_back(get_param_float(voice->features, "duration_stretch", 1.0f));
     }
 }
 
-uint64_t TFliteEngine::Submit(TFliteJob job) {
-    auto record = std::make_shared<TJobRecord>();
-    record->Job = std::move(job);
-    uint64_t id;
-    {
-        std::lock_guard lock(FMutex);
-        id = record->Id = FNextId++;
-        if (FStop) record->Cancelled = true;
-        FQueue.push_back(std::move(record));
-    }
-    FWake.notify_all();
-    return id;
-}
+uint64_t TFliteEngine::Submit(TFliteJob job) { return FJobs.Submit(std::move(job)); }
 
-void TFliteEngine::Cancel(uint64_t jobId) {
-    {
-        std::lock_guard lock(FMutex);
-        if (FRunning && FRunning->Id == jobId) FRunning->Cancelled = true;
-        for (auto& record : FQueue)
-            if (record->Id == jobId) record->Cancelled = true;
-    }
-    FWake.notify_all();
-}
+void TFliteEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 
-void TFliteEngine::Played(uint64_t jobId, uint64_t samples) {
-    {
-        std::lock_guard lock(FMutex);
-        if (!FRunning || FRunning->Id != jobId) return;
-        if (samples > FRunning->PlayedSamples) FRunning->PlayedSamples = samples;
-    }
-    FWake.notify_all();
-}
+void TFliteEngine::Played(uint64_t jobId, uint64_t samples) { FJobs.Played(jobId, samples); }
 
 void TFliteEngine::RunJob(TJobRecord& record) {
     TRun run;
@@ -379,14 +323,6 @@ void TFliteEngine::Produce(TRun& run, const int16_t* samples, size_t count) {
     run.Produced += run.Scaled.size();
 }
 
-bool TFliteEngine::WaitForRoom(TRun& run) {
-    TJobRecord& record = *run.Record;
-    if (record.Job.AheadLimit == 0) return !record.Cancelled;
-    std::unique_lock lock(FMutex);
-    FWake.wait(lock, [&] {
-        return record.Cancelled || FStop || run.Produced <= record.PlayedSamples + record.Job.AheadLimit;
-    });
-    return !record.Cancelled;
-}
+bool TFliteEngine::WaitForRoom(TRun& run) { return FJobs.WaitForRoom(*run.Record, run.Produced); }
 
 } // namespace parlino

@@ -4,6 +4,8 @@
 // the program hands it jobs. Audio streams out while a text is synthesised,
 // so a long text starts sounding before it has been synthesised whole.
 
+#include "platform/linux/TSynthesisQueue.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -100,13 +102,8 @@ public:
     struct TRun; // the running job, worker only
 private:
     TFliteEngine();
-    struct TJobRecord {
-        TFliteJob Job;
-        uint64_t Id = 0;
-        std::atomic<bool> Cancelled{false};
-        std::atomic<uint64_t> PlayedSamples{0};
-    };
-    void Run();
+    using TJobRecord = TSynthesisQueue<TFliteJob>::TRecord;
+    void Start();
     void RunJob(TJobRecord& record);
     bool SynthesisePiece(TRun& run, const TFlitePiece& piece);
     bool Deliver(TRun& run, const int16_t* samples, size_t count);
@@ -119,13 +116,8 @@ private:
     std::vector<TFliteVoiceInfo> FVoices;
     std::vector<void*> FVoiceHandles; // cst_voice*, worker only
     std::vector<float> FNormalStretch;
-    std::thread FWorker;
-    std::mutex FMutex;
-    std::condition_variable FWake;
-    std::deque<std::shared_ptr<TJobRecord>> FQueue;
-    std::shared_ptr<TJobRecord> FRunning;
-    uint64_t FNextId = 1;
-    bool FStop = false;
+    // Last: its worker stops before anything it uses goes.
+    TSynthesisQueue<TFliteJob> FJobs;
 };
 
 } // namespace parlino
