@@ -2,7 +2,7 @@
 // or plain text and where the text is cut in two, so that the state carried
 // from one call to the next is fuzzed too.
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "platform/linux/TTSControlTags.h"
 
 using namespace parlino;

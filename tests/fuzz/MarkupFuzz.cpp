@@ -2,7 +2,7 @@
 // form (bit 0: mark-up or plain text; bit 1: the rest is UTF-16 little
 // endian, else each byte is one character), the voice's rate and volume.
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "platform/linux/TEspeakMarkup.h"
 #include "text/LoadTextFile.h"
 

@@ -8,7 +8,7 @@
 //   activate                            the user starts following
 // A bare number as service means "org.mpris.MediaPlayer2.p<number>".
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "platform/Exceptions.h"
 #include "players/TMprisConnection.h"
 
@@ -20,12 +20,6 @@
 using namespace parlino;
 
 namespace {
-
-class TTicks final : public ITickCounter {
-public:
-    uint32_t Now = 0;
-    uint32_t GetTickCount() const override { return Now; }
-};
 
 class TScriptedBus final : public IMprisBus {
 public:
@@ -66,7 +60,7 @@ std::string Rest(const std::vector<std::string>& words, size_t from) {
     return text;
 }
 
-void Perform(const std::vector<std::string>& words, TScriptedBus& bus, TTicks& ticks,
+void Perform(const std::vector<std::string>& words, TScriptedBus& bus, fuzz::TTicks& ticks,
              TMprisConnection& follower, std::vector<std::string>& names) {
     const std::string& command = words[0];
     TMprisReply reply;
@@ -113,20 +107,15 @@ void Perform(const std::vector<std::string>& words, TScriptedBus& bus, TTicks& t
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input = fuzz::AsText(data, size);
-    TTicks ticks;
+    fuzz::TTicks ticks(0);
     TScriptedBus bus;
     TMprisConnection follower(&bus, ticks);
     std::vector<std::string> names;
-    size_t pos = 0;
-    while (pos < input.size()) {
-        size_t end = input.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = input.size();
-        const std::vector<std::string> words = Words(input.substr(pos, end - pos));
+    fuzz::ForEachLine(input, [&](std::string_view line) {
+        const std::vector<std::string> words = Words(line);
         if (!words.empty())
             Perform(words, bus, ticks, follower, names);
-        pos = end + 1;
-    }
+    });
     // A window is raised only for a player that was on the bus.
     for (const std::string& raised : bus.Raised)
         FUZZ_CHECK(raised.rfind(TMprisConnection::ServicePrefix, 0) == 0);

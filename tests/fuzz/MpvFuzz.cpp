@@ -2,7 +2,7 @@
 // input is one line from the player, read at a tick of its own, 100 ms after
 // the one before; an empty line is a tick with nothing received.
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "platform/Exceptions.h"
 #include "players/TMpvConnection.h"
 
@@ -11,12 +11,6 @@
 using namespace parlino;
 
 namespace {
-
-class TTicks final : public ITickCounter {
-public:
-    uint32_t Now = 1000;
-    uint32_t GetTickCount() const override { return Now; }
-};
 
 // A player that is always there and says what the input says.
 class TScriptedChannel final : public ILineChannel {
@@ -36,20 +30,14 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input = fuzz::AsText(data, size);
-    TTicks ticks;
+    fuzz::TTicks ticks(1000); // the first question's id is 1001
     auto owned = std::make_unique<TScriptedChannel>();
     TScriptedChannel& channel = *owned;
     TMpvConnection mpv(std::move(owned), "/nowhere/mpv.sock", ticks);
 
-    size_t pos = 0;
-    while (pos <= input.size()) {
-        size_t end = input.find('\n', pos);
-        if (end == std::string_view::npos)
-            end = input.size();
-        if (end > pos)
-            channel.Next.emplace_back(input.substr(pos, end - pos));
-        pos = end + 1;
-
+    fuzz::ForEachLine(input, [&](std::string_view line) {
+        if (!line.empty())
+            channel.Next.emplace_back(line);
         const bool connected = mpv.IsConnected();
         const bool playing = mpv.IsPlaying();
         FUZZ_CHECK(connected || !playing);
@@ -59,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // A line that could not be read, reported once.
         }
         ticks.Now += 100;
-    }
+    });
     return 0;
 }

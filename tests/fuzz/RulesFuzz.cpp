@@ -3,26 +3,16 @@
 // as the plain engine does, that the sort is an order, and that the pass
 // gives every entry its own text back.
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "platform/Exceptions.h"
-#include "platform/linux/TIconvCodec.h"
 #include "text/ProcessSubtitles.h"
 #include "text/TextRules.h"
 
-#include <array>
 #include <optional>
 
 using namespace parlino;
 
 namespace {
-
-// Single-byte Western and Cyrillic, and double-byte Japanese, where the
-// engine works on whole characters; chosen by the input's length.
-const ITextCodec& CodecFor(size_t size) {
-    static const std::array<TIconvCodec, 3> codecs{TIconvCodec(1252), TIconvCodec(1251),
-                                                   TIconvCodec(932)};
-    return codecs[size % codecs.size()];
-}
 
 // The text the rules give, or nothing when the engine refused it.
 template <typename Apply>
@@ -49,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view dictionary = input.substr(0, zero);
     const std::string_view subtitles =
         zero == std::string_view::npos ? std::string_view() : input.substr(zero + 1);
-    const ITextCodec& codec = CodecFor(size);
+    const ITextCodec& codec = fuzz::CodecFor(size); // Japanese: whole characters
 
     TStringList rules;
     DecodeTextBytes(rules, dictionary, codec); // as LoadDictionaryRules reads the file

@@ -1,7 +1,7 @@
 // The settings file: the ini reader on any text, and the program's settings
 // loaded from it, saved and loaded again, which must give the same values.
 
-#include "FuzzCheck.h"
+#include "FuzzSupport.h"
 #include "settings/TGlobalSettings.h"
 
 #include <filesystem>
@@ -59,19 +59,13 @@ std::string Values(TGlobalSettings& settings) {
 void CheckKeysWriteBack(const std::string& text) {
     const TIniFile ini(text);
     std::set<std::string> sections;
-    size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find('\n', pos);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string_view line = std::string_view(text).substr(pos, end - pos);
+    fuzz::ForEachLine(text, [&](std::string_view line) {
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         const size_t open = line.find('[');
         if (open != std::string_view::npos && line.find_first_not_of(" \t") == open)
             sections.emplace(line.substr(open + 1, line.find(']') - open - 1));
-        pos = end + 1;
-    }
+    });
     struct TRead {
         std::string Section, Key, Value;
     };

@@ -2,25 +2,13 @@
 // UTF-8 detection, UTF-16, code pages), both readers on its lines, and the
 // start times as the grid shows them.
 
-#include "FuzzCheck.h"
-#include "platform/linux/TIconvCodec.h"
+#include "FuzzSupport.h"
 #include "subtitles/FormatTime.h"
 #include "subtitles/SubtitleReaders.h"
-
-#include <array>
 
 using namespace parlino;
 
 namespace {
-
-// The system code page follows the input's length, so that the seeds stay
-// the fixture files as they are: single-byte Western and Cyrillic, and the
-// double-byte Japanese one.
-const ITextCodec& CodecFor(size_t size) {
-    static const std::array<TIconvCodec, 3> codecs{TIconvCodec(1252), TIconvCodec(1251),
-                                                   TIconvCodec(932)};
-    return codecs[size % codecs.size()];
-}
 
 bool HasLineBreak(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
@@ -48,7 +36,7 @@ void CheckTrack(const TslItems& items) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TStringList lines;
-    DecodeTextBytes(lines, fuzz::AsText(data, size), CodecFor(size));
+    DecodeTextBytes(lines, fuzz::AsText(data, size), fuzz::CodecFor(size));
     for (const std::string& line : lines)
         FUZZ_CHECK(!HasLineBreak(line) && line.find('\0') == std::string::npos);
 
