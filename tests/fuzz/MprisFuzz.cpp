@@ -96,7 +96,8 @@ void Perform(const std::vector<std::string>& words, TScriptedBus& bus, fuzz::TTi
         try {
             follower.GetPosition();
         } catch (const EPlayerError&) {
-            // An answer that could not be read, reported once.
+            // An answer that could not be read is reported once.
+            follower.GetPosition();
         }
     } else if (command == "activate") {
         follower.Activate();

@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         try {
             mpv.GetPosition();
         } catch (const EPlayerError&) {
-            // A line that could not be read, reported once.
+            // A line that could not be read is reported once.
+            mpv.GetPosition();
         }
         ticks.Now += 100;
     });
