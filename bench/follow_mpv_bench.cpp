@@ -8,43 +8,19 @@
 // Target: every onset within 110 ms after its due point (a tick and the
 // sound path); no tick longer than 5 ms.
 
-#include "app/ParlinoFmA.h"
-#include "fakes/TFakePlatform.h"
-#include "fakes/TPrivatePulseServer.h"
+#include "TBenchWindow.h"
 #include "fakes/TRealPlayers.h"
-#include "platform/linux/TEspeakVoice.h"
-#include "platform/linux/TLinuxWindowSystem.h"
-#include "platform/linux/TMonotonicTickCounter.h"
-#include "platform/linux/TPulseAudioOutput.h"
-#include "platform/linux/TPulseWaveOut.h"
-#include "platform/linux/TUnixLineChannel.h"
-#include "ui/TQtEventPoster.h"
-
-#include <QApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 using namespace parlino;
 using namespace parlino::test;
 using namespace std::chrono_literals;
-using TClock = std::chrono::steady_clock;
 
 namespace {
-
-double Ms(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
-
-void Wait(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 const char* const Words[] = {"The train leaves at nine.", "Where is the key?", "Nobody saw it coming.",
                              "We should go now.", "Listen to me.", "It is raining again."};
@@ -59,24 +35,9 @@ int main(int argc, char** argv) {
 
     char pattern[] = "/tmp/parlino-follow-bench-XXXXXX";
     const std::string folder = mkdtemp(pattern);
-    TPrivatePulseServer server;
-    TFakePlatform fake;
-    fake.Folders.Runtime = folder;
-    TMonotonicTickCounter ticks;
-    TPlatform platform{fake.Codec, fake.Locale, ticks, fake.Folders, fake.Shell, fake.Messages};
-    TLinuxWindowSystem windows;
-    TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, nullptr};
-    TPulseAudioOutput audio("parlino-bench");
-    TPulseWaveOut waveOut(audio, &fake.Codec);
-    TQtEventPoster poster(&app);
-    TUbSmartSpeechBackends backends;
-    backends.Sapi5Installed = [] { return TEspeakEngine::Shared()->Initialised(); };
-    backends.CreateVoice = [&]() -> std::unique_ptr<ISpeechVoice> {
-        return std::make_unique<TEspeakSpeechVoice>(audio, poster);
-    };
-    TSpeechEnvironment speech{backends, poster, &waveOut};
-    auto window = std::make_unique<TfmParlinoA>(platform, speech, players);
-    TMonitorRecording& recording = server.Record("test");
+    TBenchWindow bench(app, folder);
+    auto& window = bench.Window;
+    TMonitorRecording& recording = bench.Server.Record("test");
 
     // Subtitles spread evenly over the film, the first after two seconds.
     std::vector<int> starts;
@@ -96,34 +57,24 @@ int main(int argc, char** argv) {
     }
     const std::string film = folder + "/film.wav";
     MakeSilentFilm(film, seconds + 2);
-    TMpvProcess mpv(film, MpvSocketPath(fake.Folders));
+    TMpvProcess mpv(film, MpvSocketPath(bench.Fake.Folders));
 
     window->LoadSubtitles(srt);
     window->rbTrack->click();
     window->cbPlayerType->setCurrentIndex(static_cast<int>(TPlayerType::Mpv));
     window->btStartWatch->click();
     // The window's timers run the tick through this measuring wrapper.
-    window->Timer1->stop();
-    QObject::disconnect(window->DueTimer, nullptr, nullptr, nullptr);
-    QTimer timer;
-    timer.setInterval(100);
     TClock::duration worstTick{};
     std::vector<double> tickMs;
-    const auto measuredTick = [&] {
-        const auto t = TClock::now();
-        window->Timer1Timer();
-        const auto took = TClock::now() - t;
+    bench.MeasureTicks([&](TClock::duration took) {
         worstTick = std::max(worstTick, took);
         tickMs.push_back(Ms(took));
-    };
-    QObject::connect(&timer, &QTimer::timeout, measuredTick);
-    QObject::connect(window->DueTimer, &QTimer::timeout, measuredTick);
-    timer.start();
+    });
     Wait(500);
     const auto since = TClock::now();
     mpv.SetPaused(false);
     Wait(seconds * 1000 + 1000);
-    timer.stop();
+    bench.Timer.stop();
 
     std::printf("subtitle  start_ms  due_at_film_s  heard_after_due_ms\n");
     std::vector<double> lates;
@@ -155,7 +106,6 @@ int main(int argc, char** argv) {
     if (!tickMs.empty())
         std::printf("ticks: %zu, median %.3f ms, worst %.3f ms\n", tickMs.size(), tickMs[tickMs.size() / 2],
                     Ms(worstTick));
-    window.reset();
     mpv.Quit();
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);

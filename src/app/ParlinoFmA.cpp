@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
+#include <QIcon>
 #include <QMenuBar>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -73,6 +74,7 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
     Controller = std::make_unique<TPlaybackController>(static_cast<IPlaybackView&>(*this), *Speech, Items,
                                                        platform.Locale.TimeSeparator());
     setWindowTitle("Parlino");
+    setWindowIcon(QIcon::fromTheme(PARLINO_APP_ID, QIcon(":/icon.png"))); // the installed icon, else the built-in one
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
     setFont(DesignFont());
@@ -489,9 +491,12 @@ int32_t TfmParlinoA::ShiftFromSpinText() const {
 
 void TfmParlinoA::btLoadClick() {
     StopPlayback();
-    const QString path = QFileDialog::getOpenFileName(this, "Load..", QString(),
-                                                      "SRT (*.srt), TXT (*.txt) (*.srt *.txt);;All files (*.*) (*)");
+    const QString path = QFileDialog::getOpenFileName(this, "Load..", QString(), LoadDialogFilter);
     if (!path.isEmpty()) LoadSubtitles(NativePath(path));
+}
+
+void TfmParlinoA::OpenFile(const std::string& fileName) {
+    RunGuarded([this, &fileName] { LoadSubtitles(fileName); });
 }
 
 void TfmParlinoA::eFileChange() {
@@ -669,11 +674,15 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         GridModel->SetItems(nullptr);
         ClearItems();
         ClearQueue();
-        if (IsSrtFileName(fileName)) ReadSrtFile(fileName, Items, FPlatform.Codec);
-        else ReadTimecodeFile(fileName, Items, FPlatform.Codec);
+        std::string emptyReason;
+        ReadSubtitleFile(fileName, Items, FPlatform.Codec, &emptyReason);
         GridModel->SetItems(&Items);
         sg1->setCurrentIndex(GridModel->index(0, 1));
         eFile->setText(DisplayPath(fileName));
+        // A WebVTT or ASS/SSA file that yields nothing fails as an empty
+        // SubRip file does, saying why.
+        if (Items.empty() && !emptyReason.empty())
+            throw EParlinoError(std::string(NoSubtitlesMessage) + " " + emptyReason);
         // The clean-up pass, with the chosen dictionary when there is one.
         std::optional<TStringList> rules;
         if (chkDict->isChecked() && !cbDic->currentText().isEmpty())

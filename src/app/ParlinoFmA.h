@@ -119,6 +119,14 @@ public:
 
     // Reads the file, fills the grid, runs the clean-up pass, marks Loaded.
     void LoadSubtitles(const std::string& fileName);
+    // Loads a file handed over from outside (the command line, "Open with"):
+    // the same load as a file chosen in "Load..", its failure reported alike.
+    void OpenFile(const std::string& fileName);
+    // The "Load.." dialog's file types: every layout the readers choose by
+    // extension (SubtitleFormatOf), each one alone, and all files.
+    static constexpr const char* LoadDialogFilter =
+        "Subtitles (*.srt *.vtt *.ass *.ssa *.txt);;SubRip (*.srt);;WebVTT (*.vtt);;"
+        "ASS/SSA (*.ass *.ssa);;Timecode list (*.txt);;All files (*.*) (*)";
     void ClearItems();
     void UpdateControls();
     void ProcessTick() { Controller->ProcessTick(); }

@@ -9,6 +9,8 @@ namespace parlino {
 TParlinoApplication::TParlinoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("Parlino");
     setApplicationDisplayName("Parlino");
+    // Ties the windows to the installed menu entry (its icon and name on Wayland).
+    setDesktopFileName(PARLINO_APP_ID);
     SetErrorDisplay([](const std::string& message) {
         QMessageBox::critical(QApplication::activeWindow(), "Parlino", AnsiToQt(message));
     });

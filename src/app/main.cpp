@@ -1,3 +1,4 @@
+#include "app/CommandLine.h"
 #include "app/ParlinoFmA.h"
 #include "app/TParlinoApplication.h"
 #include "platform/linux/TEspeakEngine.h"
@@ -20,6 +21,7 @@
 #include "ui/TShutdownSignals.h"
 
 #include <QSessionManager>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -43,7 +45,12 @@ int main(int argc, char** argv) {
     TQtMessageBoxes messages;
     TPlatform services{codec, locale, ticks, folders, shell, messages};
 
-    TParlinoApplication app(argc, argv);
+    TParlinoApplication app(argc, argv); // takes the toolkit's own arguments out of argv
+    const TCommandLine commandLine = ParseCommandLine({argv + 1, argv + argc});
+    if (!commandLine.Error.empty()) {
+        std::fprintf(stderr, "%s\n", commandLine.Error.c_str());
+        return 2;
+    }
     // SIGTERM, SIGINT and SIGHUP end the program the way File / Exit does:
     // the main window closes and its destruction saves the settings. Leaving
     // every event loop also ends a modal box that happens to be open.
@@ -84,5 +91,9 @@ int main(int argc, char** argv) {
                      [&fmParlinoA](QSessionManager&) { fmParlinoA.SaveSettings(); });
     if (shutdownRequested) return 0; // asked to end while the window was being made
     fmParlinoA.show();
+    // A file given on the command line is loaded once the window shows, so a
+    // failure's message box stands over it.
+    if (commandLine.FileName)
+        QTimer::singleShot(0, &fmParlinoA, [&fmParlinoA, &commandLine] { fmParlinoA.OpenFile(*commandLine.FileName); });
     return app.exec();
 }

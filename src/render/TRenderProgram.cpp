@@ -175,6 +175,7 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         settings.QueueFastSubtitles = !options.Interrupt;
         settings.TimeShiftMs = options.ShiftMs;
         settings.GridCharset = options.Charset;
+        settings.OnTick = env.OnTick;
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();
@@ -205,10 +206,10 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
 void LoadRenderSubtitles(const TRenderOptions& options, const TRenderEnvironment& env,
                          TslItems& items) {
     // The readers report a missing or unreadable file as "Cannot open file".
-    if (IsSrtFileName(options.SubtitleFile))
-        ReadSrtFile(options.SubtitleFile, items, env.Codec);
-    else
-        ReadTimecodeFile(options.SubtitleFile, items, env.Codec);
+    std::string emptyReason;
+    ReadSubtitleFile(options.SubtitleFile, items, env.Codec, &emptyReason);
+    if (items.empty() && !emptyReason.empty())
+        throw EParlinoError(std::string(NoSubtitlesMessage) + " " + emptyReason);
     std::optional<TStringList> rules;
     if (!options.DictionaryFile.empty()) {
         rules.emplace();

@@ -9,6 +9,8 @@
 #include "render/TRenderOptions.h"
 #include "subtitles/TslItem.h"
 
+#include <chrono>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -20,6 +22,8 @@ struct TRenderEnvironment {
     const ITextCodec& Codec;
     std::string ProgramFolder;             // where the Dic folder is looked for
     std::shared_ptr<TEspeakEngine> Engine; // null: the process's shared engine
+    // Handed to the render's settings: called after every tick.
+    std::function<void(int64_t trackMs, std::chrono::nanoseconds tickCost)> OnTick;
 };
 
 // Runs the program: `args` without the program name; results on `out`, one

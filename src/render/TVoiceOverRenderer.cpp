@@ -98,11 +98,14 @@ TRenderResult TVoiceOverRenderer::Render() {
     for (;;) {
         if (!FSettings.QueueFastSubtitles)
             WaitFor([&] { return FTimeline.WritersAtRest(aheadFrames); });
+        const auto tickStart = std::chrono::steady_clock::now();
         controller.ProcessTick();
         ++result.Ticks;
         if (view.Error)
             throw EParlinoError(*view.Error);
         FPoster.Pump();
+        if (FSettings.OnTick)
+            FSettings.OnTick(player->GetPosition(), std::chrono::steady_clock::now() - tickStart);
 
         // Nothing can be found any more once the shifted clock is past the
         // last start; the render ends when the voice has spoken the queue.

@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace parlino {
@@ -35,6 +36,10 @@ struct TRenderSettings {
     int32_t VoiceAheadMs = 3000;
     // Wall-clock time to wait for the voice's next audio before the render fails.
     std::chrono::milliseconds SynthesisTimeout{30000};
+    // Called after every tick with the track time and what the tick cost the
+    // thread that ran it (the controller's work and the events it pumped):
+    // for benchmarks that watch a long run.
+    std::function<void(int64_t trackMs, std::chrono::nanoseconds tickCost)> OnTick;
 };
 
 struct TRenderResult {

@@ -9,7 +9,7 @@
 int main(int argc, char** argv) {
     using namespace parlino;
     TIconvCodec codec;
-    TRenderEnvironment env{codec, TXdgFolders().ProgramFolder(), nullptr};
+    TRenderEnvironment env{codec, TXdgFolders().ProgramFolder(), nullptr, {}};
     return RunRenderProgram(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr,
                             env);
 }

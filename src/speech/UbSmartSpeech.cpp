@@ -249,12 +249,19 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
         s = ProtectPitchTags(s, savedTags);
     }
     if (info.Name.find("Alyona") != std::string::npos) {
+        // Walks whole characters: in a double-byte code page the byte before
+        // a sign may be the second half of a character, which must be raised
+        // (or kept) as a whole, never on its own.
         RemoveAll(s, '\x01');
-        for (size_t i = 1; i < s.size(); ++i) {
-            if (s[i] == '<' && !IsTagDelimiter(s[i - 1])) {
-                s[i - 1] = FCodec.AnsiUpperCase(std::string(1, s[i - 1]))[0];
+        const TLeadBytes leadBytes = FCodec.LeadBytes();
+        size_t previous = std::string::npos;
+        for (size_t i = 0, length = 0; i < s.size(); previous = i, i += length) {
+            length = AnsiCharLength(leadBytes, s, i);
+            if (length != 1 || previous == std::string::npos || IsTagDelimiter(s[previous])) continue;
+            if (s[i] == '<') {
+                s.replace(previous, i - previous, FCodec.AnsiUpperCase(s.substr(previous, i - previous)));
                 s[i] = '\x01';
-            } else if (s[i] == '>' && !IsTagDelimiter(s[i - 1])) {
+            } else if (s[i] == '>') {
                 s[i] = '\x01';
             }
         }

@@ -1,7 +1,9 @@
 #include "subtitles/SubtitleReaders.h"
 
+#include "subtitles/AssReader.h"
+#include "subtitles/WebVttReader.h"
+
 #include <algorithm>
-#include <cctype>
 
 namespace parlino {
 namespace {
@@ -144,13 +146,38 @@ void ReadTimecodeFile(const std::string& fileName, TslItems& items, const ITextC
     ReadTimecode(SplitLineViews(text), items);
 }
 
-bool IsSrtFileName(const std::string& fileName) {
+TSubtitleFormat SubtitleFormatOf(const std::string& fileName) {
     // The extension starts at the last dot of the last path component.
     size_t dot = fileName.find_last_of("./");
     std::string ext = (dot != std::string::npos && fileName[dot] == '.') ? fileName.substr(dot) : "";
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return ext == ".SRT";
+    for (char& c : ext)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (ext == ".SRT") return TSubtitleFormat::SubRip;
+    if (ext == ".VTT") return TSubtitleFormat::WebVtt;
+    if (ext == ".ASS" || ext == ".SSA") return TSubtitleFormat::Ass;
+    return TSubtitleFormat::Timecode;
+}
+
+bool IsSrtFileName(const std::string& fileName) {
+    return SubtitleFormatOf(fileName) == TSubtitleFormat::SubRip;
+}
+
+void ReadSubtitleFile(const std::string& fileName, TslItems& items, const ITextCodec& codec,
+                      std::string* emptyReason) {
+    switch (SubtitleFormatOf(fileName)) {
+    case TSubtitleFormat::SubRip:
+        ReadSrtFile(fileName, items, codec);
+        return;
+    case TSubtitleFormat::WebVtt:
+        ReadVttFile(fileName, items, codec, emptyReason);
+        return;
+    case TSubtitleFormat::Ass:
+        ReadAssFile(fileName, items, codec, emptyReason);
+        return;
+    case TSubtitleFormat::Timecode:
+        ReadTimecodeFile(fileName, items, codec);
+        return;
+    }
 }
 
 } // namespace parlino

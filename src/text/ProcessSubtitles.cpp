@@ -100,7 +100,7 @@ void ProcessBatch(TStringList& batch, TslItems& items, size_t& writePosition,
 void ProcessSubtitles(TslItems& items, TStringList* rules, const ITextCodec& codec,
                       IProcessProgress* progress) {
     if (items.empty())
-        throw EParlinoError("The subtitle file holds no subtitles.");
+        throw EParlinoError(std::string(NoSubtitlesMessage));
     TProgressGuard guard(progress);
     if (progress)
         progress->Begin(static_cast<int>(items.size() - 1));

@@ -14,6 +14,9 @@
 
 namespace parlino {
 
+// The error ProcessSubtitles raises for an empty track.
+inline constexpr std::string_view NoSubtitlesMessage = "The subtitle file holds no subtitles.";
+
 // Entries go to the rules engine this many at a time, as one text.
 inline constexpr size_t ProcessBatchSize = 201;
 

@@ -68,8 +68,10 @@ void TfmSelector::pnlBottomMouseDown(Qt::MouseButton button, QPoint at) {
 }
 
 void TfmSelector::pnlBottomMouseMove(QPoint at) {
-    // A popup is moved by the program (the desktop repositions it relative to
-    // its parent); it has no move request of its own to hand to the desktop.
+    // A popup is moved by the program; it has no move request of its own to
+    // hand to the desktop. On X11 it follows the pointer. Wayland places a
+    // popup once, when it opens (under the voice box), and this toolkit does
+    // not ask it to place an open popup again, so there it stays put.
     if (FDragging && !isMaximized()) move(x() + at.x() - FDownX, y() + at.y() - FDownY);
 }
 

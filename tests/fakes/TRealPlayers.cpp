@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <poll.h>
@@ -122,6 +123,15 @@ void TMpvProcess::SetPaused(bool paused) {
 
 void TMpvProcess::Seek(double seconds) {
     Command(R"({"command":["seek",)" + std::to_string(seconds) + R"(,"absolute"]})");
+}
+
+void TMpvProcess::Kill() {
+    if (FPid > 0) {
+        ::kill(FPid, SIGKILL);
+        WaitChild(FPid, std::chrono::seconds(5));
+    }
+    FPid = -1;
+    Quit();
 }
 
 void TMpvProcess::Quit() {

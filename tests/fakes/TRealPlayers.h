@@ -52,6 +52,8 @@ public:
     void Seek(double seconds);
     // Ends mpv (SIGTERM, then SIGKILL) and waits for it.
     void Quit();
+    // Kills mpv at once (SIGKILL), as a crash would: its socket file stays.
+    void Kill();
     // When the reported position first reached `seconds`, interpolated
     // from the last report before it; nothing when it never did.
     std::optional<TClock::time_point> WhenReached(double seconds, TClock::time_point after = {}) const;

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 using namespace parlino;
 using ::testing::ElementsAre;
@@ -166,18 +168,29 @@ TEST(TickCounter, RealCounterIsMonotonicMillisecondsThatWrapAt32Bits) {
     EXPECT_EQ(clocked.GetTickCount(), static_cast<uint32_t>(31536000123ull));
 }
 
-TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacks) {
-    TEnv home("HOME", "/home/someone/"), cfg("XDG_CONFIG_HOME", nullptr), data("XDG_DATA_HOME", "relative/ignored"),
-        tmp("TMPDIR", nullptr);
+TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacksAndMakeThemOnANewAccount) {
+    // A new account: its home folder holds neither .config nor .local.
+    const std::string someone = ::testing::TempDir() + "parlino-home-" + std::to_string(::getpid());
+    std::filesystem::remove_all(someone);
+    std::filesystem::create_directories(someone);
+    TEnv home("HOME", (someone + "/").c_str()), cfg("XDG_CONFIG_HOME", nullptr),
+        data("XDG_DATA_HOME", "relative/ignored"), tmp("TMPDIR", nullptr);
     TXdgFolders folders;
-    EXPECT_EQ(folders.LocalAppData(), "/home/someone/.config");
-    EXPECT_EQ(folders.AppData(), "/home/someone/.local/share");
+    EXPECT_EQ(folders.LocalAppData(), someone + "/.config");
+    EXPECT_EQ(folders.AppData(), someone + "/.local/share");
+    for (const char* made : {"/.config", "/.local", "/.local/share"}) {
+        SCOPED_TRACE(made);
+        EXPECT_TRUE(std::filesystem::is_directory(someone + made));
+        EXPECT_EQ(std::filesystem::status(someone + made).permissions(), std::filesystem::perms::owner_all);
+    }
     EXPECT_EQ(folders.CommonAppData(), "");
     EXPECT_EQ(folders.TempPath(), "/tmp");
-    TEnv cfg2("XDG_CONFIG_HOME", "/xdg/config/"), tmp2("TMPDIR", "/var/tmp");
-    EXPECT_EQ(folders.LocalAppData(), "/xdg/config");
+    const std::string xdg = someone + "/xdg/config";
+    TEnv cfg2("XDG_CONFIG_HOME", (xdg + "/").c_str()), tmp2("TMPDIR", "/var/tmp");
+    EXPECT_EQ(folders.LocalAppData(), xdg);
     EXPECT_EQ(folders.TempPath(), "/var/tmp");
     EXPECT_FALSE(folders.ProgramFolder().empty());
+    std::filesystem::remove_all(someone);
 }
 
 TEST(XdgShell, OpensEverythingWithTheDesktopHandlerAndNeverRunsASplitPath) {

@@ -102,6 +102,15 @@ TEST(FliteSplitForSynthesis, CutsAfterSentencesThenClausesThenBlanksAndCoversThe
     EXPECT_EQ(SplitForSynthesis("aaaa bbbb cccc dddd", 10), (TChunks{{0, 9}, {9, 10}}));
     EXPECT_EQ(SplitForSynthesis(std::string(25, 'x'), 10), (TChunks{{0, 10}, {10, 10}, {20, 5}}));
     EXPECT_TRUE(SplitForSynthesis("", 10).empty());
+    // A short first stretch, then long ones.
+    EXPECT_EQ(SplitForSynthesis("Where were you, when the lights went out all over the town?", 250, 20),
+              (TChunks{{0, 15}, {15, 44}}));
+    EXPECT_EQ(SplitForSynthesis("Where were you last night", 250, 12), (TChunks{{0, 10}, {10, 15}}));
+    EXPECT_EQ(SplitForSynthesis("Short.", 250, 12), (TChunks{{0, 6}}));
+    EXPECT_TRUE(EndsSentence("Where were you?\" "));
+    EXPECT_TRUE(EndsSentence("Stop. "));
+    EXPECT_FALSE(EndsSentence("Where were you,"));
+    EXPECT_FALSE(EndsSentence(""));
     std::string huge;
     while (huge.size() < 100000) huge += "word and more words, ";
     size_t covered = 0;

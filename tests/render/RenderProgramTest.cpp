@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 using namespace parlino;
 using namespace parlino::test;
@@ -87,6 +88,64 @@ TEST(RenderProgram, ListUsesTheSystemCodePageWithoutACharsetAndReadsTimecodeList
                      "1\t0\t0\t\n"
                      "2\t1500\t2000\tFirst line two\n"
                      "3\t10000\t11250\tSecond\n");
+}
+
+TEST(RenderProgram, ListReadsWebVttAndAssFilesWithTheDictionaryOnTheSpokenText) {
+    const std::string vtt = TempPath("list.vtt");
+    std::ofstream(vtt, std::ios::binary) << "WEBVTT\n\nNOTE a note\n\n"
+                                            "intro\n00:01.000 --> 00:02.500 align:start\n"
+                                            "<v Host>Dr. Who &amp; <i>Mr.</i>\nSmith\n";
+    TRunResult r = RunRender({"--list", "--dic", "list.dic", vtt});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t1000\t2500\tDoctor Who & Mister Smith\n");
+
+    const std::string ass = TempPath("LIST.SSA"); // the extension in any letter case
+    std::ofstream(ass, std::ios::binary)
+        << "[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+           "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+           "Dialogue: 0,0:00:05.00,0:00:06.00,Default,,0,0,0,,{\\i1}Dr.{\\i0} Who,\\Nhere\n"
+           "Comment: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,not spoken\n"
+           "Dialogue: 1,0:00:03.00,0:00:04.00,Default,,0,0,0,,{\\p1}m 0 0 l 1 1{\\p0}First\n"
+           "Dialogue: 0,0:00:03.00,0:00:04.00,Default,,0,0,0,,{\\blur3}First\n";
+    r = RunRender({"--list", "--dic", "list.dic", ass});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t3000\t4000\tFirst\n"
+                     "3\t5000\t6000\tDoctor Who, here\n");
+}
+
+TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
+    const std::string data = PARLINO_TEST_DATA;
+    struct TCase {
+        std::string File, Err;
+    };
+    const std::vector<TCase> cases = {
+        {data + "/webvtt/own_binary.vtt",
+         "The subtitle file holds no subtitles. It does not begin with the line \"WEBVTT\", so it "
+         "is not a WebVTT file."},
+        {data + "/webvtt/own_header_only.vtt",
+         "The subtitle file holds no subtitles. It holds no cue with text to speak."},
+        {data + "/ass/own_no_events.ass",
+         "The subtitle file holds no subtitles. It has no [Events] section, so it is not an ASS/SSA "
+         "file."},
+        {data + "/ass/own_binary_after_events.ass",
+         "The subtitle file holds no subtitles. Its [Events] section holds no Dialogue line with "
+         "text to speak."},
+    };
+    for (const TCase& c : cases) {
+        const std::string wav = TempPath("nothing.wav");
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"--list", c.File}, std::vector<std::string>{"-o", wav, c.File}}) {
+            const TRunResult r = RunRender(args);
+            EXPECT_EQ(r.Status, 1) << c.File;
+            EXPECT_EQ(r.Err, "parlino-render: " + c.Err + "\n");
+            EXPECT_EQ(r.Out, "");
+        }
+        EXPECT_FALSE(std::filesystem::exists(wav));
+    }
 }
 
 TEST(RenderProgram, VoicesListsTheMergedVoicesWithTheirRanges) {

@@ -58,7 +58,7 @@ struct TRunResult {
 // The program as a user runs it, on a system in code page 1252.
 inline TRunResult RunRender(const std::vector<std::string>& args) {
     static const TIconvCodec codec(1252);
-    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr};
+    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr, {}};
     std::ostringstream out, err;
     TRunResult r;
     r.Status = RunRenderProgram(args, out, err, env);

@@ -379,3 +379,13 @@ TEST_F(SmartSpeechInGbk, ALetterWithoutCapitalDoesNotHideTheCallersPitchTag) {
     s.Text = {"caf\xA8\xA6 <PITCH absmiddle=\"5\">x<y"};
     EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">caf\xA8\xA6 <PITCH absmiddle=\"5\">x&lt;y\r\n");
 }
+
+TEST_F(SmartSpeechInGbk, StressVoicesRaiseTheWholeCharacterBeforeASign) {
+    Legacy.Modes = {"Alyona Russian"};
+    TUbSmartSpeech& s = Make(false, true);
+    s.SelectVoice("");
+    // GBK 81 61 is one character whose second byte is the letter "a": raising
+    // that byte alone would turn it into 81 41, another character.
+    s.Text = {"\x81\x61<b a<b \x81\x61>"};
+    EXPECT_EQ(s.BuildSpeechText(), "\x81\x61" "b Ab \x81\x61\r\n");
+}

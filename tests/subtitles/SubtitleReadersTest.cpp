@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 using namespace parlino;
 
 namespace {
@@ -159,4 +161,51 @@ TEST(FormatTime, TwoDigitPiecesJoinedByTheSeparator) {
     EXPECT_EQ(FormatTime(123 * 3600000 + 5000), "123:00:05");
     EXPECT_EQ(FormatTime(-3600000), "-01:00:00");
     EXPECT_EQ(FormatTime(62500, '.'), "00.01.02");
+}
+
+TEST(ReaderChoice, TheExtensionChoosesTheLayoutInAnyLetterCase) {
+    EXPECT_EQ(SubtitleFormatOf("film.srt"), TSubtitleFormat::SubRip);
+    EXPECT_EQ(SubtitleFormatOf("film.vtt"), TSubtitleFormat::WebVtt);
+    EXPECT_EQ(SubtitleFormatOf("/a/FILM.VTT"), TSubtitleFormat::WebVtt);
+    EXPECT_EQ(SubtitleFormatOf("film.Vtt"), TSubtitleFormat::WebVtt);
+    EXPECT_EQ(SubtitleFormatOf("film.ass"), TSubtitleFormat::Ass);
+    EXPECT_EQ(SubtitleFormatOf("film.aSs"), TSubtitleFormat::Ass);
+    EXPECT_EQ(SubtitleFormatOf("film.ssa"), TSubtitleFormat::Ass);
+    EXPECT_EQ(SubtitleFormatOf("film.SSA"), TSubtitleFormat::Ass);
+    for (const char* other : {"film.txt", "film", "film.vtt.txt", "/dir.vtt/film", "/dir.ass/film", "film.vtt2",
+                              "film.as", "film.webvtt", "film.sub", ".vttx"})
+        EXPECT_EQ(SubtitleFormatOf(other), TSubtitleFormat::Timecode) << other;
+    EXPECT_EQ(SubtitleFormatOf(".vtt"), TSubtitleFormat::WebVtt); // a hidden file's name is all extension
+}
+
+TEST(ReaderChoice, ReadSubtitleFileUsesTheChosenReader) {
+    const std::string data = PARLINO_TEST_DATA;
+    TslItems items;
+    std::string reason = "untouched";
+    ReadSubtitleFile(Data("upper_case_ext.Srt"), items, codec, &reason);
+    EXPECT_EQ(Texts(items), Texts(Srt("upper_case_ext.Srt")));
+    ReadSubtitleFile(Data("timecode_as.srt.txt"), items, codec, &reason);
+    EXPECT_EQ(Texts(items), Texts(Timecode("timecode_as.srt.txt")));
+    ReadSubtitleFile(Data("empty.srt"), items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, "untouched"); // only the WebVTT and ASS/SSA readers say why
+    ReadSubtitleFile(data + "/webvtt/own_upper_case_ext.VTT", items, codec, &reason);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].SpeechText, "Upper-case extension");
+    ReadSubtitleFile(data + "/ass/own_upper_case_ext.Ass", items, codec, &reason);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[1].SpeechText, "Mixed-case extension");
+    ReadSubtitleFile(data + "/ass/own_no_events.ass", items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, "It has no [Events] section, so it is not an ASS/SSA file.");
+    // A WebVTT file under another name goes to the timecode reader, as before.
+    const std::string renamed = ::testing::TempDir() + "/webvtt_named.txt";
+    std::filesystem::copy_file(data + "/webvtt/wpt_settings_multiple.vtt", renamed,
+                               std::filesystem::copy_options::overwrite_existing);
+    ReadSubtitleFile(renamed, items, codec, &reason);
+    TslItems timecode;
+    ReadTimecodeFile(renamed, timecode, codec);
+    EXPECT_EQ(Texts(items), Texts(timecode));
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[1].DisplayText, "1.000 align:start line:1% vertical:lr size:50% position:25%");
 }

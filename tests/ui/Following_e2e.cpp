@@ -136,6 +136,27 @@ TEST_F(FollowingE2E, AnMpvThatQuitsIsWaitedForAndFoundAgain) {
     ExpectHeardWhenDue(9000, 0, "After.", 250);
 }
 
+// The user sees the waiting text while the player is gone, and following
+// picks up again by itself when it is back.
+TEST_F(FollowingE2E, AKilledMpvLeavesItsSocketBehindAndIsFoundAgainWhenRestarted) {
+    StartPlayer();
+    Follow(TPlayerType::Mpv, {{1500, "Before."}, {9000, "After."}});
+    Wait(300);
+    Player->SetPaused(false);
+    WaitForFilm(2.0);
+    Player->Kill();
+    ASSERT_TRUE(std::filesystem::exists(SocketPath())) << "a killed mpv leaves its socket file";
+    Wait(400);
+    EXPECT_EQ(Window->lWarning->text(), "Waiting..\nPlease, run \"mpv\" and start video there.");
+    EXPECT_TRUE(Window->Running());
+    EXPECT_TRUE(Errors.empty()) << Errors.front();
+    StartPlayer();
+    Player->Seek(7.5);
+    Wait(400);
+    PlayFilmTo(8.2);
+    ExpectHeardWhenDue(9000, 0, "After.", 250);
+}
+
 TEST_F(FollowingE2E, AnMprisPlayerOnTheSessionBusIsFollowed) {
     StartPlayer(true);
     Follow(TPlayerType::Mpris, {{2000, "One."}, {4000, "Two."}});

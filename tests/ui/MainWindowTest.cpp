@@ -160,6 +160,63 @@ TEST_F(MainWindow, AnEmptySubRipFileFailsAndLeavesTheGroupsHidden) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+TEST_F(MainWindow, WebVttAndAssFilesFillTheGridAsReadAndSpeakTheirCleanedText) {
+    TfmParlinoA& w = *Window;
+    const std::string data = PARLINO_TEST_DATA;
+    w.LoadSubtitles(data + "/webvtt/own_tags_and_entities.vtt");
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_TRUE(Shown(w.gbSubs));
+    ASSERT_EQ(w.Items.size(), 5u);
+    EXPECT_EQ(Cell(1, 1), "00:00:00"); // the leading entry
+    EXPECT_EQ(Cell(3, 0), "3");
+    EXPECT_EQ(Cell(3, 1), "00:00:04");
+    EXPECT_EQ(Cell(3, 2), "Fish &amp; chips &lt;3 &gt;&gt; a&nbsp;b &lrm;left&rlm; &quot;kept&quot; & alone");
+    EXPECT_EQ(w.Items[2].SpeechText, "Fish & chips <3 >> a b left &quot;kept&quot; & alone");
+    EXPECT_EQ(w.eFile->text().toStdString(), data + "/webvtt/own_tags_and_entities.vtt");
+
+    w.LoadSubtitles(data + "/ass/pysubs2_ttml_example.ass");
+    EXPECT_TRUE(w.Loaded);
+    ASSERT_EQ(w.Items.size(), 12u);
+    EXPECT_EQ(Cell(3, 2), "that the image formed on\\Nthe Retina should be inverted?");
+    EXPECT_EQ(w.Items[2].SpeechText, "that the image formed on the Retina should be inverted?");
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(MainWindow, AWebVttOrAssFileWithNothingToSpeakFailsLikeAnEmptySubRipFileAndSaysWhy) {
+    TfmParlinoA& w = *Window;
+    const std::string data = PARLINO_TEST_DATA;
+    const std::pair<std::string, std::string> cases[] = {
+        {data + "/ass/own_no_events.ass", "It has no [Events] section, so it is not an ASS/SSA file."},
+        {data + "/webvtt/own_binary.vtt",
+         "It does not begin with the line \"WEBVTT\", so it is not a WebVTT file."},
+    };
+    for (const auto& [file, reason] : cases) {
+        w.LoadSubtitles(Data("basic_crlf.srt"));
+        try {
+            w.LoadSubtitles(file);
+            FAIL() << "no error for " << file;
+        } catch (const std::exception& e) {
+            EXPECT_EQ(std::string(e.what()), "The subtitle file holds no subtitles. " + reason);
+        }
+        EXPECT_FALSE(w.Loaded);
+        EXPECT_TRUE(w.Items.empty());
+        EXPECT_FALSE(Shown(w.gbSubs));
+        EXPECT_FALSE(Shown(w.gbControlMode));
+        EXPECT_EQ(w.eFile->text().toStdString(), file); // the path stays in the box
+        EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    }
+}
+
+TEST_F(MainWindow, TheLoadDialogOffersEveryExtensionTheReadersChoose) {
+    const QString filter = TfmParlinoA::LoadDialogFilter;
+    const QStringList types = filter.split(";;");
+    ASSERT_GE(types.size(), 2);
+    EXPECT_EQ(types.front(), "Subtitles (*.srt *.vtt *.ass *.ssa *.txt)");
+    EXPECT_TRUE(types.contains("WebVTT (*.vtt)"));
+    EXPECT_TRUE(types.contains("ASS/SSA (*.ass *.ssa)"));
+    EXPECT_TRUE(types.back().startsWith("All files"));
+}
+
 TEST_F(MainWindow, AFileThatCannotBeOpenedLeavesTheFileBoxEmpty) {
     TfmParlinoA& w = *Window;
     w.LoadSubtitles(Data("basic_crlf.srt"));
@@ -178,6 +235,22 @@ TEST_F(MainWindow, AFileThatCannotBeOpenedLeavesTheFileBoxEmpty) {
     w.LoadSubtitles(Data("empty.txt"));
     EXPECT_TRUE(w.Loaded);
     EXPECT_EQ(w.Items.size(), 2u);
+}
+
+TEST_F(MainWindow, AFileHandedOverFromOutsideLoadsAsLoadDoesAndItsFailureIsReported) {
+    TfmParlinoA& w = *Window;
+    w.OpenFile(Data("basic_crlf.srt"));
+    EXPECT_TRUE(Errors.empty());
+    EXPECT_TRUE(w.Loaded);
+    EXPECT_EQ(w.eFile->text().toStdString(), Data("basic_crlf.srt"));
+    EXPECT_TRUE(Shown(w.gbSubs));
+    EXPECT_EQ(Cell(2, 2), "Hello there.");
+    // A file that cannot be read: the message "Load.." gives, shown instead of thrown.
+    w.OpenFile(Data("missing.srt"));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_NE(Errors[0].find("Cannot open file"), std::string::npos) << Errors[0];
+    EXPECT_FALSE(w.Loaded);
+    EXPECT_TRUE(w.eFile->text().isEmpty());
 }
 
 TEST_F(MainWindow, RussianCharsetMakesTheGridShowAWindows1251File) {

@@ -8,12 +8,14 @@
 #include "fakes/TPrivatePulseServer.h"
 #include "fakes/TRealPlayers.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TLinuxWindowSystem.h"
 #include "platform/linux/TMonotonicTickCounter.h"
 #include "platform/linux/TPulseAudioOutput.h"
 #include "platform/linux/TPulseWaveOut.h"
 #include "platform/linux/TQtMprisBus.h"
 #include "platform/linux/TUnixLineChannel.h"
+#include "speech/UbSpeech.h"
 #include "ui/QtTestApp.h"
 #include "ui/TQtEventPoster.h"
 
@@ -75,6 +77,13 @@ protected:
         b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
             return std::make_unique<TEspeakSpeechVoice>(*Audio, *Poster);
         };
+        if (WithFliteVoices) {
+            // As the program has them: Flite's voices first in the list.
+            FliteClasses = std::make_unique<TFliteTTSClasses>(*Audio, *Poster);
+            Legacy = std::make_unique<TUbSpeech>(*FliteClasses);
+            b.Sapi4Installed = [this] { return FliteClasses->Installed(); };
+            b.Sapi4Speech = Legacy.get();
+        }
         Env = std::make_unique<TSpeechEnvironment>(TSpeechEnvironment{b, *Poster, WaveOut.get()});
         SetErrorHook([this](const std::string& m) { Errors.push_back(m); });
         Window = std::make_unique<TfmParlinoA>(Platform, *Env, *Players);
@@ -86,6 +95,9 @@ protected:
         Wait(50);
         SetErrorHook(nullptr);
         Env.reset();
+        Legacy.reset();
+        Wait(20);
+        FliteClasses.reset();
         WaveOut.reset();
         Audio.reset();
         Players.reset();
@@ -100,6 +112,8 @@ protected:
         return Rec->SoundMs(from, to);
     }
 
+    // Set by a test class's constructor: the window also gets Flite's voices.
+    bool WithFliteVoices = false;
     std::string Folder;
     TFakePlatform Fake;
     TLinuxWindowSystem Windows;
@@ -112,6 +126,8 @@ protected:
     std::unique_ptr<TPulseAudioOutput> Audio;
     std::unique_ptr<TPulseWaveOut> WaveOut;
     std::unique_ptr<TQtEventPoster> Poster;
+    std::unique_ptr<TFliteTTSClasses> FliteClasses;
+    std::unique_ptr<TUbSpeech> Legacy;
     std::unique_ptr<TSpeechEnvironment> Env;
     std::unique_ptr<TfmParlinoA> Window;
     TMonitorRecording* Rec = nullptr;

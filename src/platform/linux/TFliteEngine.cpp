@@ -29,6 +29,8 @@ struct TFliteEngine::TRun {
     uint64_t InputBase = 0;     // input samples skipped before the first output sample
     bool TrimLeading = true;    // nothing heard of the job yet
     uint64_t TrimUntil = 0;     // input samples before this are left out
+    bool TrimTrailing = false;  // the utterance continues the same sentence
+    uint64_t TrimFrom = UINT64_MAX; // input samples from this one on are left out
     uint64_t UtteranceBase = 0; // samples consumed before the current utterance
     const cst_utterance* Utterance = nullptr;
     struct TWord {
@@ -60,8 +62,10 @@ struct TFliteCallback {
     // byte offset of its token in the caller's text.
     static void ReadWords(TFliteEngine::TRun& run, int sampleRate) {
         run.Words.clear();
+        run.TrimFrom = UINT64_MAX;
         auto* utt = const_cast<cst_utterance*>(run.Utterance);
         if (!utt) return;
+        if (run.TrimTrailing) TrimClosingPause(run, *utt, sampleRate);
         const cst_relation* words = utt_relation(utt, "Word");
         if (!words) return;
         const cst_item* lastToken = nullptr;
@@ -89,14 +93,33 @@ struct TFliteCallback {
             }
         }
     }
+
+    // The voice closes every utterance with a pause; where the next one goes
+    // on with the same sentence it is left out but for a moment, so the two
+    // are heard as one stretch of speech.
+    static void TrimClosingPause(TFliteEngine::TRun& run, cst_utterance& utt, int sampleRate) {
+        cst_relation* segments = utt_relation(&utt, "Segment");
+        cst_item* last = segments ? relation_tail(segments) : nullptr;
+        if (!last || std::strcmp(item_feat_string(last, "name"), "pau") != 0) return;
+        const cst_item* before = item_prev(last);
+        const float seconds = before ? item_feat_float(before, "end") : 0.0f;
+        run.TrimFrom = run.UtteranceBase + static_cast<uint64_t>(std::max(0.0f, seconds) * sampleRate) +
+                       uint64_t(sampleRate) * SeamPauseMs / 1000;
+    }
+    static constexpr int SeamPauseMs = 20;
 };
 
-std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength) {
+bool EndsSentence(std::string_view text) {
+    const size_t last = text.find_last_not_of(" \t\r\n\"')");
+    return last != std::string_view::npos && std::strchr(".!?", text[last]) != nullptr;
+}
+
+std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength, size_t firstLength) {
     std::vector<std::pair<size_t, size_t>> chunks;
     auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     size_t start = 0;
     while (start < text.size()) {
-        size_t end = std::min(text.size(), start + maxLength);
+        size_t end = std::min(text.size(), start + (chunks.empty() && firstLength ? firstLength : maxLength));
         if (end < text.size()) {
             // The last sentence end, else clause end, else blank in reach.
             size_t cut = std::string_view::npos;
@@ -257,24 +280,32 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     feat_set_float(voice->features, "duration_stretch",
                    static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / wpm));
     const float pitch = std::clamp<float>(piece.PitchHz, MinPitchHz, MaxPitchHz);
+    // Both kinds of voice move their pitch contour to this mean. (Scaling it
+    // by "f0_shift" as well would move it twice: 200 Hz asked, 440 heard.)
     feat_set_float(voice->features, "int_f0_target_mean", pitch);
-    // The statistical voices scale their own pitch contour by this factor.
-    feat_set_float(voice->features, "f0_shift", pitch / info.NormalPitch);
     cst_audio_streaming_info* asi = val_audio_streaming_info(feat_val(voice->features, "streaming_info"));
     asi->userdata = &run;
     // Flite analyses a whole utterance before its first audio, and without a
     // sentence end an utterance can be the whole text: long texts go in
     // sentence-sized chunks, so the first sound never waits for all of it.
-    for (const auto& [begin, length] : SplitForSynthesis(piece.Text)) {
+    // Where a cut falls inside a sentence, the pauses on either side of it
+    // are left out, so the listener hears no break there.
+    const auto chunks = SplitForSynthesis(piece.Text, 250, run.Produced == 0 ? FirstStretchLength : 0);
+    for (size_t i = 0; i < chunks.size() && !run.Record->Cancelled; ++i) {
+        const auto [begin, length] = chunks[i];
         const std::string chunk = piece.Text.substr(begin, length);
         run.Chunk = chunk;
         run.ChunkOffset = piece.Offset + static_cast<uint32_t>(begin);
         run.TokenCursor = 0;
         run.Utterance = nullptr;
+        run.TrimTrailing = i + 1 < chunks.size() && !EndsSentence(chunk);
+        if (i > 0 && !EndsSentence(piece.Text.substr(chunks[i - 1].first, chunks[i - 1].second)))
+            run.TrimLeading = true;
         flite_text_to_speech(chunk.c_str(), voice, "none");
         run.Chunk = {};
-        if (run.Record->Cancelled) break;
     }
+    run.TrimTrailing = false;
+    run.TrimFrom = UINT64_MAX;
     asi->userdata = nullptr;
     if (run.Record->Cancelled) return false;
     // Words the audio never reached (a trailing pause cut short).
@@ -301,16 +332,28 @@ bool TFliteEngine::Deliver(TRun& run, const int16_t* samples, size_t count) {
 }
 
 void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
-    if (count == 0) return;
     if (run.Consumed < run.TrimUntil) {
         const size_t skip = size_t(std::min<uint64_t>(count, run.TrimUntil - run.Consumed));
-        run.Consumed += skip;
-        run.InputBase += skip;
-        run.Previous = samples[skip - 1];
+        Skip(run, samples, skip);
         samples += skip;
         count -= skip;
-        if (count == 0) return;
     }
+    const size_t keep = run.Consumed >= run.TrimFrom ? 0 : size_t(std::min<uint64_t>(count, run.TrimFrom - run.Consumed));
+    Produce(run, samples, keep);
+    Skip(run, samples + keep, count - keep);
+}
+
+// Leaves samples out of what is heard; the resampler's input position moves
+// past them, so the output goes on without a jump in its phase.
+void TFliteEngine::Skip(TRun& run, const int16_t* samples, size_t count) {
+    if (count == 0) return;
+    run.Consumed += count;
+    run.InputBase += count;
+    run.Previous = samples[count - 1];
+}
+
+void TFliteEngine::Produce(TRun& run, const int16_t* samples, size_t count) {
+    if (count == 0) return;
     const double gain = run.Piece ? std::clamp(run.Piece->Gain, 0.0, 1.0) : 1.0;
     run.Scaled.clear();
     if (run.OutputRate == run.InputRate) {

@@ -57,11 +57,15 @@ struct TFliteJob {
     int OutputRate = 0;
 };
 
-// Cuts `text` into stretches of at most `maxLength` bytes, each ending after
-// a sentence end, else a clause end, else a blank (a run of letters longer
-// than that is cut where it must be): (offset, length) pairs that cover the
-// whole text in order.
-std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength = 250);
+// Cuts `text` into stretches of at most `maxLength` bytes (the first one, of
+// at most `firstLength` when that is not 0), each ending after a sentence end,
+// else a clause end, else a blank (a run of letters longer than that is cut
+// where it must be): (offset, length) pairs that cover the whole text in order.
+std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength = 250,
+                                                         size_t firstLength = 0);
+
+// Whether a stretch of text ends a sentence (its last mark is . ! or ?).
+bool EndsSentence(std::string_view text);
 
 class TFliteEngine {
 public:
@@ -88,6 +92,10 @@ public:
     static constexpr uint32_t MaxWordsPerMinute = 400;
     static constexpr uint16_t MinPitchHz = 50;
     static constexpr uint16_t MaxPitchHz = 400;
+    // Flite analyses a whole utterance before its first sound, so a job's
+    // first stretch is kept this short: speech starts within milliseconds
+    // and the rest is synthesised while the first words are heard.
+    static constexpr size_t FirstStretchLength = 24;
 
     struct TRun; // the running job, worker only
 private:
@@ -103,6 +111,8 @@ private:
     bool SynthesisePiece(TRun& run, const TFlitePiece& piece);
     bool Deliver(TRun& run, const int16_t* samples, size_t count);
     void Emit(TRun& run, const int16_t* samples, size_t count);
+    void Produce(TRun& run, const int16_t* samples, size_t count);
+    static void Skip(TRun& run, const int16_t* samples, size_t count);
     bool WaitForRoom(TRun& run);
     friend struct TFliteCallback;
 

@@ -25,10 +25,29 @@ std::string XdgOr(const char* var, const char* fallbackUnderHome) {
     return Home() + fallbackUnderHome;
 }
 
+// The user's base folders always exist on other systems, and the program
+// makes only the last level of its own folders in them: on a new account,
+// where ~/.config or ~/.local/share may not be there yet, they are made here
+// (the folders made private to the user), as the XDG rules ask of a writer.
+std::string MadeIfMissing(const std::string& folder) {
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec)) return folder;
+    std::filesystem::path missing = folder;
+    while (missing.has_parent_path() && missing.parent_path() != missing &&
+           !std::filesystem::exists(missing.parent_path(), ec))
+        missing = missing.parent_path();
+    if (std::filesystem::create_directories(folder, ec))
+        for (std::filesystem::path made = folder;; made = made.parent_path()) {
+            std::filesystem::permissions(made, std::filesystem::perms::owner_all, ec);
+            if (made == missing || !made.has_parent_path()) break;
+        }
+    return folder;
+}
+
 } // namespace
 
-std::string TXdgFolders::LocalAppData() const { return XdgOr("XDG_CONFIG_HOME", "/.config"); }
-std::string TXdgFolders::AppData() const { return XdgOr("XDG_DATA_HOME", "/.local/share"); }
+std::string TXdgFolders::LocalAppData() const { return MadeIfMissing(XdgOr("XDG_CONFIG_HOME", "/.config")); }
+std::string TXdgFolders::AppData() const { return MadeIfMissing(XdgOr("XDG_DATA_HOME", "/.local/share")); }
 
 std::string TXdgFolders::TempPath() const {
     if (const char* tmp = std::getenv("TMPDIR"); tmp && tmp[0] == '/') return StripDelimiter(tmp);
