@@ -54,20 +54,37 @@ std::optional<std::string_view> KeyOf(std::string_view line) {
     return key;
 }
 
-std::string_view ValueOf(std::string_view line) {
-    std::string_view value = TrimBlanks(line.substr(line.find('=') + 1));
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
-        value.back() == value.front())
-        value = value.substr(1, value.size() - 2);
-    return value.substr(0, TIniFile::MaxValueLength);
-}
-
+// Line breaks and NUL taken out of a text to be written, as blanks.
 std::string Clean(std::string_view text) {
     std::string out(text);
     for (char& c : out)
         if (c == '\r' || c == '\n' || c == '\0')
             c = ' ';
     return out;
+}
+
+bool IsQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// The value of a key line. What a written value cannot hold (see Clean)
+// reads as blanks, so that a value read and written back reads the same.
+std::string ValueOf(std::string_view line) {
+    const std::string clean = Clean(line.substr(line.find('=') + 1));
+    std::string_view value = TrimBlanks(clean);
+    if (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front())
+        value = value.substr(1, value.size() - 2);
+    return std::string(value.substr(0, TIniFile::MaxValueLength));
+}
+
+// A value as it is written: in double quotes when reading would otherwise
+// take something off it (blanks around it, or a pair of enclosing quotes).
+std::string WrittenValue(std::string_view value) {
+    const std::string clean = Clean(value);
+    const bool enclosed = clean.size() >= 2 && IsQuote(clean.front()) && clean.back() == clean.front();
+    if (enclosed || (!clean.empty() && (IsBlank(clean.front()) || IsBlank(clean.back()))))
+        return '"' + clean + '"';
+    return clean;
 }
 
 int HexDigit(char c) {
@@ -317,7 +334,7 @@ std::optional<std::string> TIniFile::Find(std::string_view section, std::string_
     const std::optional<size_t> line = s->FindKey(TrimBlanks(key));
     if (!line)
         return std::nullopt;
-    return std::string(ValueOf(s->Lines[*line]));
+    return ValueOf(s->Lines[*line]);
 }
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key,
@@ -401,10 +418,10 @@ void TIniFile::WriteString(std::string_view section, std::string_view key, std::
         // The key keeps the spelling it has in the file. The old line stays
         // in storage, so the index's view of the key remains valid.
         const std::string_view written = *KeyOf(s.Lines[*existing]);
-        s.Lines[*existing] = FOwnedLines.emplace_back(std::string(written) + "=" + Clean(value));
+        s.Lines[*existing] = FOwnedLines.emplace_back(std::string(written) + "=" + WrittenValue(value));
         return;
     }
-    const std::string& line = FOwnedLines.emplace_back(name + "=" + Clean(value));
+    const std::string& line = FOwnedLines.emplace_back(name + "=" + WrittenValue(value));
     // After the section's last key, so that trailing comments and the blank
     // line before the next section stay where they are. No key line moves:
     // every one lies at or before the insertion point.

@@ -5,7 +5,8 @@
 // - section and key names match without regard to ASCII letter case; when a
 //   name occurs twice, the first occurrence counts;
 // - a value read loses its surrounding blanks and one pair of enclosing
-//   quotes (" or '), and is cut to MaxValueLength bytes;
+//   quotes (" or '), and is cut to MaxValueLength bytes; a CR or NUL inside
+//   it reads as a blank, as it would be written;
 // - a new key goes to the end of its section (after its last key), a new
 //   section to the end of the file.
 // Every other line (comments, blank lines, unknown sections and keys, lines
@@ -68,7 +69,8 @@ public:
 
     // Sets the key's value, adding the key or the section where missing.
     // CR, LF and NUL in `value` become blanks, so a value can never break the
-    // file's line structure.
+    // file's line structure. A value with blanks around it, or enclosed in
+    // quotes, is written in double quotes, so that it reads back as it was.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);

@@ -100,8 +100,17 @@ void TGlobalSettings::SetDefaults() {
 }
 
 void TGlobalSettings::LoadFromFile(const std::string& FileName) {
+    // The defaults go in first, so that they stand when the file cannot be read.
     const std::exception_ptr folderFailure = PutDefaults();
-    const TIniFile ini = TIniFile::Load(FileName);
+    ReadAll(TIniFile::Load(FileName), folderFailure);
+}
+
+void TGlobalSettings::LoadFromIni(const TIniFile& ini) {
+    const std::exception_ptr folderFailure = PutDefaults();
+    ReadAll(ini, folderFailure);
+}
+
+void TGlobalSettings::ReadAll(const TIniFile& ini, const std::exception_ptr& folderFailure) {
     ReadDocument(ini);
     ReadGlobal(ini);
     if (folderFailure)
@@ -110,9 +119,13 @@ void TGlobalSettings::LoadFromFile(const std::string& FileName) {
 
 void TGlobalSettings::SaveToFile(const std::string& FileName) {
     TIniFile ini = TIniFile::Load(FileName);
+    SaveToIni(ini);
+    ini.Save(FileName);
+}
+
+void TGlobalSettings::SaveToIni(TIniFile& ini) {
     WriteDocument(ini);
     WriteGlobal(ini);
-    ini.Save(FileName);
 }
 
 void TGlobalSettings::Load() {

@@ -32,6 +32,10 @@ public:
     // Raises EIniReadError when the file exists but cannot be read.
     void LoadFromFile(const std::string& FileName) override;
     void SaveToFile(const std::string& FileName) override;
+    // The same on a document in memory: LoadFromIni is LoadFromFile on a
+    // file holding `ini`; SaveToIni writes every key into `ini`.
+    void LoadFromIni(const TIniFile& ini);
+    void SaveToIni(TIniFile& ini);
     // LoadFromFile and SaveToFile with IniFileName, swallowing every error.
     // When the file could not be read, Save leaves it alone: writing the
     // defaults over it would lose what it holds.
@@ -77,6 +81,8 @@ public:
 private:
     // Puts in every default; returns the failure to create a folder, if any.
     std::exception_ptr PutDefaults();
+    // Reads every key after PutDefaults, then raises its `folderFailure`.
+    void ReadAll(const TIniFile& ini, const std::exception_ptr& folderFailure);
     void ReadGlobal(const TIniFile& ini);
     void WriteGlobal(TIniFile& ini);
 

@@ -116,6 +116,20 @@ TEST_F(GlobalSettings, StoredValuesAreReadByTheDocumentRules) {
               "English.dic"); // left from the longer list
 }
 
+TEST_F(GlobalSettings, ASavedFileLoadsWithTheSameValues) {
+    LoadText(Read(std::string(PARLINO_TEST_DATA) + "/settings/values_round_trip.ini"));
+    const TGlobalSettings loaded = Settings;
+    EXPECT_EQ(loaded.Skin, " padded skin ");
+    EXPECT_EQ(loaded.Window_color, clWindow); // "-16777211 [File]" is no number
+    Settings.Save();
+    Settings.Load();
+    EXPECT_EQ(Settings.Skin, loaded.Skin);
+    EXPECT_EQ(Settings.LangFile, "\"quoted\"");
+    EXPECT_EQ(Settings.Player, loaded.Player);
+    EXPECT_EQ(Settings.WindowFont.Size, 12);
+    EXPECT_EQ(Settings.Window_color, loaded.Window_color);
+}
+
 TEST_F(GlobalSettings, StoredFoldersThatAreGoneAreReplacedWithAMessageEach) {
     LoadText("[Locations]\nTemp_folder=/no/such/temp\nText_folder=" + Folders.Data +
              "\nDic_folder=/no/such/Dic\n");

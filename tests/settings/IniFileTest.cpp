@@ -97,7 +97,37 @@ TEST(IniFile, AValueCannotBreakTheLineStructure) {
     const TIniFile reread(ini.Text());
     EXPECT_EQ(reread.Keys("S").size(), 1u);
     EXPECT_EQ(reread.Keys("Injected").size(), 0u);
-    EXPECT_EQ(reread.ReadString("S", "name", ""), "a  [Injected] k=v z");
+    // The NUL at the end became a blank, which is kept.
+    EXPECT_EQ(reread.ReadString("S", "name", ""), "a  [Injected] k=v z ");
+}
+
+// Found by fuzzing: a lone CR inside a value was read, but written back as
+// a blank, and blanks or quotes around a value were lost on the way back.
+TEST(IniFile, AValueReadAndWrittenBackReadsTheSame) {
+    const TIniFile ini =
+        TIniFile::Load(std::string(PARLINO_TEST_DATA) + "/settings/values_round_trip.ini");
+    // What a value cannot hold when written reads as a blank already.
+    EXPECT_EQ(ini.ReadString("Appearance", "Window_color", ""), "-16777211 [File]");
+    EXPECT_EQ(ini.ReadInteger("Appearance", "Window_font_size", 0), 12); // ended by CR CR LF
+    EXPECT_EQ(ini.ReadString("Locations", "Player", ""), "mpv  --fs");
+    EXPECT_EQ(ini.ReadString("Locations", "Skin", ""), " padded skin ");
+    EXPECT_EQ(ini.ReadString("Appearance", "LangFile", ""), "\"quoted\"");
+
+    TIniFile written = TIniFile::Load(std::string(PARLINO_TEST_DATA) + "/settings/values_round_trip.ini");
+    for (const char* section : {"Appearance", "Locations"})
+        for (const std::string& key : ini.Keys(section))
+            written.WriteString(section, key, *ini.Find(section, key));
+    const TIniFile reread(written.Text());
+    for (const char* section : {"Appearance", "Locations"})
+        for (const std::string& key : ini.Keys(section))
+            EXPECT_EQ(reread.Find(section, key), ini.Find(section, key)) << key;
+    EXPECT_NE(written.Text().find("Skin=\" padded skin \"\r\n"), std::string::npos);
+
+    // Plain values are written as they are.
+    TIniFile plain;
+    plain.WriteString("S", "k", "a \"b\" c");
+    plain.WriteString("S", "one", "\"");
+    EXPECT_EQ(plain.Text(), "[S]\r\nk=a \"b\" c\r\none=\"\r\n");
 }
 
 TEST(IniFile, ListsReadOnlyTheirCountAndSkipEmptyTexts) {
