@@ -1,8 +1,10 @@
 // Subtitle files as Parlino loads them: the decoding of LoadTextFile (marks,
-// UTF-8 detection, UTF-16, code pages), both readers on its lines, and the
+// UTF-8 detection, UTF-16, code pages), every reader on its lines, and the
 // start times as the grid shows them.
 
 #include "FuzzSupport.h"
+#include "subtitles/AssReader.h"
+#include "subtitles/WebVttReader.h"
 #include "subtitles/FormatTime.h"
 #include "subtitles/SubtitleReaders.h"
 
@@ -32,6 +34,21 @@ void CheckTrack(const TslItems& items) {
     }
 }
 
+// The WebVTT and ASS readers: a leading entry, then what is spoken, on one
+// line each; ASS entries in order of their start.
+void CheckTaggedTrack(const TslItems& items, bool ordered) {
+    if (items.empty())
+        return;
+    FUZZ_CHECK(items.front().StartMs == 0 && items.front().DisplayText.empty());
+    for (size_t i = 1; i < items.size(); ++i) {
+        FUZZ_CHECK(!HasLineBreak(items[i].DisplayText) && !HasLineBreak(items[i].SpeechText));
+        FUZZ_CHECK(!items[i].SpeechText.empty());
+        CheckTime(items[i].StartMs);
+        if (ordered && i > 1)
+            FUZZ_CHECK(items[i - 1].StartMs <= items[i].StartMs);
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -45,6 +62,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(items.empty() == lines.empty());
     if (!items.empty())
         CheckTrack(items);
+
+    std::string reason;
+    ReadVttLines(lines, items, &reason);
+    FUZZ_CHECK(items.empty() != reason.empty());
+    CheckTaggedTrack(items, false);
+    reason.clear();
+    ReadAssLines(lines, items, fuzz::CodecFor(size).LeadBytes(), &reason);
+    FUZZ_CHECK(items.empty() != reason.empty());
+    CheckTaggedTrack(items, true);
 
     ReadTimecodeLines(lines, items);
     FUZZ_CHECK(!items.empty());
