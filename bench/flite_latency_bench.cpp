@@ -90,8 +90,30 @@ int main(int argc, char** argv) {
         Print("to the first sound heard:", heard);
     }
 
-    std::printf("Real-time factor (speech duration / synthesis time), the same sentence x 10:\n");
     std::shared_ptr<TFliteEngine> engine = TFliteEngine::Shared();
+    std::printf("The engine alone, Submit to its first audio handed out, the same text:\n");
+    for (size_t v = 0; v < engine->Voices().size(); ++v) {
+        std::vector<double> firsts;
+        for (int i = 0; i < speaks; ++i) {
+            TFliteJob job;
+            job.Voice = v;
+            job.Pieces.push_back({spoken, 0, 0, std::nullopt, TFliteEngine::NormalWordsPerMinute,
+                                  engine->Voices()[v].NormalPitch, 1.0});
+            std::promise<void> done;
+            TClock::time_point first{};
+            job.OnAudio = [&](const int16_t*, size_t) {
+                if (first == TClock::time_point{}) first = TClock::now();
+            };
+            job.OnFinished = [&](bool) { done.set_value(); };
+            const auto start = TClock::now();
+            engine->Submit(std::move(job));
+            done.get_future().wait();
+            if (first != TClock::time_point{}) firsts.push_back(Ms(first - start));
+        }
+        Print(engine->Voices()[v].Name.c_str(), firsts);
+    }
+
+    std::printf("Real-time factor (speech duration / synthesis time), the same sentence x 10:\n");
     std::string text;
     for (int i = 0; i < 10; ++i) text += std::string(Sentence) + " ";
     for (size_t v = 0; v < engine->Voices().size(); ++v) {
