@@ -170,4 +170,6 @@ int32_t TPlaybackController::SelectedItemStart() const {
     return FItems[static_cast<size_t>(index)].StartMs;
 }
 
+bool TPlaybackController::AheadPending(int32_t, int32_t) const { return false; }
+
 } // namespace parlino

@@ -10,6 +10,7 @@
 #include "subtitles/TslItem.h"
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -35,6 +36,21 @@ public:
     // Shows a failure to the user once the tick has finished: a modal box
     // opened inside the tick would let further ticks run under it.
     virtual void ReportError(const std::string& message) = 0;
+    // "Fit speech into subtitle time" and its "up to N % faster" (100..300).
+    virtual bool FitSpeech() const { return false; }
+    virtual int32_t FitCeilingPercent() const { return 150; }
+    // How far behind its subtitles the voice runs, for the status area:
+    // empty while it is less than a second.
+    virtual void SetLateness(const std::string& text) { (void)text; }
+};
+
+// What the controller handed to the voice, for reports.
+struct TSpokenEntry {
+    size_t Index = 0;         // into the items
+    int32_t DueMs = 0;        // the shifted clock at which the entry was due
+    int32_t SpeakMs = 0;      // the shifted clock when it went to the voice
+    double Factor = 1.0;      // the speed factor it is spoken at
+    int64_t ExpectedMs = -1;  // its spoken length at that factor; -1: unknown
 };
 
 class TPlaybackController {
@@ -59,6 +75,16 @@ public:
     // that is less than a tick away; the window then runs one more tick at
     // that moment, so that speech does not wait for the next regular tick.
     std::optional<int32_t> NextDueInMs() const { return FNextDue; }
+
+    // Speaking in time: called for every entry that goes to the voice, and
+    // (interrupt mode) when a new entry cuts off the one speaking, with the
+    // shifted clock of the cut.
+    std::function<void(const TSpokenEntry&)> OnSpoken;
+    std::function<void(size_t index, int32_t atMs)> OnCut;
+    // With "Fit speech into subtitle time": whether an entry that becomes due
+    // within `horizonMs` of `position` still waits for its synthesis ahead.
+    // The render waits for it, so that its track is the same on every run.
+    bool AheadPending(int32_t position, int32_t horizonMs) const;
 
     TPlayerConnection Connection;
     bool Running = false;

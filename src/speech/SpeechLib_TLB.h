@@ -78,6 +78,23 @@ public:
     // default device; null when the chosen output (or the default) was used.
     virtual TSpeechObjectToken UnavailableAudioOutput() const { return nullptr; }
 
+    // Speaking faster and synthesis ahead (this program's own additions).
+    // The rate factor multiplies the speaking rate that Rate and the mark-up
+    // give, by the engine's own rate (the pitch stays); it applies from the
+    // next Speak or Prepare. 1 is the normal rate.
+    virtual void SetRateFactor(double factor) = 0;
+    // Synthesises `text` (as Speak(text, flags) would) with the voice, rate,
+    // rate factor and volume set now into memory, off the program's thread,
+    // and raises OnPrepared with its id and spoken length once done. A later
+    // Speak of the same text with the same settings plays that audio instead
+    // of synthesising anew, so it sounds at once. Returns the id (never 0), or
+    // 0 when the voice cannot prepare (a file output is set).
+    virtual uint64_t Prepare(const WideString& text, int32_t flags) = 0;
+    // Forgets every prepared text and cancels the synthesis of those not done.
+    virtual void DiscardPrepared() = 0;
+    // Delivered on the program's thread, through the voice's poster.
+    std::function<void(uint64_t prepareId, int64_t durationMs)> OnPrepared;
+
     // Delivered on the program's thread, through the poster the voice was
     // created with.
     std::function<void(int32_t streamNumber, int64_t streamPosition)> OnStartStream;

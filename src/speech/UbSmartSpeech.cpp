@@ -66,11 +66,13 @@ TUbSmartSpeech::~TUbSmartSpeech() {
         FSpVoice->OnStartStream = nullptr;
         FSpVoice->OnEndStream = nullptr;
         FSpVoice->OnWord = nullptr;
+        FSpVoice->OnPrepared = nullptr;
     }
     if (FSapi4Hooked && FBackends.Sapi4Speech) {
         FBackends.Sapi4Speech->OnStart = nullptr;
         FBackends.Sapi4Speech->OnStop = nullptr;
         FBackends.Sapi4Speech->OnWordPosition = nullptr;
+        FBackends.Sapi4Speech->OnPrepared = nullptr;
     }
 }
 
@@ -91,6 +93,9 @@ ISpeechVoice& TUbSmartSpeech::SpVoice() {
         FSpVoice->OnWord = [this](int32_t, int64_t, int32_t position, int32_t) {
             if (OnWordPosition) OnWordPosition(this, static_cast<uint32_t>(position));
         };
+        FSpVoice->OnPrepared = [this](uint64_t id, int64_t durationMs) {
+            if (OnPrepared) OnPrepared(this, id, durationMs);
+        };
     }
     return *FSpVoice;
 }
@@ -106,6 +111,9 @@ IUbSpeech& TUbSmartSpeech::Sapi4() {
         };
         FBackends.Sapi4Speech->OnWordPosition = [this](uint32_t position) {
             if (OnWordPosition) OnWordPosition(this, position);
+        };
+        FBackends.Sapi4Speech->OnPrepared = [this](uint64_t id, int64_t durationMs) {
+            if (OnPrepared) OnPrepared(this, id, durationMs);
         };
         FSapi4Hooked = true;
     }
@@ -300,10 +308,12 @@ void TUbSmartSpeech::Speak() {
             legacy.FileRealTime = FileRealTime;
         }
         legacy.UseTags = UseTags;
+        legacy.SpeedFactor = SpeedFactor;
         legacy.Speak(BuildSpeechText());
         return;
     }
     ISpeechVoice& voice = SpVoice();
+    voice.SetRateFactor(SpeedFactor);
     if (FOutput == TUbSmartSpeechOutput::ssoGeneral) {
         voice.SetAudioOutputStream(nullptr);
         if (AudioOutput < 0) {
@@ -337,6 +347,24 @@ void TUbSmartSpeech::Speak() {
         throw;
     }
     if (FOutput == TUbSmartSpeechOutput::ssoFile) StartFileMonitor(fileName);
+}
+
+uint64_t TUbSmartSpeech::Prepare() {
+    if (!VoiceSelected() || FOutput != TUbSmartSpeechOutput::ssoGeneral) return 0;
+    if (GetInfo().IsSapi4()) {
+        IUbSpeech& legacy = Sapi4();
+        legacy.UseTags = UseTags;
+        legacy.SpeedFactor = SpeedFactor;
+        return legacy.Prepare(BuildSpeechText());
+    }
+    ISpeechVoice& voice = SpVoice();
+    voice.SetRateFactor(SpeedFactor);
+    return voice.Prepare(TextToWide(BuildSpeechText()), UseTags ? SpeakAsyncXml : SpeakAsync);
+}
+
+void TUbSmartSpeech::DiscardPrepared() {
+    if (FSpVoice) FSpVoice->DiscardPrepared();
+    if (FSapi4Hooked) FBackends.Sapi4Speech->DiscardPrepared();
 }
 
 std::string TUbSmartSpeech::DeviceWarningText(const std::string& cardName) {

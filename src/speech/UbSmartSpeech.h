@@ -80,6 +80,19 @@ public:
     void Resume();
     void Stop();
 
+    // Speaking faster: multiplies the selected speed for the next Speak and
+    // Prepare, by the engine's own rate (1: the chosen speed as it is).
+    double SpeedFactor = 1.0;
+    // Synthesises the current Text, as Speak would speak it with SpeedFactor
+    // and the sound card of now, into memory off the program's thread;
+    // OnPrepared follows with the id and the spoken length in ms. A Speak of
+    // the same text with the same settings then plays that audio. Returns 0
+    // when nothing is prepared (no voice, file output).
+    uint64_t Prepare();
+    // Forgets everything prepared.
+    void DiscardPrepared();
+    std::function<void(TUbSmartSpeech* sender, uint64_t prepareId, int64_t durationMs)> OnPrepared;
+
     // The text that goes to the engine for the current Text and voice.
     std::string BuildSpeechText() const;
     // ANSI text to wide text through CodePage (0: the system's conversion).

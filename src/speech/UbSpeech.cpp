@@ -315,4 +315,8 @@ void TUbSpeech::NotifyWordPosition(uint32_t position) {
     if (OnWordPosition) OnWordPosition(position);
 }
 
+uint64_t TUbSpeech::Prepare(const std::string&) { return 0; }
+
+void TUbSpeech::DiscardPrepared() {}
+
 } // namespace parlino

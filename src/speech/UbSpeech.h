@@ -66,6 +66,8 @@ public:
     int32_t GetPitch() override { return GetPitch16(); }
     bool Ready() const override { return FReady; }
     bool Paused() const override { return FPaused; }
+    uint64_t Prepare(const std::string& text) override;
+    void DiscardPrepared() override;
 
     std::vector<std::string> Text;
     std::vector<std::string> Engines;

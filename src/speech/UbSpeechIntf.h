@@ -48,6 +48,18 @@ public:
     virtual bool Ready() const = 0;
     virtual bool Paused() const = 0;
 
+    // Speaking faster and synthesis ahead, as the modern voice API has them:
+    // the factor multiplies the speed that the attributes and the text's tags
+    // give, from the next Speak or Prepare on. Prepare synthesises `text` as
+    // Speak would, with the settings of now, into memory off the program's
+    // thread and raises OnPrepared with its spoken length; a later Speak of
+    // the same text with the same settings plays that audio. Prepare returns
+    // the id (never 0), or 0 when it cannot prepare (file output).
+    double SpeedFactor = 1.0;
+    virtual uint64_t Prepare(const std::string& text) = 0;
+    virtual void DiscardPrepared() = 0;
+    std::function<void(uint64_t prepareId, int64_t durationMs)> OnPrepared;
+
     std::function<void()> OnStart;
     std::function<void()> OnStop;
     std::function<void(uint32_t position)> OnWordPosition;

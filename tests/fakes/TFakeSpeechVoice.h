@@ -58,6 +58,7 @@ public:
     void SetEventInterests(int32_t interests) override { Interests = interests; }
     int32_t Speak(const WideString& text, int32_t flags) override {
         Calls.push_back({text, flags, CurrentOutput, CurrentStream});
+        if (!text.empty()) SpeakFactors.push_back(Factor);
         Log.push_back(IsPaused ? "Speak(paused)" : "Speak");
         if (FailSpeak && !text.empty()) throw std::runtime_error("Sound device 1 does not exist.");
         return ++NextStream;
@@ -65,6 +66,30 @@ public:
     void Pause() override { IsPaused = true, ++PauseCalls, Log.push_back("Pause"); }
     void Resume() override { IsPaused = false, ++ResumeCalls, Log.push_back("Resume"); }
     TSpeechObjectToken UnavailableAudioOutput() const override { return Unavailable; }
+
+    // Synthesis ahead: each Prepare is recorded with the rate factor of the
+    // moment; the test reports it done with FirePrepared.
+    struct TPrepareCall {
+        uint64_t Id;
+        WideString Text;
+        double Factor;
+    };
+    double Factor = 1.0;
+    std::vector<double> SpeakFactors; // the rate factor of each Speak with text
+    std::vector<TPrepareCall> Prepared;
+    int DiscardCalls = 0;
+    uint64_t NextPrepare = 0;
+    bool CanPrepare = true;
+    void SetRateFactor(double factor) override { Factor = factor; }
+    uint64_t Prepare(const WideString& text, int32_t) override {
+        if (!CanPrepare) return 0;
+        Prepared.push_back({++NextPrepare, text, Factor});
+        return NextPrepare;
+    }
+    void DiscardPrepared() override { ++DiscardCalls; }
+    void FirePrepared(uint64_t id, int64_t durationMs) {
+        if (OnPrepared) OnPrepared(id, durationMs);
+    }
 
     // Engine events, as the real voice would deliver them on the program's thread.
     void FireStart(int32_t stream) {
@@ -127,6 +152,12 @@ public:
     void Stop() override { ++StopCalls; }
     bool Ready() const override { return IsReady; }
     bool Paused() const override { return IsPausedFlag; }
+    std::vector<std::pair<std::string, double>> PreparedTexts; // text, factor
+    uint64_t Prepare(const std::string& text) override {
+        PreparedTexts.emplace_back(text, SpeedFactor);
+        return PreparedTexts.size();
+    }
+    void DiscardPrepared() override {}
 };
 
 } // namespace parlino::test

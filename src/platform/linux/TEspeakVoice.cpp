@@ -166,6 +166,14 @@ int32_t TEspeakSpeechVoice::Speak(const WideString& text, int32_t flags) {
     return number;
 }
 
+void TEspeakSpeechVoice::SetRateFactor(double factor) {
+    FRateFactor = std::isfinite(factor) ? std::clamp(factor, 1.0, 3.0) : 1.0;
+}
+
+uint64_t TEspeakSpeechVoice::Prepare(const WideString&, int32_t) { return 0; }
+
+void TEspeakSpeechVoice::DiscardPrepared() {}
+
 void TEspeakSpeechVoice::Pause() {
     FPaused = true;
     if (FCurrent && FCurrent->Audio)

@@ -93,6 +93,9 @@ public:
     void Pause() override;
     void Resume() override;
     TSpeechObjectToken UnavailableAudioOutput() const override { return FUnavailableOutput; }
+    void SetRateFactor(double factor) override; // clamped to 1..3
+    uint64_t Prepare(const WideString& text, int32_t flags) override;
+    void DiscardPrepared() override;
 
     int32_t EventInterests() const { return FInterests; }
     bool IsPaused() const { return FPaused; }
@@ -139,6 +142,7 @@ private:
     TWavFileStream* FFile = nullptr;
     int32_t FRate = 0;
     int32_t FVolume = 100;
+    double FRateFactor = 1.0;
     int32_t FInterests = SVEAllEvents;
     bool FPaused = false;
     int32_t FLastNumber = 0;
