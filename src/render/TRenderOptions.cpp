@@ -23,6 +23,13 @@ int32_t ParseWholeNumber(const std::string& option, const std::string& text) {
     return value;
 }
 
+// Whether `text` is a number --fit takes as its optional value: digits only,
+// so that a file name after a bare --fit stays a file name.
+bool IsDigits(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string Upper(std::string s) {
     for (char& c : s)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -110,6 +117,17 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
         } else if (name == "--interrupt") {
             flag();
             options.Interrupt = true;
+        } else if (name == "--fit") {
+            std::optional<std::string> percent = inlineValue;
+            if (!percent && i + 1 < args.size() && IsDigits(args[i + 1]))
+                percent = args[++i];
+            const int32_t value = percent ? ParseWholeNumber(name, *percent) : DefaultFitPercent;
+            CheckRange(name, value, MinFitPercent, MaxFitPercent);
+            options.FitCeilingPercent = value;
+        } else if (name == "--report") {
+            options.ReportFile = value();
+            if (options.ReportFile.empty())
+                throw ERenderUsageError("--report needs a file name");
         } else if (name == "--charset") {
             const std::string identifier = value();
             const std::optional<uint8_t> charset = CharsetByIdentifier(Upper(identifier));
@@ -131,6 +149,9 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
 
     if (list && voices)
         throw ERenderUsageError("--list and --voices cannot be used together");
+    if ((list || voices) && (options.FitCeilingPercent || !options.ReportFile.empty()))
+        throw ERenderUsageError(std::string(options.FitCeilingPercent ? "--fit" : "--report") +
+                                " needs a render, not " + (list ? "--list" : "--voices"));
     if (voices) {
         if (!files.empty())
             throw ERenderUsageError("--voices takes no subtitle file");
@@ -152,6 +173,14 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
     if (std::filesystem::equivalent(options.OutputFile, options.SubtitleFile, error) ||
         options.OutputFile == options.SubtitleFile)
         throw ERenderUsageError("the output file would overwrite the subtitle file");
+    if (!options.ReportFile.empty()) {
+        for (const std::string* other : {&options.SubtitleFile, &options.OutputFile})
+            if (options.ReportFile == *other ||
+                std::filesystem::equivalent(options.ReportFile, *other, error))
+                throw ERenderUsageError(std::string("the report would overwrite the ") +
+                                        (other == &options.SubtitleFile ? "subtitle" : "output") +
+                                        " file");
+    }
     return options;
 }
 
@@ -196,6 +225,15 @@ std::string RenderUsageText() {
            "                     makes subtitles due earlier\n"
            "  --interrupt        each new subtitle cuts off the one being spoken (default:\n"
            "                     fast subtitles are queued and spoken one after another)\n"
+           "  --fit [PERCENT]    fit speech into subtitle time: an entry that would run on\n"
+           "                     past the next one's due time is spoken just fast enough\n"
+           "                     to end in time, up to PERCENT % of the chosen speed\n"
+           "                     (100..300, default 150); queued entries get the time left\n"
+           "  --report FILE.tsv  also write a table of when each entry was heard: number,\n"
+           "                     due ms, onset ms, end ms, speed factor, lateness ms (onset\n"
+           "                     - due), overrun ms (past the next entry's due time; the\n"
+           "                     last entry's own end), cut ms (interrupted speech not\n"
+           "                     heard), tab-separated; entries never spoken have no onset\n"
            "  --charset NAME     the character set whose code page the texts are read in,\n"
            "                     as Parlino's \"Font charset\" box, one of:\n" +
            charsets +

@@ -31,7 +31,14 @@ struct TRenderOptions {
     int32_t ShiftMs = 0;        // whole seconds x 1000
     bool Interrupt = false;
     uint8_t Charset = DEFAULT_CHARSET;
+    // --fit: entries that would run past the next one's due tick are spoken
+    // faster, up to this percentage of the chosen speed; none: never faster.
+    std::optional<int32_t> FitCeilingPercent;
+    std::string ReportFile; // --report: the per-entry timing table; empty: none
 };
+
+// --fit's range and the percentage a bare --fit means.
+inline constexpr int32_t MinFitPercent = 100, MaxFitPercent = 300, DefaultFitPercent = 150;
 
 // The shift box's range, in seconds.
 inline constexpr int32_t MaxShiftSeconds = 86400;

@@ -6,7 +6,9 @@
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TWavFileStream.h"
+#include "settings/AtomicFile.h"
 #include "render/TRenderPoster.h"
+#include "render/TRenderReport.h"
 #include "render/TTimelineAudioOutput.h"
 #include "render/TVoiceOverRenderer.h"
 #include "speech/UbSmartSpeech.h"
@@ -143,7 +145,22 @@ std::string FindDictionary(const std::string& name, const TRenderEnvironment& en
     throw EParlinoError("dictionary not found: " + name);
 }
 
+// Fails before a long render when the report has no folder to go to; any
+// other reason it cannot be written shows when it is written.
+void CheckReportFolder(const std::string& reportFile) {
+    if (reportFile.empty())
+        return;
+    std::filesystem::path folder = std::filesystem::path(reportFile).parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::error_code error;
+    if (!std::filesystem::is_directory(folder, error))
+        throw EParlinoError("Cannot write file \"" + reportFile + "\". No such folder: " +
+                            folder.string());
+}
+
 void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
+    CheckReportFolder(options.ReportFile);
     TWavFileStream wav;
     bool fileCreated = false, keepFile = false;
     try {
@@ -176,6 +193,10 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         settings.TimeShiftMs = options.ShiftMs;
         settings.GridCharset = options.Charset;
         settings.OnTick = env.OnTick;
+        // A report without --fit still synthesises ahead, for each entry's
+        // full length, but never speaks faster.
+        settings.FitSpeech = options.FitCeilingPercent || !options.ReportFile.empty();
+        settings.FitCeilingPercent = options.FitCeilingPercent.value_or(MinFitPercent);
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();
@@ -186,6 +207,10 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         const int64_t lengthMs = static_cast<int64_t>(
             frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
         keepFile = true;
+        if (!options.ReportFile.empty()) {
+            const int64_t lastEndMs = int64_t{items.back().EndMs} - options.ShiftMs;
+            WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings, lastEndMs));
+        }
         if (!result.VoiceIdle)
             throw EParlinoError("the voice never reported the end of its speech; " +
                                 options.OutputFile + " holds the track up to " +

@@ -20,6 +20,8 @@ struct TTimelineAudioOutput::TState {
     bool DrainRequested = false;
     bool Drained = false;
     bool Closed = false;
+    TTimelineAudioOutput::TStreamSpan Span; // Stream and the frames played so far
+    bool SpanReported = false;
 
     // Drops audio that has been played, now and then, so a long stream does
     // not keep everything it ever held.
@@ -88,6 +90,7 @@ std::unique_ptr<IAudioStream> TTimelineAudioOutput::OpenStream(int deviceIndex,
                             std::to_string(FSampleRate) + " Hz only.");
     auto state = std::make_shared<TState>();
     state->Events = std::move(events);
+    state->Span.Stream = FStreamsOpened++;
     FStreams.push_back(state);
     return std::make_unique<TTimelineStream>(std::move(state));
 }
@@ -132,10 +135,29 @@ size_t TTimelineAudioOutput::OpenStreams() const {
         std::count_if(FStreams.begin(), FStreams.end(), [](const auto& s) { return !s->Closed; }));
 }
 
+void TTimelineAudioOutput::SweepClosed() {
+    std::vector<TStreamSpan> over;
+    std::erase_if(FStreams, [&](const auto& s) {
+        if (!s->Closed)
+            return false;
+        if (!s->SpanReported) {
+            s->SpanReported = true;
+            s->Span.Cut = true;
+            s->Span.WrittenFrames = s->Written;
+            over.push_back(s->Span);
+        }
+        return true;
+    });
+    if (OnStreamOver)
+        for (const TStreamSpan& span : over)
+            OnStreamOver(span);
+}
+
 void TTimelineAudioOutput::Advance(uint32_t ms) {
     const uint64_t frames = FramesIn(ms);
+    const uint64_t firstFrame = FrameAt(FNowMs);
     FNowMs += ms;
-    std::erase_if(FStreams, [](const auto& s) { return s->Closed; });
+    SweepClosed();
 
     // The streams' audio of this tick, mixed in FMix; a stream playing alone
     // (the usual case) goes out as it is.
@@ -162,6 +184,12 @@ void TTimelineAudioOutput::Advance(uint32_t ms) {
         }
         ++playing;
         s.Played += take;
+        if (!s.Span.Played) {
+            s.Span.Played = true;
+            s.Span.FirstFrame = firstFrame;
+        }
+        s.Span.EndFrame = firstFrame + take;
+        s.Span.PlayedFrames = s.Played;
         audible = std::max(audible, take);
     }
     if (audible > 0) {
@@ -190,6 +218,12 @@ void TTimelineAudioOutput::Advance(uint32_t ms) {
         }
         if (s.DrainRequested && !s.Drained && s.Played == s.Written) {
             s.Drained = true;
+            if (!s.SpanReported) {
+                s.SpanReported = true;
+                s.Span.WrittenFrames = s.Written;
+                if (OnStreamOver)
+                    calls.push_back([this, span = s.Span] { OnStreamOver(span); });
+            }
             if (s.Events.OnDrained)
                 calls.push_back([state] {
                     if (!state->Closed)

@@ -64,6 +64,23 @@ public:
     // that time, then the marks reached and the drains completed are
     // reported, stream by stream in opening order.
     void Advance(uint32_t ms);
+    // Where a stream's audio sits in the track, reported once the stream is
+    // over: when it has played out after Drain, or, for a stream destroyed
+    // before that (cut off), at the next Advance or SweepClosed. Streams are
+    // numbered 0, 1, ... in opening order.
+    struct TStreamSpan {
+        size_t Stream = 0;
+        bool Played = false;      // false: not one frame was heard
+        uint64_t FirstFrame = 0;  // track frame of its first played frame
+        uint64_t EndFrame = 0;    // track frame after its last played frame
+        uint64_t PlayedFrames = 0;
+        uint64_t WrittenFrames = 0;
+        bool Cut = false; // destroyed before it had played out
+    };
+    std::function<void(const TStreamSpan&)> OnStreamOver;
+    // Reports the streams destroyed since the last Advance, without playing.
+    void SweepClosed();
+
     // Frames handed to the sink so far. Silence is handed on only once audio
     // follows it, so at the end of a render this is the end of the last audio.
     uint64_t FramesOut() const { return FFramesOut; }
@@ -84,6 +101,7 @@ private:
     std::vector<int16_t> FOut;
     uint64_t FPendingSilence = 0;
     uint64_t FFramesOut = 0;
+    size_t FStreamsOpened = 0;
 };
 
 } // namespace parlino

@@ -34,6 +34,8 @@ public:
     void ScrollTo(int, int) override {}
     int GridRowCount() const override { return FRows; }
     void UpdateControls() override {}
+    bool FitSpeech() const override { return FSettings.FitSpeech; }
+    int32_t FitCeilingPercent() const override { return FSettings.FitCeilingPercent; }
     void ReportError(const std::string& message) override {
         if (!Error)
             Error = message;
@@ -44,6 +46,66 @@ public:
 private:
     const TRenderSettings& FSettings;
     int FRows;
+};
+
+// Fills the timings from what the controller hands to the voice and from
+// where the timeline played each stream; the k-th stream opened belongs to
+// the k-th entry spoken.
+class TTimingRecorder {
+public:
+    TTimingRecorder(TPlaybackController& controller, TTimelineAudioOutput& timeline,
+                    const TslItems& items, int32_t shiftMs, std::vector<TEntryTiming>& timings)
+        : FController(controller), FTimeline(timeline), FShiftMs(shiftMs), FTimings(timings) {
+        FTimings.assign(items.size(), {});
+        // Until the controller says otherwise: the first tick that finds it.
+        for (size_t i = 0; i < items.size(); ++i)
+            FTimings[i].DueMs = int64_t{items[i].StartMs} -
+                                (TPlaybackController::SearchWindowMs - 1) - shiftMs;
+        FController.OnSpoken = [this](const TSpokenEntry& e) { Spoken(e); };
+        FTimeline.OnStreamOver = [this](const TTimelineAudioOutput::TStreamSpan& s) { Over(s); };
+    }
+    ~TTimingRecorder() {
+        FController.OnSpoken = nullptr;
+        FTimeline.OnStreamOver = nullptr;
+    }
+    TTimingRecorder(const TTimingRecorder&) = delete;
+    TTimingRecorder& operator=(const TTimingRecorder&) = delete;
+
+private:
+    void Spoken(const TSpokenEntry& e) {
+        FStreamEntries.push_back(e.Index);
+        if (e.Index >= FTimings.size())
+            return;
+        TEntryTiming& t = FTimings[e.Index];
+        t = TEntryTiming{};
+        t.DueMs = int64_t{e.DueMs} - FShiftMs;
+        t.Spoken = true;
+        t.Factor = e.Factor;
+        t.ExpectedMs = e.ExpectedMs;
+    }
+
+    void Over(const TTimelineAudioOutput::TStreamSpan& s) {
+        if (s.Stream >= FStreamEntries.size() || FStreamEntries[s.Stream] >= FTimings.size())
+            return;
+        TEntryTiming& t = FTimings[FStreamEntries[s.Stream]];
+        const auto ms = [rate = uint64_t(FTimeline.SampleRate())](uint64_t frames) {
+            return static_cast<int64_t>(frames * 1000 / rate);
+        };
+        t.Heard = s.Played;
+        t.OnsetMs = ms(s.FirstFrame);
+        t.EndMs = ms(s.EndFrame);
+        if (s.Cut) {
+            // Unknown full length: at least what was synthesised and not played.
+            const int64_t full = t.ExpectedMs >= 0 ? t.ExpectedMs : ms(s.WrittenFrames);
+            t.CutMs = std::max<int64_t>(0, full - ms(s.PlayedFrames));
+        }
+    }
+
+    TPlaybackController& FController;
+    TTimelineAudioOutput& FTimeline;
+    int32_t FShiftMs;
+    std::vector<TEntryTiming>& FTimings;
+    std::vector<size_t> FStreamEntries; // by stream number: the entry spoken
 };
 
 } // namespace
@@ -76,6 +138,7 @@ TRenderResult TVoiceOverRenderer::Render() {
     auto player = std::make_shared<TVirtualPlayer>(ticks);
     TRenderView view(FSettings, FItems.size());
     TPlaybackController controller(view, FSpeech, FItems);
+    TTimingRecorder recorder(controller, FTimeline, FItems, FSettings.TimeShiftMs, result.Timings);
 
     // The "Play" command with no run active, from row 1: a new manual clock
     // 200 ms before the selected entry. The track shift then applies as in
@@ -98,6 +161,11 @@ TRenderResult TVoiceOverRenderer::Render() {
     for (;;) {
         if (!FSettings.QueueFastSubtitles)
             WaitFor([&] { return FTimeline.WritersAtRest(aheadFrames); });
+        if (FSettings.FitSpeech)
+            WaitFor([&] {
+                return !controller.AheadPending(player->GetPosition(),
+                                                static_cast<int32_t>(FSettings.TickMs));
+            });
         const auto tickStart = std::chrono::steady_clock::now();
         controller.ProcessTick();
         ++result.Ticks;
@@ -132,6 +200,7 @@ TRenderResult TVoiceOverRenderer::Render() {
 
     controller.StopPlayback();
     FPoster.Pump();
+    FTimeline.SweepClosed();
     result.EndMs = player->GetPosition();
     result.Found = static_cast<size_t>(
         std::count_if(FItems.begin(), FItems.end(), [](const TslItem& i) { return i.Spoken; }));

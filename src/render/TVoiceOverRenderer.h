@@ -7,6 +7,7 @@
 // track comes out the same on every run and as fast as the voice synthesises.
 
 #include "render/TRenderPoster.h"
+#include "render/TRenderReport.h"
 #include "render/TTimelineAudioOutput.h"
 #include "speech/UbSmartSpeech.h"
 #include "subtitles/TslItem.h"
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace parlino {
 
@@ -24,6 +26,12 @@ struct TRenderSettings {
     int32_t TimeShiftMs = 0;               // added to the clock before the search, as the shift box
     uint8_t GridCharset = DEFAULT_CHARSET; // its code page converts the texts for the voice
     std::string VoiceTags;                 // the voice panel's tag prefix (empty for engine voices)
+    // "Fit speech into subtitle time" and its ceiling in % of the chosen
+    // speed. Before each tick the renderer waits until every entry due by
+    // the next one has been synthesised ahead, so that the controller's
+    // choices do not depend on how fast synthesis ran.
+    bool FitSpeech = false;
+    int32_t FitCeilingPercent = 150;
     uint32_t TickMs = 100;
     // Past the last subtitle, a voice that does not report idle while
     // nothing is playing is given up on after this much track time.
@@ -47,6 +55,10 @@ struct TRenderResult {
     uint64_t Ticks = 0;    // ticks run
     size_t Found = 0;      // entries the controller found (and queued)
     bool VoiceIdle = true; // false: stopped because the voice never reported idle
+    // One per entry: when it was due and where its speech sits in the track.
+    // Each stream the voice opens carries the entry of the matching Speak, in
+    // order, so the voice must open one stream per Speak.
+    std::vector<TEntryTiming> Timings;
 };
 
 // `speech` must speak through `timeline` (its voices were created on it) and

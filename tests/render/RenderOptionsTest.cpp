@@ -89,6 +89,34 @@ TEST(RenderOptions, BadCommandLinesSayWhatIsWrong) {
     EXPECT_EQ(UsageError({"a.wav"}), "the output file would overwrite the subtitle file");
 }
 
+TEST(RenderOptions, FitTakesAnOptionalPercentAndReportAFile) {
+    EXPECT_FALSE(Parse({"a.srt"}).FitCeilingPercent);
+    EXPECT_EQ(Parse({"a.srt"}).ReportFile, "");
+    // A bare --fit: the default; a following name that is no number stays a file.
+    EXPECT_EQ(Parse({"--fit", "a.srt"}).FitCeilingPercent, 150);
+    EXPECT_EQ(Parse({"--fit", "2001.srt"}).SubtitleFile, "2001.srt");
+    EXPECT_EQ(Parse({"--fit", "130", "a.srt"}).FitCeilingPercent, 130);
+    EXPECT_EQ(Parse({"a.srt", "--fit=300"}).FitCeilingPercent, 300);
+    EXPECT_EQ(Parse({"a.srt", "--fit", "100"}).FitCeilingPercent, 100);
+    const TRenderOptions o = Parse({"--report", "timing.tsv", "a.srt"});
+    EXPECT_EQ(o.ReportFile, "timing.tsv");
+    EXPECT_FALSE(o.FitCeilingPercent);
+
+    EXPECT_EQ(UsageError({"--fit", "99", "a.srt"}), "--fit 99 is out of range (100..300)");
+    EXPECT_EQ(UsageError({"--fit=301", "a.srt"}), "--fit 301 is out of range (100..300)");
+    EXPECT_EQ(UsageError({"--fit=1.5", "a.srt"}), "--fit needs a whole number, not '1.5'");
+    EXPECT_EQ(UsageError({"--fit=", "a.srt"}), "--fit needs a whole number, not ''");
+    EXPECT_EQ(UsageError({"a.srt", "--report"}), "--report needs a value");
+    EXPECT_EQ(UsageError({"--report=", "a.srt"}), "--report needs a file name");
+    EXPECT_EQ(UsageError({"--report", "a.srt", "a.srt"}),
+              "the report would overwrite the subtitle file");
+    EXPECT_EQ(UsageError({"--report", "a.wav", "a.srt"}),
+              "the report would overwrite the output file");
+    EXPECT_EQ(UsageError({"--list", "--fit", "a.srt"}), "--fit needs a render, not --list");
+    EXPECT_EQ(UsageError({"--voices", "--report", "r.tsv"}),
+              "--report needs a render, not --voices");
+}
+
 TEST(RenderOptions, RangesAreInclusive) {
     EXPECT_NO_THROW(CheckRange("--speed", -10, -10, 10));
     EXPECT_NO_THROW(CheckRange("--speed", 10, -10, 10));
@@ -104,7 +132,7 @@ TEST(RenderOptions, HelpNamesEveryOption) {
     const std::string help = RenderUsageText();
     for (const char* option :
          {"-o FILE.wav", "--voice NAME", "--speed N", "--pitch N", "--volume N", "--dic FILE",
-          "--shift SECONDS", "--interrupt", "--charset NAME", "--list", "--voices", "--help",
+          "--shift SECONDS", "--interrupt", "--fit [PERCENT]", "--report FILE.tsv", "--charset NAME", "--list", "--voices", "--help",
           "RUSSIAN_CHARSET", "OEM_CHARSET"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }

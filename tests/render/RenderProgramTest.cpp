@@ -351,3 +351,119 @@ TEST(RenderProgram, TheSameInputGivesTheSameBytesOnEveryRun) {
         EXPECT_TRUE(bytes[0] == bytes[1]) << "differs with '" << mode << "'";
     }
 }
+
+// ---- Fitting speech and the report ----------------------------------------
+
+namespace {
+
+// The report's lines after the header, split at tabs.
+std::vector<std::vector<std::string>> ReadReport(const std::string& path) {
+    std::ifstream in(path);
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "#\tdue_ms\tonset_ms\tend_ms\tfactor\tlateness_ms\toverrun_ms\tcut_ms");
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields(1);
+        for (char c : line) {
+            if (c == '\t')
+                fields.emplace_back();
+            else
+                fields.back().push_back(c);
+        }
+        EXPECT_EQ(fields.size(), 8u) << line;
+        fields.resize(8);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+double Field(const std::vector<std::string>& row, size_t column) {
+    EXPECT_FALSE(row[column].empty()) << "column " << column;
+    return row[column].empty() ? 0 : std::stod(row[column]);
+}
+
+} // namespace
+
+TEST(RenderProgram, FitSpeaksDenseEntriesFasterWithinTheCeilingAndInTime) {
+    const std::vector<std::pair<int, std::string>> dense{{1000, "We have to leave right now."},
+                                                         {2000, "Where did you put the keys?"},
+                                                         {3000, "No."},
+                                                         {4000, "They are waiting at the station."},
+                                                         {5000, "Then we go."}};
+    const std::string report = TempPath("fit.tsv");
+    const TWav track =
+        Render(WriteSrt("fit.srt", dense), {"--fit", "--report", report}, "fit.wav");
+    const auto rows = ReadReport(report);
+    ASSERT_EQ(rows.size(), dense.size() + 1); // the reader's leading empty entry first
+    bool faster = false;
+    for (size_t i = 0; i < dense.size(); ++i) {
+        const auto& row = rows[i + 1];
+        const double due = Field(row, 1), onset = Field(row, 2), factor = Field(row, 4);
+        // Time until the next entry is due; the last has until its end.
+        const double time = i + 1 < dense.size() ? Field(rows[i + 2], 1) - due
+                                                 : dense[i].first + 1000 - due;
+        const double natural = MsAt(track, int64_t(SynthesiseAlone(dense[i].second).size()));
+        std::printf("%-34s due %5.0f onset %5.0f natural %5.0f ms for %5.0f ms: factor %s\n",
+                    dense[i].second.c_str(), due, onset, natural, time, row[4].c_str());
+        EXPECT_GE(factor, 1.0) << dense[i].second;
+        EXPECT_LE(factor, 1.5) << dense[i].second;
+        if (natural > time + 100) {
+            EXPECT_GT(factor, 1.0) << dense[i].second;
+        }
+        faster = faster || factor > 1.0;
+        EXPECT_GE(onset, due) << dense[i].second;
+        EXPECT_LE(onset - due, 300) << dense[i].second;
+        EXPECT_EQ(Field(row, 5), onset - due);
+        EXPECT_EQ(row[7], "0") << dense[i].second;
+        // The onset is where the entry's audio begins in the track.
+        const double heard = OnsetMs(track, int64_t(onset));
+        EXPECT_GE(heard, onset);
+        EXPECT_LE(heard, onset + 150) << dense[i].second;
+    }
+    EXPECT_TRUE(faster);
+}
+
+TEST(RenderProgram, TheReportShowsWhatInterruptingCut) {
+    const std::vector<std::pair<int, std::string>> fast{
+        {1000, "The first subtitle goes on and on for a long while."}, {2000, "Short."}};
+    const std::string report = TempPath("cut.tsv");
+    const TWav track = Render(WriteSrt("cutreport.srt", fast), {"--interrupt", "--report", report},
+                              "cutreport.wav");
+    const auto rows = ReadReport(report);
+    ASSERT_EQ(rows.size(), 3u);
+    const double full = MsAt(track, int64_t(SynthesiseAlone(fast[0].second).size()));
+    const double onset = Field(rows[1], 2), end = Field(rows[1], 3), cut = Field(rows[1], 7);
+    std::printf("first: %.0f ms long, heard %.0f..%.0f, cut %.0f ms\n", full, onset, end, cut);
+    EXPECT_EQ(rows[1][4], "1.000"); // without --fit nothing is faster
+    EXPECT_GT(cut, 0);
+    EXPECT_NEAR(end - onset + cut, full, 2 * SlackMs);
+    EXPECT_GE(end, Field(rows[2], 1)); // cut when the next entry was due
+    EXPECT_GT(Field(rows[1], 6), 0);   // which is overrun, as the table says
+    EXPECT_EQ(rows[2][7], "0");        // the last one heard to its end
+}
+
+TEST(RenderProgram, AReportThatCannotBeWrittenFailsTheRun) {
+    const std::string srt = WriteSrt("noreport.srt", {{1000, "One."}});
+    const std::string wav = TempPath("noreport.wav");
+    std::filesystem::remove(wav);
+    // No folder: found out before rendering.
+    TRunResult r = RunRender({"--report", TempPath("no/such/folder/r.tsv"), "-o", wav, srt});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(Lines(r.Err), 1);
+    EXPECT_TRUE(r.Err.starts_with("parlino-render: Cannot write file")) << r.Err;
+    EXPECT_FALSE(std::filesystem::exists(wav));
+    // A read-only report keeps its old content; the track is complete.
+    const std::string old = TempPath("readonly.tsv");
+    std::filesystem::remove(old);
+    std::ofstream(old) << "old\n";
+    std::filesystem::permissions(old, std::filesystem::perms::owner_read);
+    r = RunRender({"--report", old, "-o", wav, srt});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.starts_with("parlino-render: Cannot write file \"" + old)) << r.Err;
+    std::ifstream in(old);
+    std::string content((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_EQ(content, "old\n");
+    std::filesystem::permissions(old, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}

@@ -212,3 +212,47 @@ TEST(TimelineAudioOutput, AStreamOutlivingTheOutputIsHarmless) {
     stream->Drain();
     EXPECT_EQ(stream->PlayedFrames(), 0u);
 }
+
+// The spans the render's report is built from: where each stream's first and
+// last frames went in the track, through a pause, and where a cut fell.
+TEST(TimelineAudioOutput, EachStreamReportsWhereItPlayedOnceItIsOver) {
+    TTimeline t(-100);
+    std::vector<TTimelineAudioOutput::TStreamSpan> spans;
+    t.Output.OnStreamOver = [&](const TTimelineAudioOutput::TStreamSpan& s) { spans.push_back(s); };
+    auto first = t.Open(); // opened before time 0: heard from 0
+    WriteConstant(*first, 1, 150);
+    first->Drain();
+    t.Output.Advance(100);
+    t.Output.Advance(100); // 0..100
+    first->Pause();        // 50 frames left, heard after the pause
+    t.Output.Advance(100);
+    first->Resume();
+    auto second = t.Open();
+    WriteConstant(*second, 2, 300);
+    t.Output.Advance(100); // first: 200..250, its last 50 frames; second: 200..300
+    EXPECT_EQ(spans.size(), 1u);
+    second.reset(); // cut with 200 frames unplayed
+    auto never = t.Open();
+    WriteConstant(*never, 3, 10);
+    never.reset(); // cut before a frame played
+    t.Output.SweepClosed();
+    t.Output.Advance(100);
+
+    ASSERT_EQ(spans.size(), 3u);
+    EXPECT_EQ(spans[0].Stream, 0u);
+    EXPECT_TRUE(spans[0].Played);
+    EXPECT_EQ(spans[0].FirstFrame, 0u);
+    EXPECT_EQ(spans[0].EndFrame, 250u);
+    EXPECT_EQ(spans[0].PlayedFrames, 150u);
+    EXPECT_FALSE(spans[0].Cut);
+    EXPECT_EQ(spans[1].Stream, 1u);
+    EXPECT_EQ(spans[1].FirstFrame, 200u);
+    EXPECT_EQ(spans[1].EndFrame, 300u);
+    EXPECT_EQ(spans[1].PlayedFrames, 100u);
+    EXPECT_EQ(spans[1].WrittenFrames, 300u);
+    EXPECT_TRUE(spans[1].Cut);
+    EXPECT_EQ(spans[2].Stream, 2u);
+    EXPECT_FALSE(spans[2].Played);
+    EXPECT_TRUE(spans[2].Cut);
+    EXPECT_EQ(spans[2].WrittenFrames, 10u);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// parlino-render's --report: for every entry, when it was due, where its
+// speech really sits in the track and how fast it was spoken, as a
+// tab-separated table.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace parlino {
+
+// What became of one entry in a render; times are track ms.
+struct TEntryTiming {
+    int64_t DueMs = 0;       // when the entry became due
+    bool Spoken = false;     // handed to the voice
+    double Factor = 1.0;     // the speed factor it was spoken at
+    int64_t ExpectedMs = -1; // its full spoken length at that factor; -1: unknown
+    bool Heard = false;      // some of its audio was played
+    int64_t OnsetMs = 0;     // its first played frame (when Heard)
+    int64_t EndMs = 0;       // the end of its last played frame (when Heard)
+    int64_t CutMs = 0;       // what being cut off kept from being heard
+};
+
+// The table: a header line, then per entry its 1-based number, due ms,
+// onset ms, end ms, factor, lateness (onset - due), overrun past the next
+// entry's due time (for the last entry: past `lastEndMs`, its own end time)
+// and cut ms. Onset, end, lateness and overrun are empty for an entry that
+// was not heard, and everything after the due time for one never spoken.
+std::string FormatRenderReport(const std::vector<TEntryTiming>& timings, int64_t lastEndMs);
+
+} // namespace parlino
