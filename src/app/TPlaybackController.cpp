@@ -9,7 +9,51 @@ namespace parlino {
 
 TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items,
                                          char timeSeparator)
-    : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator) {}
+    : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator), FAhead(speech, items, SearchWindowMs) {
+    FOldOnPrepared = FSpeech.OnPrepared;
+    FSpeech.OnPrepared = [this](TUbSmartSpeech* sender, uint64_t id, int64_t durationMs) {
+        if (FOldOnPrepared) FOldOnPrepared(sender, id, durationMs);
+        FAhead.Prepared(id, durationMs);
+    };
+}
+
+TPlaybackController::~TPlaybackController() { FSpeech.OnPrepared = FOldOnPrepared; }
+
+bool TPlaybackController::Fitting() const { return FView.FitSpeech(); }
+
+double TPlaybackController::Ceiling() const { return std::clamp(FView.FitCeilingPercent(), 100, 300) / 100.0; }
+
+void TPlaybackController::PlanAhead(int64_t nowMs) {
+    try {
+        FAhead.Plan(nowMs, FView.VoiceTags(), static_cast<uint16_t>(CharsetToCodePage(FView.GridFontCharset())),
+                    Ceiling());
+    } catch (...) {
+        // Synthesis ahead is a help; without it entries are spoken as they come.
+    }
+}
+
+bool TPlaybackController::AheadPending(int32_t position, int32_t horizonMs) {
+    if (!Fitting()) return false;
+    const int64_t now = int64_t{position} + TimeShift;
+    PlanAhead(now);
+    return FAhead.Pending(now, now + horizonMs);
+}
+
+void TPlaybackController::ShowLateness(int64_t nowMs) {
+    int64_t late = 0;
+    if (!Queue.empty()) {
+        const auto index = static_cast<size_t>(Queue.front()->Index);
+        if (index < FItems.size()) late = nowMs - FAhead.DueMs(index);
+    } else if (FSpeakingIndex && !FSpeech.IsIdle()) {
+        late = FSpeakingLateMs;
+    }
+    if (late <= 1000) {
+        FView.SetLateness("");
+        return;
+    }
+    const int64_t tenths = (late + 50) / 100;
+    FView.SetLateness("Voice " + std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " s behind");
+}
 
 template <typename F> bool TPlaybackController::Guard(bool& reported, F&& call) {
     try {
@@ -53,14 +97,23 @@ void TPlaybackController::ProcessTick() {
                 ClearQueue();
                 ok = Guard([&] { FSpeech.Stop(); }) && ok;
                 ResetSpokenFlags();
+                FAhead.Reset();
+                FSpeakingIndex.reset();
             }
             WasPlaying = true;
             LastPosition = position;
+            if (Fitting()) PlanAhead(int64_t{position} + TimeShift);
             if (ok) ProcessPosition(position);
             FNextDue = MsUntilNextDue(position);
+            try {
+                ShowLateness(int64_t{position} + TimeShift);
+            } catch (...) {
+                // The status is a courtesy.
+            }
         } else {
             FView.SetStatus1("Stopped");
             FView.SetStatus2(FormatTime(position, FSeparator));
+            FView.SetLateness("");
             if (WasPlaying)
                 Guard([&] {
                     if (!FSpeech.IsIdle() && !FSpeech.IsPaused()) FSpeech.Pause();
@@ -102,7 +155,9 @@ void TPlaybackController::ProcessPosition(int32_t position) {
         EnqueueItem(item);
         if (!FView.QueueFastSubtitles())
             if (!Guard([&] {
-                    if (!FSpeech.IsIdle()) FSpeech.Stop(); // the new entry cuts off the current one
+                    if (FSpeech.IsIdle()) return;
+                    FSpeech.Stop(); // the new entry cuts off the current one
+                    if (OnCut && FSpeakingIndex) OnCut(*FSpeakingIndex, static_cast<int32_t>(int64_t{position} + TimeShift));
                 }))
                 return;
     }
@@ -114,13 +169,32 @@ void TPlaybackController::SpeakNext() {
     if (!Guard([&] { idle = FSpeech.IsIdle(); }) || !idle || Queue.empty()) return;
     TslItem* item = Queue.front();
     Queue.pop_front();
+    const size_t index = static_cast<size_t>(item->Index);
+    const int64_t now = int64_t{LastPosition} + TimeShift;
+    const bool known = item->Index >= 0 && index < FItems.size() && &FItems[index] == item;
+    TSpeechAhead::TFit fit;
+    if (known && Fitting()) fit = FAhead.FitFor(index, now, Ceiling());
     const bool spoken = Guard([&] {
         FSpeech.CodePage = static_cast<uint16_t>(CharsetToCodePage(FView.GridFontCharset()));
         // The tag prefix and the text; a subtitle's text holds no line break.
         FSpeech.Text = {FView.VoiceTags() + item->SpeechText};
-        FSpeech.Speak();
+        FSpeech.SpeedFactor = fit.Factor;
+        try {
+            FSpeech.Speak();
+        } catch (...) {
+            FSpeech.SpeedFactor = 1.0;
+            throw;
+        }
+        FSpeech.SpeedFactor = 1.0;
     });
     if (spoken) FFailureReported = false;
+    if (spoken && known) {
+        const int64_t due = FAhead.DueMs(index);
+        FSpeakingIndex = index;
+        FSpeakingLateMs = now - due;
+        if (OnSpoken)
+            OnSpoken({index, static_cast<int32_t>(due), static_cast<int32_t>(now), fit.Factor, fit.ExpectedMs});
+    }
     if (FView.AutoScroll()) {
         try {
             const int offset = FView.SelectedRow() - FView.TopRow();
@@ -142,6 +216,8 @@ void TPlaybackController::StartPlayback() {
     FSpeech.AudioOutput = FView.SoundCardIndex() - 1;
     ClearQueue();
     ResetSpokenFlags();
+    FAhead.Reset();
+    FSpeakingIndex.reset();
     if (Connection) Connection->Activate();
 }
 
@@ -149,6 +225,9 @@ void TPlaybackController::StopPlayback() {
     Running = false;
     Guard([&] { FSpeech.Stop(); });
     ClearQueue();
+    FAhead.Reset();
+    FSpeakingIndex.reset();
+    FView.SetLateness("");
     WasPlaying = false;
     FView.SetStatus1("");
     FView.SetStatus2("");
@@ -169,7 +248,5 @@ int32_t TPlaybackController::SelectedItemStart() const {
     const int64_t index = std::clamp<int64_t>(FView.SelectedRow() - 1, 0, static_cast<int64_t>(FItems.size()) - 1);
     return FItems[static_cast<size_t>(index)].StartMs;
 }
-
-bool TPlaybackController::AheadPending(int32_t, int32_t) const { return false; }
 
 } // namespace parlino

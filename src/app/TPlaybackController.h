@@ -5,6 +5,7 @@
 // subtitle that is due. It has no thread and no timer of its own: the main
 // window drives it and it reaches the window through IPlaybackView.
 
+#include "app/TSpeechAhead.h"
 #include "players/player_conn_intf.h"
 #include "speech/UbSmartSpeech.h"
 #include "subtitles/TslItem.h"
@@ -61,6 +62,9 @@ public:
     static constexpr int32_t TickPeriodMs = 100;
 
     TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items, char timeSeparator = ':');
+    ~TPlaybackController();
+    TPlaybackController(const TPlaybackController&) = delete;
+    TPlaybackController& operator=(const TPlaybackController&) = delete;
 
     void ProcessTick();
     void ProcessPosition(int32_t position);
@@ -84,7 +88,8 @@ public:
     // With "Fit speech into subtitle time": whether an entry that becomes due
     // within `horizonMs` of `position` still waits for its synthesis ahead.
     // The render waits for it, so that its track is the same on every run.
-    bool AheadPending(int32_t position, int32_t horizonMs) const;
+    // Plans the synthesis ahead for `position` first.
+    bool AheadPending(int32_t position, int32_t horizonMs);
 
     TPlayerConnection Connection;
     bool Running = false;
@@ -95,6 +100,10 @@ public:
 
 private:
     void SpeakNext();
+    bool Fitting() const;
+    double Ceiling() const;
+    void PlanAhead(int64_t nowMs);
+    void ShowLateness(int64_t nowMs);
     std::optional<int32_t> MsUntilNextDue(int32_t position) const;
     // Runs a call; its failure is shown unless `reported` says one was
     // shown already, so a failure on the tick is not shown on every tick.
@@ -110,6 +119,10 @@ private:
     bool FFailureReported = false;
     bool FPositionFailureReported = false; // once per run: a source that cannot be read
     std::optional<int32_t> FNextDue;
+    TSpeechAhead FAhead;
+    std::function<void(TUbSmartSpeech*, uint64_t, int64_t)> FOldOnPrepared;
+    std::optional<size_t> FSpeakingIndex; // the entry last handed to the voice
+    int64_t FSpeakingLateMs = 0;          // how late it went to the voice
 };
 
 } // namespace parlino

@@ -77,7 +77,7 @@ void TEspeakEngine::Initialise() {
         std::rotate(FVoices.begin(), it, it + 1);
 }
 
-uint64_t TEspeakEngine::Submit(TEspeakJob job) { return FJobs.Submit(std::move(job)); }
+uint64_t TEspeakEngine::Submit(TEspeakJob job, bool first) { return FJobs.Submit(std::move(job), first); }
 
 void TEspeakEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 

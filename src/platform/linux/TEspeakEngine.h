@@ -78,9 +78,10 @@ public:
     // espeak-ng's order. Fixed for the engine's life.
     const std::vector<TEspeakVoiceInfo>& Voices() const { return FVoices; }
 
-    // Queues a job; jobs run one after another in the order submitted.
+    // Queues a job; jobs run one after another in the order submitted,
+    // except that a job submitted `first` goes before every queued one.
     // Returns the job's id (never 0). Any thread.
-    uint64_t Submit(TEspeakJob job);
+    uint64_t Submit(TEspeakJob job, bool first = false);
     // Stops a queued or running job soon (a running synthesis aborts at its
     // next audio chunk); its OnFinished(false) follows on the worker. Returns
     // at once. Unknown or finished ids are ignored. Any thread.

@@ -91,7 +91,10 @@ TEspeakSpeechVoice::TEspeakSpeechVoice(IAudioOutput& audio, IEventPoster& poster
 }
 
 TEspeakSpeechVoice::~TEspeakSpeechVoice() {
+    for (auto& utterance : FWaiting)
+        Drop(utterance);
     FWaiting.clear();
+    DiscardPrepared();
     if (FCurrent)
         Close(FCurrent);
 }
@@ -134,7 +137,12 @@ void TEspeakSpeechVoice::SetAudioOutputStream(ISpeechFileStream* stream) {
     }
     if (FCurrent && FCurrent->File && FCurrent->File != file)
         Close(FCurrent);
-    std::erase_if(FWaiting, [file](const TUtterance& u) { return u.File && u.File != file; });
+    std::erase_if(FWaiting, [this, file](TUtterance& u) {
+        if (!u.File || u.File == file)
+            return false;
+        Drop(u);
+        return true;
+    });
     FFile = file;
     StartWaiting();
 }
@@ -155,7 +163,9 @@ int32_t TEspeakSpeechVoice::Speak(const WideString& text, int32_t flags) {
         return number;
     TUtterance utterance;
     utterance.Number = number;
-    utterance.Runs = ParseSpeechText(text, (flags & SVSFIsXML) != 0, FRate, FVolume);
+    utterance.Prepared = TakePrepared(text, flags);
+    if (!utterance.Prepared)
+        utterance.Runs = ParseSpeechText(text, (flags & SVSFIsXML) != 0, FRate, FVolume);
     utterance.VoiceName = FVoiceName;
     utterance.Output = FOutput;
     utterance.File = FFile;
@@ -170,9 +180,62 @@ void TEspeakSpeechVoice::SetRateFactor(double factor) {
     FRateFactor = std::isfinite(factor) ? std::clamp(factor, 1.0, 3.0) : 1.0;
 }
 
-uint64_t TEspeakSpeechVoice::Prepare(const WideString&, int32_t) { return 0; }
+std::string TEspeakSpeechVoice::PreparedKey(const WideString& text, int32_t flags) const {
+    std::string key = FVoiceName;
+    key += '\x1f' + std::to_string(FRate) + '\x1f' + std::to_string(FVolume) + '\x1f' +
+           std::to_string(std::lround(FRateFactor * 1000)) + '\x1f' + std::to_string(flags & SVSFIsXML) + '\x1f';
+    for (const char16_t c : text) {
+        key.push_back(char(c & 0xFF));
+        key.push_back(char(c >> 8));
+    }
+    return key;
+}
 
-void TEspeakSpeechVoice::DiscardPrepared() {}
+uint64_t TEspeakSpeechVoice::Prepare(const WideString& text, int32_t flags) {
+    if (FFile || text.empty())
+        return 0;
+    auto stream = NewStream(ParseSpeechText(text, (flags & SVSFIsXML) != 0, FRate, FVolume));
+    stream->PrepareId = ++FLastPrepareId;
+    FPrepared.push_back({PreparedKey(text, flags), stream});
+    SubmitJob(stream, FVoiceName, false);
+    while (FPrepared.size() > MaxPrepared) {
+        Close(FPrepared.front().Stream);
+        FPrepared.pop_front();
+    }
+    return stream->PrepareId;
+}
+
+std::shared_ptr<TEspeakSpeechVoice::TStream> TEspeakSpeechVoice::TakePrepared(const WideString& text,
+                                                                              int32_t flags) {
+    if (FPrepared.empty())
+        return nullptr;
+    const std::string key = PreparedKey(text, flags);
+    const auto it = std::find_if(FPrepared.begin(), FPrepared.end(),
+                                 [&](const TPreparedText& p) { return p.Key == key; });
+    if (it == FPrepared.end())
+        return nullptr;
+    auto stream = it->Stream;
+    FPrepared.erase(it);
+    return stream;
+}
+
+void TEspeakSpeechVoice::DiscardPrepared() {
+    for (auto& prepared : FPrepared)
+        Close(prepared.Stream);
+    FPrepared.clear();
+}
+
+void TEspeakSpeechVoice::Drop(TUtterance& utterance) {
+    if (utterance.Prepared)
+        Close(utterance.Prepared);
+    utterance.Prepared.reset();
+}
+
+void TEspeakSpeechVoice::PreparedDone(const std::shared_ptr<TStream>& stream) {
+    const uint64_t samples = stream->Synthesised;
+    if (OnPrepared)
+        OnPrepared(stream->PrepareId, int64_t(samples * 1000 / uint64_t(FEngine->SampleRate())));
+}
 
 void TEspeakSpeechVoice::Pause() {
     FPaused = true;
@@ -186,19 +249,30 @@ void TEspeakSpeechVoice::Resume() {
         FCurrent->Audio->Resume();
 }
 
-void TEspeakSpeechVoice::Start(TUtterance utterance) {
-    const int rate = FEngine->SampleRate();
+std::shared_ptr<TEspeakSpeechVoice::TStream> TEspeakSpeechVoice::NewStream(std::vector<TSpeechRun> runs) {
     auto stream = std::make_shared<TStream>();
-    stream->Number = utterance.Number;
-    stream->Runs = std::move(utterance.Runs);
+    stream->Runs = std::move(runs);
     stream->Poster = &FPoster;
     stream->Engine = FEngine;
     stream->Owner = this;
-    stream->NextProgress = uint64_t(rate / ProgressMarksPerSecond);
+    stream->RateFactor = FRateFactor;
+    stream->NextProgress = uint64_t(FEngine->SampleRate() / ProgressMarksPerSecond);
+    return stream;
+}
+
+void TEspeakSpeechVoice::Start(TUtterance utterance) {
+    const int rate = FEngine->SampleRate();
+    // A text synthesised ahead plays what is there and goes on as the rest
+    // arrives; its items waited in the stream until now.
+    const bool prepared = utterance.Prepared != nullptr;
+    auto stream = prepared ? std::move(utterance.Prepared) : NewStream(std::move(utterance.Runs));
+    stream->Number = utterance.Number;
 
     if (utterance.File) {
-        if (!utterance.File->IsOpen())
+        if (!utterance.File->IsOpen()) {
+            Close(stream);
             throw EParlinoError("The audio output stream is not open.");
+        }
         if (utterance.File->SamplesWritten() == 0)
             utterance.File->SetSampleRate(rate);
         stream->File = utterance.File;
@@ -235,17 +309,33 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
                     voice.End(s);
                 });
         };
-        stream->Audio = OpenAudio(utterance.Output, rate, events);
+        try {
+            stream->Audio = OpenAudio(utterance.Output, rate, events);
+        } catch (...) {
+            Close(stream);
+            throw;
+        }
         if (FPaused)
             stream->Audio->Pause();
     }
 
+    FCurrent = stream;
+    if (prepared)
+        Pump(stream);
+    else
+        SubmitJob(stream, utterance.VoiceName, true);
+}
+
+void TEspeakSpeechVoice::SubmitJob(const std::shared_ptr<TStream>& stream, const std::string& voiceName,
+                                   bool live) {
     TEspeakJob job;
     for (const auto& run : stream->Runs) {
         TEspeakPiece piece;
         piece.Utf8Text = run.Utf8Text;
-        piece.VoiceName = utterance.VoiceName;
-        piece.WordsPerMinute = EspeakWordsPerMinute(run.Prosody.Rate);
+        piece.VoiceName = voiceName;
+        piece.WordsPerMinute = std::clamp(
+            int(std::lround(EspeakWordsPerMinute(run.Prosody.Rate) * stream->RateFactor)),
+            TEspeakEngine::MinWordsPerMinute, TEspeakEngine::MaxWordsPerMinute);
         piece.Pitch = EspeakPitch(run.Prosody.Pitch);
         piece.Amplitude = EspeakAmplitude(run.Prosody.Volume);
         if (run.Prosody.Emphasis) {
@@ -257,9 +347,11 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
         piece.SilenceMs = run.SilenceMs;
         job.Pieces.push_back(std::move(piece));
     }
-    job.AheadLimit = stream->File ? 0 : uint64_t(AheadSeconds) * uint64_t(rate);
+    // Audio synthesised ahead is kept whole, so it is not held back.
+    job.AheadLimit = live && !stream->File ? uint64_t(AheadSeconds) * uint64_t(FEngine->SampleRate()) : 0;
     // Worker thread.
     job.OnAudio = [stream](const int16_t* samples, size_t count) {
+        stream->Synthesised += count;
         stream->Queue([&](std::vector<TStream::TItem>& items) {
             if (items.empty() || items.back().Kind != TStream::TItem::Audio)
                 items.push_back({TStream::TItem::Audio, {}, {}});
@@ -273,13 +365,16 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
             items.push_back({TStream::TItem::Word, {}, event});
         });
     };
-    job.OnFinished = [stream](bool) {
+    job.OnFinished = [stream](bool completed) {
         stream->Queue([&](std::vector<TStream::TItem>& items) {
             items.push_back({TStream::TItem::Finished, {}, {}});
         });
+        if (completed && stream->PrepareId)
+            stream->Post([](TEspeakSpeechVoice& voice, const std::shared_ptr<TStream>& s) {
+                voice.PreparedDone(s);
+            });
     };
-    FCurrent = stream;
-    stream->JobId = FEngine->Submit(std::move(job));
+    stream->JobId = FEngine->Submit(std::move(job), live);
 }
 
 std::unique_ptr<IAudioStream> TEspeakSpeechVoice::OpenAudio(const TSpeechObjectToken& output,
@@ -327,6 +422,8 @@ void TEspeakSpeechVoice::StartWaiting() {
 }
 
 void TEspeakSpeechVoice::Purge() {
+    for (auto& utterance : FWaiting)
+        Drop(utterance);
     FWaiting.clear();
     if (FCurrent)
         Close(FCurrent);
@@ -368,6 +465,10 @@ void TEspeakSpeechVoice::End(const std::shared_ptr<TStream>& stream) {
 }
 
 void TEspeakSpeechVoice::Pump(const std::shared_ptr<TStream>& stream) {
+    // A text synthesised ahead keeps what arrives until it is spoken; no
+    // further pump is posted meanwhile, Start pumps it.
+    if (stream != FCurrent)
+        return;
     std::vector<TStream::TItem> items;
     {
         std::lock_guard lock(stream->Lock);

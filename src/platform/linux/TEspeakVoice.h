@@ -111,9 +111,26 @@ private:
         std::string VoiceName;
         TSpeechObjectToken Output; // a TEspeakAudioOutputToken; null: the default device
         TWavFileStream* File = nullptr;
+        std::shared_ptr<TStream> Prepared; // its audio synthesised ahead, if any
     };
+    struct TPreparedText {
+        std::string Key;
+        std::shared_ptr<TStream> Stream;
+    };
+    // Prepared texts kept at most; the oldest goes first.
+    static constexpr size_t MaxPrepared = 32;
 
     void Start(TUtterance utterance);
+    std::shared_ptr<TStream> NewStream(std::vector<TSpeechRun> runs);
+    // Starts the synthesis of a stream; `live` streams go before the texts
+    // being synthesised ahead and keep at most a few seconds ahead of what
+    // has been heard.
+    void SubmitJob(const std::shared_ptr<TStream>& stream, const std::string& voiceName, bool live);
+    std::string PreparedKey(const WideString& text, int32_t flags) const;
+    std::shared_ptr<TStream> TakePrepared(const WideString& text, int32_t flags);
+    void PreparedDone(const std::shared_ptr<TStream>& stream);
+    // Forgets an utterance that will not be spoken.
+    void Drop(TUtterance& utterance);
     // Opens the sound device for a stream: `output` when it is there, else the
     // default device (noted in FUnavailableOutput).
     std::unique_ptr<IAudioStream> OpenAudio(const TSpeechObjectToken& output, int sampleRate,
@@ -149,6 +166,8 @@ private:
 
     std::shared_ptr<TStream> FCurrent;
     std::deque<TUtterance> FWaiting;
+    std::deque<TPreparedText> FPrepared;
+    uint64_t FLastPrepareId = 0;
 };
 
 } // namespace parlino

@@ -34,6 +34,13 @@ struct TEspeakSpeechVoice::TStream : std::enable_shared_from_this<TStream> {
     IEventPoster* Poster = nullptr;
     std::shared_ptr<TEspeakEngine> Engine;
     std::atomic<uint64_t> JobId{0};
+    double RateFactor = 1.0;
+    // Synthesised ahead (Prepare): the id it was prepared under; 0 for a
+    // stream that Speak started.
+    uint64_t PrepareId = 0;
+
+    // Worker thread: samples synthesised so far.
+    std::atomic<uint64_t> Synthesised{0};
 
     // Program's thread only.
     TEspeakSpeechVoice* Owner = nullptr; // null once closed

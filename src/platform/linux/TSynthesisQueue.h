@@ -56,8 +56,9 @@ public:
         started.wait();
     }
 
-    // Queues a job; returns its id (never 0). Any thread.
-    uint64_t Submit(TJob job) {
+    // Queues a job, behind the others or (`first`) before every queued one;
+    // returns its id (never 0). Any thread.
+    uint64_t Submit(TJob job, bool first = false) {
         auto record = std::make_shared<TRecord>();
         record->Job = std::move(job);
         uint64_t id;
@@ -65,7 +66,8 @@ public:
             std::lock_guard lock(FMutex);
             id = record->Id = FNextId++;
             if (FStop) record->Cancelled = true;
-            FQueue.push_back(std::move(record));
+            if (first) FQueue.push_front(std::move(record));
+            else FQueue.push_back(std::move(record));
         }
         FWake.notify_all();
         return id;

@@ -1,0 +1,127 @@
+#pragma once
+// The playback controller over a fake voice, a fake view and a position
+// source that the test moves by hand.
+
+#include "app/TPlaybackController.h"
+#include "fakes/TFakePlatform.h"
+#include "fakes/TFakeSpeechVoice.h"
+#include "fakes/TQueuePoster.h"
+#include "platform/Exceptions.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace parlino::test {
+
+
+class TFakeView final : public IPlaybackView {
+public:
+    std::string Warning, Status1, Status2;
+    bool Queue = true, Scroll = true;
+    int SoundCard = 0, Selected = 1, Top = 1, Rows = 0, Updates = 0;
+    uint8_t Charset = 1;
+    std::string Tags;
+    std::vector<std::string> Errors;
+    bool Fit = false;
+    int32_t CeilingPercent = 150;
+    std::string Lateness;
+    void SetWarning(const std::string& t) override { Warning = t; }
+    void SetStatus1(const std::string& t) override { Status1 = t; }
+    void SetStatus2(const std::string& t) override { Status2 = t; }
+    std::string PlayerTypeText() const override { return "Media Player Classic (or MPC HC)"; }
+    bool QueueFastSubtitles() const override { return Queue; }
+    bool AutoScroll() const override { return Scroll; }
+    int SoundCardIndex() const override { return SoundCard; }
+    uint8_t GridFontCharset() const override { return Charset; }
+    std::string VoiceTags() const override { return Tags; }
+    int SelectedRow() const override { return Selected; }
+    int TopRow() const override { return Top; }
+    void ScrollTo(int selected, int top) override { Selected = selected, Top = top; }
+    int GridRowCount() const override { return Rows; }
+    void UpdateControls() override { ++Updates; }
+    void ReportError(const std::string& m) override { Errors.push_back(m); }
+    bool FitSpeech() const override { return Fit; }
+    int32_t FitCeilingPercent() const override { return CeilingPercent; }
+    void SetLateness(const std::string& t) override { Lateness = t; }
+};
+
+// A follower whose state the test sets.
+class TFakeSource final : public IPlayerConnection {
+public:
+    bool Connected = true, Playing = true;
+    int32_t Position = 0;
+    std::string Unreadable; // non-empty: the position read fails with it
+    int Activations = 0;
+    bool FindPlayer() override { return Connected; }
+    bool IsPlaying() override { return Playing; }
+    bool IsConnected() override { return Connected; }
+    bool IsReady() override { return true; }
+    int32_t GetPosition() override {
+        if (!Unreadable.empty()) throw EConvertError(Unreadable);
+        return Position;
+    }
+    void SetPosition(int32_t) override {}
+    void Reserved() override {}
+    void Stop() override {}
+    void Play() override {}
+    void Pause() override {}
+    void Activate() override { ++Activations; }
+};
+
+class Controller : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TUbSmartSpeechBackends b;
+        b.Sapi5Installed = [] { return true; };
+        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+            auto v = std::make_unique<TFakeSpeechVoice>();
+            v->VoiceTokens.push_back(std::make_shared<TFakeToken>(u"Anna"));
+            Voice = v.get();
+            return v;
+        };
+        Speech = std::make_unique<TUbSmartSpeech>(std::move(b), Codec, Poster);
+        Speech->SelectVoice("");
+        Speech->UseTags = false;
+        Ctl = std::make_unique<TPlaybackController>(View, *Speech, Items);
+        Source = std::make_shared<TFakeSource>();
+        Ctl->Connection = Source;
+    }
+    void Track(std::vector<std::pair<int32_t, std::string>> entries) {
+        Items.assign(1, TslItem{});
+        for (auto& [start, text] : entries) {
+            TslItem item;
+            item.StartMs = start;
+            item.DisplayText = item.SpeechText = text;
+            Items.push_back(item);
+        }
+        View.Rows = static_cast<int>(Items.size()) + 2;
+    }
+    void TickAt(int32_t position) {
+        Source->Position = position;
+        Ctl->ProcessTick();
+    }
+    // Texts the voice was given, without the purges of Stop.
+    std::vector<std::string> Spoken() const {
+        std::vector<std::string> texts;
+        for (const auto& c : Voice->Calls)
+            if (!c.Text.empty()) texts.push_back(Codec.ToAnsi(c.Text.substr(0, c.Text.size() - 2)));
+        return texts;
+    }
+    void FinishSpeech() { Voice->FireEnd(Voice->NextStream); }
+
+    TIconvCodec Codec{1252};
+    TQueuePoster Poster;
+    TFakeSpeechVoice* Voice = nullptr;
+    std::unique_ptr<TUbSmartSpeech> Speech;
+    TFakeView View;
+    TslItems Items;
+    std::unique_ptr<TPlaybackController> Ctl;
+    std::shared_ptr<TFakeSource> Source;
+};
+
+
+} // namespace parlino::test
