@@ -208,8 +208,7 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
             frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
         keepFile = true;
         if (!options.ReportFile.empty()) {
-            const int64_t lastEndMs = int64_t{items.back().EndMs} - options.ShiftMs;
-            WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings, lastEndMs));
+            WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings));
         }
         if (!result.VoiceIdle)
             throw EParlinoError("the voice never reported the end of its speech; " +

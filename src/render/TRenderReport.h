@@ -12,6 +12,7 @@ namespace parlino {
 // What became of one entry in a render; times are track ms.
 struct TEntryTiming {
     int64_t DueMs = 0;       // when the entry became due
+    int64_t DeadlineMs = 0;  // when it should have ended: the next entry's due time
     bool Spoken = false;     // handed to the voice
     double Factor = 1.0;     // the speed factor it was spoken at
     int64_t ExpectedMs = -1; // its full spoken length at that factor; -1: unknown
@@ -22,10 +23,9 @@ struct TEntryTiming {
 };
 
 // The table: a header line, then per entry its 1-based number, due ms,
-// onset ms, end ms, factor, lateness (onset - due), overrun past the next
-// entry's due time (for the last entry: past `lastEndMs`, its own end time)
-// and cut ms. Onset, end, lateness and overrun are empty for an entry that
+// onset ms, end ms, factor, lateness (onset - due), overrun past its
+// deadline and cut ms. Onset, end, lateness and overrun are empty for an entry that
 // was not heard, and everything after the due time for one never spoken.
-std::string FormatRenderReport(const std::vector<TEntryTiming>& timings, int64_t lastEndMs);
+std::string FormatRenderReport(const std::vector<TEntryTiming>& timings);
 
 } // namespace parlino

@@ -1,6 +1,7 @@
 #include "render/TVoiceOverRenderer.h"
 
 #include "app/TPlaybackController.h"
+#include "app/TSpeechAhead.h"
 #include "platform/Exceptions.h"
 #include "players/VirtualPlayer.h"
 #include "render/TSimulatedTicks.h"
@@ -54,13 +55,16 @@ private:
 class TTimingRecorder {
 public:
     TTimingRecorder(TPlaybackController& controller, TTimelineAudioOutput& timeline,
-                    const TslItems& items, int32_t shiftMs, std::vector<TEntryTiming>& timings)
+                    TUbSmartSpeech& speech, TslItems& items, int32_t shiftMs,
+                    std::vector<TEntryTiming>& timings)
         : FController(controller), FTimeline(timeline), FShiftMs(shiftMs), FTimings(timings) {
+        // Due times and deadlines as the controller's fitting reckons them.
+        const TSpeechAhead dues(speech, items, TPlaybackController::SearchWindowMs);
         FTimings.assign(items.size(), {});
-        // Until the controller says otherwise: the first tick that finds it.
-        for (size_t i = 0; i < items.size(); ++i)
-            FTimings[i].DueMs = int64_t{items[i].StartMs} -
-                                (TPlaybackController::SearchWindowMs - 1) - shiftMs;
+        for (size_t i = 0; i < items.size(); ++i) {
+            FTimings[i].DueMs = dues.DueMs(i) - shiftMs;
+            FTimings[i].DeadlineMs = dues.DeadlineMs(i) - shiftMs;
+        }
         FController.OnSpoken = [this](const TSpokenEntry& e) { Spoken(e); };
         FTimeline.OnStreamOver = [this](const TTimelineAudioOutput::TStreamSpan& s) { Over(s); };
     }
@@ -77,8 +81,7 @@ private:
         if (e.Index >= FTimings.size())
             return;
         TEntryTiming& t = FTimings[e.Index];
-        t = TEntryTiming{};
-        t.DueMs = int64_t{e.DueMs} - FShiftMs;
+        t = TEntryTiming{.DueMs = int64_t{e.DueMs} - FShiftMs, .DeadlineMs = t.DeadlineMs};
         t.Spoken = true;
         t.Factor = e.Factor;
         t.ExpectedMs = e.ExpectedMs;
@@ -138,7 +141,8 @@ TRenderResult TVoiceOverRenderer::Render() {
     auto player = std::make_shared<TVirtualPlayer>(ticks);
     TRenderView view(FSettings, FItems.size());
     TPlaybackController controller(view, FSpeech, FItems);
-    TTimingRecorder recorder(controller, FTimeline, FItems, FSettings.TimeShiftMs, result.Timings);
+    TTimingRecorder recorder(controller, FTimeline, FSpeech, FItems, FSettings.TimeShiftMs,
+                             result.Timings);
 
     // The "Play" command with no run active, from row 1: a new manual clock
     // 200 ms before the selected entry. The track shift then applies as in
