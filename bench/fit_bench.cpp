@@ -83,11 +83,7 @@ double Percentile(std::vector<int64_t> values, double p) {
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::string srt =
-        argc > 1 ? argv[1]
-                 : (std::filesystem::path(__FILE__).parent_path().parent_path() /
-                    "tests/data/bench/dense_film.srt")
-                       .string();
+    const std::string srt = argc > 1 ? argv[1] : PARLINO_DENSE_FILM;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("parlino-fit-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);

@@ -130,6 +130,12 @@ bool TTimelineAudioOutput::WritersAtRest(uint64_t aheadFrames) const {
     return true;
 }
 
+bool TTimelineAudioOutput::WriterHeldBack(uint64_t aheadFrames) const {
+    return std::any_of(FStreams.begin(), FStreams.end(), [&](const auto& s) {
+        return !s->Closed && !s->DrainRequested && s->Written > s->LastMarkFrame + aheadFrames;
+    });
+}
+
 size_t TTimelineAudioOutput::OpenStreams() const {
     return static_cast<size_t>(
         std::count_if(FStreams.begin(), FStreams.end(), [](const auto& s) { return !s->Closed; }));

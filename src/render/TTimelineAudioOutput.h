@@ -59,6 +59,10 @@ public:
     // writer that stays at most that far ahead of the marks it has heard
     // (as the voice's flow control does) is then at rest.
     bool WritersAtRest(uint64_t aheadFrames) const;
+    // True when some open stream that may still get audio holds more than
+    // `aheadFrames` beyond its last reported mark: its writer, if it keeps
+    // that far ahead of the marks, waits for the next Advance.
+    bool WriterHeldBack(uint64_t aheadFrames) const;
     size_t OpenStreams() const;
     // Moves the clock on by `ms`: every running stream plays what it holds of
     // that time, then the marks reached and the drains completed are

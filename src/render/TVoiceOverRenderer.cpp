@@ -165,10 +165,21 @@ TRenderResult TVoiceOverRenderer::Render() {
     for (;;) {
         if (!FSettings.QueueFastSubtitles)
             WaitFor([&] { return FTimeline.WritersAtRest(aheadFrames); });
+        // Every synthesis ahead the controller has asked for is waited for,
+        // not only that of the entries due by this tick: otherwise how far
+        // the others got would decide when the next ones are asked for, and
+        // with that the order of the engine's work, which its output depends
+        // on. The engine does them after the voice's own speech, so a voice
+        // held back by its flow control holds them back too until the next
+        // tick; that point is the same on every run.
         if (FSettings.FitSpeech)
             WaitFor([&] {
-                return !controller.AheadPending(player->GetPosition(),
-                                                static_cast<int32_t>(FSettings.TickMs));
+                const int32_t position = player->GetPosition();
+                if (controller.AheadPending(position, static_cast<int32_t>(FSettings.TickMs)))
+                    return false;
+                return FTimeline.WriterHeldBack(aheadFrames) ||
+                       !controller.AheadPending(position,
+                                                static_cast<int32_t>(TSpeechAhead::LookAheadMs));
             });
         const auto tickStart = std::chrono::steady_clock::now();
         controller.ProcessTick();

@@ -27,9 +27,9 @@ struct TRenderSettings {
     uint8_t GridCharset = DEFAULT_CHARSET; // its code page converts the texts for the voice
     std::string VoiceTags;                 // the voice panel's tag prefix (empty for engine voices)
     // "Fit speech into subtitle time" and its ceiling in % of the chosen
-    // speed. Before each tick the renderer waits until every entry due by
-    // the next one has been synthesised ahead, so that the controller's
-    // choices do not depend on how fast synthesis ran.
+    // speed. Before each tick the renderer waits until everything the
+    // controller synthesises ahead is done, so that neither its choices nor
+    // the engine's output depend on how fast synthesis ran.
     bool FitSpeech = false;
     int32_t FitCeilingPercent = 150;
     uint32_t TickMs = 100;
