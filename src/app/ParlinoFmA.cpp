@@ -35,8 +35,8 @@ static void InitParlinoResources() { Q_INIT_RESOURCE(parlino); }
 namespace parlino {
 namespace {
 
-constexpr int ClientWidth = 858;   // inside the 866 x 698 outer frame
-constexpr int ClientHeight = 660;
+constexpr int ClientWidth = 858;   // inside the 866 x 720 outer frame
+constexpr int ClientHeight = 682;
 
 QFont DesignFont() {
     QFont f;
@@ -140,14 +140,14 @@ void TfmParlinoA::CreateControls() {
     linkHomepage->setAccessibleName("Homepage");
 
     // Top band: the file group and the expert group.
-    pnlTop = Place<QWidget>(pnlMain, 0, 74, width, 65);
-    gbFile = Place<QGroupBox>(pnlTop, 4, 2, width / 2 - 6, 61, "1. Subtitles File");
+    pnlTop = Place<QWidget>(pnlMain, 0, 74, width, 87);
+    gbFile = Place<QGroupBox>(pnlTop, 4, 2, width / 2 - 6, 83, "1. Subtitles File");
     eFile = Place<QLineEdit>(gbFile, 8, 24, gbFile->width() - 96, 21);
     eFile->setReadOnly(true);
     eFile->setAccessibleName("Subtitles file");
     btLoad = Place<QPushButton>(gbFile, gbFile->width() - 82, 22, 74, 25, "Load..");
 
-    gbExpert = Place<QGroupBox>(pnlTop, width / 2 + 2, 2, width / 2 - 6, 61, "Expert Settings");
+    gbExpert = Place<QGroupBox>(pnlTop, width / 2 + 2, 2, width / 2 - 6, 83, "Expert Settings");
     chkDict = Place<QCheckBox>(gbExpert, 8, 16, 300, 17, "Use dictionary (text processing rules)");
     cbDic = Place<QComboBox>(gbExpert, 8, 34, 300, 21);
     cbDic->setAccessibleName("Dictionary");
@@ -166,13 +166,21 @@ void TfmParlinoA::CreateControls() {
     lProcess->setPalette(orange);
     lProcess->setAutoFillBackground(true); // covers the check box while the pass runs
     lProcess->hide();
-    sbProcess = Place<QProgressBar>(gbExpert, 2, 55, gbExpert->width() - 4, 5);
+    chkFitSpeech = Place<QCheckBox>(gbExpert, 8, 60, 200, 17, "Fit speech into subtitle time");
+    chkFitSpeech->setToolTip("Speak a subtitle faster when it would not end before the next one is due");
+    lFitUpTo = Place<QLabel>(gbExpert, 212, 60, 40, 17, "up to");
+    eFitPercent = Place<QSpinBox>(gbExpert, 252, 58, 60, 21);
+    eFitPercent->setRange(TGlobalSettings::MinFitPercent, TGlobalSettings::MaxFitPercent);
+    eFitPercent->setValue(TGlobalSettings::DefaultFitPercent);
+    eFitPercent->setAccessibleName("Fit speech up to percent faster");
+    lFitPercent = Place<QLabel>(gbExpert, 316, 60, 80, 17, "% faster");
+    sbProcess = Place<QProgressBar>(gbExpert, 2, 77, gbExpert->width() - 4, 5);
     sbProcess->setTextVisible(false);
     sbProcess->setAccessibleName("Processing progress");
     sbProcess->hide();
 
     // Voice group.
-    gbVoice = Place<QGroupBox>(pnlMain, 4, 139, width - 8, 158, "2. Voice Settings");
+    gbVoice = Place<QGroupBox>(pnlMain, 4, 161, width - 8, 158, "2. Voice Settings");
     frEngSett1 = new TfrEngSett(*Speech, gbVoice, 423, 141);
     frEngSett1->move(6, 14);
     for (TUbScrollBar* slider : {frEngSett1->sb1, frEngSett1->sb2, frEngSett1->sb3}) {
@@ -203,7 +211,7 @@ void TfmParlinoA::CreateControls() {
     bt1 = Place<QPushButton>(gbVoice, gbVoice->width() - 80, 120, 72, 25, "Say it");
 
     // Left column: mode, the two control groups in one place, the status area.
-    const int lowerTop = 299;
+    const int lowerTop = 321;
     const int lowerHeight = ClientHeight - menuBar()->sizeHint().height() - lowerTop - 4;
     pnlControl = Place<QWidget>(pnlMain, 0, lowerTop, 429, lowerHeight);
     gbControlMode = Place<QGroupBox>(pnlControl, 4, 0, 421, 48, "3. Mode");
@@ -253,8 +261,10 @@ void TfmParlinoA::CreateControls() {
     bold.setBold(true);
     lWarning->setFont(bold);
     lWarning->setWordWrap(true);
-    lStatus1 = Place<QLabel>(pnlState, 4, 40, 413, 16);
-    lStatus2 = Place<QLabel>(pnlState, 4, 58, 413, 16);
+    lStatus1 = Place<QLabel>(pnlState, 4, 38, 413, 16);
+    lStatus2 = Place<QLabel>(pnlState, 4, 54, 413, 16);
+    lLateness = Place<QLabel>(pnlState, 4, 70, 413, 16);
+    lLateness->setAccessibleDescription("How far behind the voice runs");
     // A screen reader reads the label's text as its name; the description
     // tells what the text is.
     lWarning->setAccessibleDescription("Warning");
@@ -325,7 +335,7 @@ void TfmParlinoA::CreateControls() {
 }
 
 void TfmParlinoA::SetTabOrder() {
-    QWidget* order[] = {eFile,        btLoad,      chkDict,      cbDic,         btDicHelp,
+    QWidget* order[] = {eFile,        btLoad,      chkDict,      cbDic,         btDicHelp, chkFitSpeech, eFitPercent,
                         frEngSett1->lbEngines, frEngSett1->selVoice->Edit, frEngSett1->sb1, frEngSett1->sb2,
                         frEngSett1->sb3, cbDevice, cbCharset,    eTest,         bt1,
                         rbTrack,      rbManual,    cbPlayerType, btPlayerHint,  btStartWatch,
@@ -407,6 +417,8 @@ void TfmParlinoA::ApplySettings() {
     select(cbDic, DisplayPath(s.default_dic_name), FDicChoice, s.default_dic_name);
     chkDict->setChecked(s.f1);
     eSpeechShift->setValue(s.Speak_mode);
+    chkFitSpeech->setChecked(s.Fit_speech);
+    eFitPercent->setValue(s.Fit_speech_max_percent);
     if (const int player = cbPlayerType->findText(AnsiToQt(s.Player_type), Qt::MatchExactly);
         !s.Player_type.empty() && player >= 0)
         cbPlayerType->setCurrentIndex(player);
@@ -473,6 +485,8 @@ void TfmParlinoA::SaveSettings() {
         s.Engine_volume = frEngSett1->sb3->Position();
     }
     s.Player_type = QtToAnsi(cbPlayerType->currentText());
+    s.Fit_speech = chkFitSpeech->isChecked();
+    s.Fit_speech_max_percent = eFitPercent->value();
     s.Save();
 }
 
@@ -746,6 +760,10 @@ void TfmParlinoA::RefreshSoundCards() {
     ShowWarnings();
 }
 void TfmParlinoA::SetStatus1(const std::string& text) { lStatus1->setText(AnsiToQt(text)); }
+
+void TfmParlinoA::SetLateness(const std::string& text) {
+    if (lLateness->text() != AnsiToQt(text)) lLateness->setText(AnsiToQt(text));
+}
 void TfmParlinoA::SetStatus2(const std::string& text) { lStatus2->setText(AnsiToQt(text)); }
 std::string TfmParlinoA::PlayerTypeText() const { return QtToAnsi(cbPlayerType->currentText()); }
 

@@ -83,6 +83,9 @@ public:
     QPushButton *btPlay, *btPause, *btStop;
     QLabel *lWarning, *lStatus1, *lStatus2;
     QCheckBox *chkCompleteSpeech, *chkTracing;
+    QCheckBox* chkFitSpeech;
+    QSpinBox* eFitPercent;
+    QLabel *lFitUpTo, *lFitPercent, *lLateness;
     QTableView* sg1;
     TSubtitleGridModel* GridModel;
     QTimer* Timer1;
@@ -154,6 +157,9 @@ private:
     void SetStatus2(const std::string& text) override;
     std::string PlayerTypeText() const override;
     bool QueueFastSubtitles() const override { return chkCompleteSpeech->isChecked(); }
+    bool FitSpeech() const override { return chkFitSpeech->isChecked(); }
+    int32_t FitCeilingPercent() const override { return eFitPercent->value(); }
+    void SetLateness(const std::string& text) override;
     bool AutoScroll() const override { return chkTracing->isChecked(); }
     int SoundCardIndex() const override { return cbDevice->currentIndex(); }
     uint8_t GridFontCharset() const override { return GridCharset; }

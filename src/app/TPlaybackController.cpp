@@ -150,7 +150,13 @@ std::optional<int32_t> TPlaybackController::MsUntilNextDue(int32_t position) con
 
 void TPlaybackController::ProcessPosition(int32_t position) {
     if (TslItem* item = FindItemAt(position, TimeShift)) {
-        if (item->Spoken) return; // the queue waits for the next tick
+        // The queue waits for the next tick, unless speech is being fitted:
+        // an entry that waited must not wait longer than it has to.
+        if (item->Spoken && !Fitting()) return;
+        if (item->Spoken) {
+            SpeakNext();
+            return;
+        }
         item->Spoken = true;
         EnqueueItem(item);
         if (!FView.QueueFastSubtitles())

@@ -92,8 +92,8 @@ TSpeechAhead::TFit TSpeechAhead::FitFor(size_t index, int64_t nowMs, double ceil
     const auto it = FEntries.find(index);
     if (it == FEntries.end() || it->second.BaseMs < 0) return {};
     const TEntry& entry = it->second;
-    const int64_t left = DeadlineMs(index) - nowMs;
-    if (entry.BaseMs <= left) return {1.0, entry.BaseMs};
+    if (entry.BaseMs <= DeadlineMs(index) - nowMs) return {1.0, entry.BaseMs};
+    const int64_t left = DeadlineMs(index) - MarginMs - nowMs;
     // The audio synthesised ahead at the fitting factor, when it still fits.
     if (entry.FitMs >= 0 && entry.FitMs <= left && entry.FitFactor <= ceiling) return {entry.FitFactor, entry.FitMs};
     // How the engine's length follows the factor, as far as the audio
@@ -121,7 +121,7 @@ void TSpeechAhead::Prepared(uint64_t id, int64_t durationMs) {
         entry.FitMs = durationMs;
         // Once more when the engine's length did not follow the factor
         // closely enough: the second try knows how it follows.
-        const int64_t available = DeadlineMs(index) - DueMs(index);
+        const int64_t available = DeadlineMs(index) - MarginMs - DueMs(index);
         if (!entry.Refined && available > 0 && durationMs > available && entry.FitFactor < entry.Ceiling) {
             entry.Refined = true;
             const double factor = std::min(entry.Ceiling, RoundUp(entry.FitFactor * double(durationMs) / double(available)));
@@ -133,8 +133,8 @@ void TSpeechAhead::Prepared(uint64_t id, int64_t durationMs) {
 void TSpeechAhead::FitAhead(size_t index, TEntry& entry) {
     // Fitted for its due moment: an entry spoken on time then plays the very
     // audio synthesised here.
-    const int64_t available = DeadlineMs(index) - DueMs(index);
-    if (entry.BaseMs < 0 || entry.BaseMs <= available) return;
+    if (entry.BaseMs < 0 || entry.BaseMs <= DeadlineMs(index) - DueMs(index)) return;
+    const int64_t available = DeadlineMs(index) - MarginMs - DueMs(index);
     const double needed = available > 0 ? double(entry.BaseMs) / double(available) : entry.Ceiling;
     const double factor = std::clamp(RoundUp(std::max(needed, 1.01)), 1.0, std::max(1.0, entry.Ceiling));
     entry.Refined = false;

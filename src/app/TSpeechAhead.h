@@ -21,6 +21,10 @@ class TSpeechAhead {
 public:
     // Entries whose due moment is this close ahead are synthesised ahead.
     static constexpr int64_t LookAheadMs = 20000;
+    // Fitted speech aims to end this long before its deadline: the next entry
+    // is served at a tick, and the sound card's end report comes a little
+    // after the last sample.
+    static constexpr int64_t MarginMs = 60;
 
     TSpeechAhead(TUbSmartSpeech& speech, TslItems& items, int32_t searchWindowMs);
 

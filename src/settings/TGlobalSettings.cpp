@@ -91,6 +91,8 @@ std::exception_ptr TGlobalSettings::PutDefaults() {
     Hook_Clipboard = true;
     TextThreadPriority_SoundCard = TextThreadPriority_AudioFile = 3;
     Player_type.clear();
+    Fit_speech = false;
+    Fit_speech_max_percent = DefaultFitPercent;
     return failure;
 }
 
@@ -214,6 +216,10 @@ void TGlobalSettings::ReadGlobal(const TIniFile& ini) {
                                                     TextThreadPriority_AudioFile));
 
     Player_type = ini.ReadString("Misc", "Player_type", Player_type);
+    Fit_speech = ini.ReadBool("Misc", "Fit_speech", Fit_speech);
+    const int32_t percent = ini.ReadInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);
+    // A value out of range (a hand-edited file) is not kept: the default is.
+    Fit_speech_max_percent = percent >= MinFitPercent && percent <= MaxFitPercent ? percent : DefaultFitPercent;
 }
 
 void TGlobalSettings::WriteGlobal(TIniFile& ini) {
@@ -263,6 +269,8 @@ void TGlobalSettings::WriteGlobal(TIniFile& ini) {
     ini.WriteInteger("Advanced", "TextThreadPriority_AudioFile", TextThreadPriority_AudioFile);
 
     ini.WriteString("Misc", "Player_type", Player_type);
+    ini.WriteBool("Misc", "Fit_speech", Fit_speech);
+    ini.WriteInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);
 }
 
 } // namespace parlino

@@ -68,6 +68,11 @@ public:
     int32_t TextThreadPriority_SoundCard = 0, TextThreadPriority_AudioFile = 0;
     // The text of the main window's video player type ("Misc", "Player_type").
     std::string Player_type;
+    // "Fit speech into subtitle time" and its "up to N % faster"
+    // ("Misc", "Fit_speech" and "Fit_speech_max_percent"; 100..300).
+    bool Fit_speech = false;
+    int32_t Fit_speech_max_percent = 150;
+    static constexpr int32_t MinFitPercent = 100, MaxFitPercent = 300, DefaultFitPercent = 150;
 
     // The three messages about replaced folders (caption "Bookvane").
     static constexpr const char* MessageCaption = "Bookvane";

@@ -344,6 +344,74 @@ TEST_F(EspeakVoice, RateAndTheRateTagChangeTheDuration) {
     EXPECT_NEAR(double(tagged), double(fast), fast * 0.05);
 }
 
+TEST_F(EspeakVoice, ARateFactorShortensTheSpeechAndKeepsThePitch) {
+    const std::u16string text = u"The quick brown fox jumps over the lazy dog near the river bank.";
+    const auto normal = SpeakAll(text);
+    Voice.SetRateFactor(1.5);
+    const auto faster = SpeakAll(text);
+    EXPECT_NEAR(double(normal.size()) / double(faster.size()), 1.5, 0.15);
+    EXPECT_NEAR(MedianPitch(faster), MedianPitch(normal), MedianPitch(normal) * 0.08);
+    Voice.SetRateFactor(1e9); // clamped to three times
+    const auto fastest = SpeakAll(text);
+    EXPECT_LT(fastest.size(), faster.size());
+}
+
+TEST_F(EspeakVoice, APreparedTextReportsItsLengthAndIsWhatASpeakOfItPlays) {
+    std::vector<std::pair<uint64_t, int64_t>> prepared;
+    Voice.OnPrepared = [&](uint64_t id, int64_t ms) { prepared.emplace_back(id, ms); };
+    const std::u16string text = u"Synthesised before its moment comes.";
+    Voice.SetRateFactor(1.3);
+    const uint64_t id = Voice.Prepare(text, XmlFlags);
+    ASSERT_NE(id, 0u);
+    Voice.SetRateFactor(1.0);
+    const uint64_t other = Voice.Prepare(u"Another line.", XmlFlags);
+    ASSERT_TRUE(RunUntil([&] { return prepared.size() == 2; }, false));
+    EXPECT_EQ(prepared[0].first, id);
+    EXPECT_EQ(prepared[1].first, other);
+    EXPECT_TRUE(Audio.Streams.empty()); // nothing is heard yet
+
+    // The same text at the same settings plays the audio synthesised ahead:
+    // all of it is there at once, and it is as long as reported.
+    Voice.SetRateFactor(1.3);
+    const int32_t n = Voice.Speak(text, XmlFlags);
+    ASSERT_EQ(Audio.Streams.size(), 1u);
+    const size_t atOnce = Audio.Streams[0]->Samples.size();
+    EXPECT_THAT(Starts, ElementsAre(n));
+    ASSERT_TRUE(RunUntil([&] { return Ended(n); }));
+    EXPECT_EQ(atOnce, Audio.Streams[0]->Samples.size());
+    EXPECT_NEAR(double(atOnce) * 1000 / 22050, double(prepared[0].second), 1.0);
+    EXPECT_FALSE(Words.empty());
+
+    // Used once: a second Speak synthesises anew, and so does one at another factor.
+    const size_t streams = Audio.Streams.size();
+    Voice.Speak(text, XmlFlags);
+    EXPECT_TRUE(Audio.Streams.size() == streams + 1 && Audio.Streams.back()->Samples.empty());
+    Voice.SetRateFactor(1.0);
+    Voice.Speak(u"Another line.", XmlFlags);
+    EXPECT_FALSE(Audio.Streams.back()->Samples.empty());
+}
+
+TEST_F(EspeakVoice, DiscardedOrCutPreparationsReportNothingAndLeaveNothingBehind) {
+    std::vector<uint64_t> prepared;
+    Voice.OnPrepared = [&](uint64_t id, int64_t) { prepared.push_back(id); };
+    std::u16string longText;
+    for (int i = 0; i < 40; ++i)
+        longText += u"A sentence that takes its time to be said. ";
+    Voice.Prepare(longText, XmlFlags);
+    Voice.DiscardPrepared();
+    // A text not prepared goes before the preparations still queued.
+    for (int i = 0; i < 5; ++i)
+        Voice.Prepare(longText + AsciiToWide(std::to_string(i)), XmlFlags);
+    const int32_t n = Voice.Speak(u"Now.", XmlFlags);
+    ASSERT_TRUE(RunUntil([&] { return Ended(n); }));
+    EXPECT_LT(prepared.size(), 5u);
+    // A preparation being spoken is cut like any speech; the voice then goes
+    // away with the others still under way.
+    Voice.Speak(longText + u"0", XmlFlags);
+    Voice.Speak(u"", SVSFPurgeBeforeSpeak);
+    EXPECT_TRUE(std::find(prepared.begin(), prepared.end(), 1u) == prepared.end());
+}
+
 TEST_F(EspeakVoice, PitchTagRaisesThePitch) {
     const std::u16string text = u"Aaah, a lovely long vowel.";
     const auto low = SpeakAll(u"<PITCH ABSMIDDLE=\"-40\">" + text);

@@ -60,6 +60,8 @@ TEST_F(SettingsWindow, EveryChoiceIsBackAfterARestart) {
     Choose(first.cbDic, 1);
     first.eSpeechShift->setValue(-12);
     first.cbPlayerType->setCurrentIndex(1);
+    first.chkFitSpeech->click();
+    first.eFitPercent->setValue(230);
     Close();
 
     TfmParlinoA& second = Start();
@@ -76,12 +78,25 @@ TEST_F(SettingsWindow, EveryChoiceIsBackAfterARestart) {
     EXPECT_EQ(second.eSpeechShift->value(), -12);
     EXPECT_EQ(second.Controller->TimeShift, -12000);
     EXPECT_EQ(second.cbPlayerType->currentText(), "mpv");
+    EXPECT_TRUE(second.chkFitSpeech->isChecked());
+    EXPECT_EQ(second.eFitPercent->value(), 230);
     EXPECT_TRUE(Errors.empty());
     EXPECT_TRUE(Fake.Messages.Shown.empty());
     EXPECT_FALSE(second.SettingsLock);
     const std::string player = second.cbPlayerType->currentText().toStdString();
     Close();
     EXPECT_NE(ReadIni().find("Player_type=" + player + "\r\n"), std::string::npos);
+    EXPECT_NE(ReadIni().find("Fit_speech_max_percent=230\r\n"), std::string::npos);
+}
+
+TEST_F(SettingsWindow, AFitCeilingOutOfRangeInAHandEditedFileGivesTheDefault) {
+    WriteIni("[Misc]\r\nFit_speech=1\r\nFit_speech_max_percent=999\r\n");
+    TfmParlinoA& window = Start();
+    EXPECT_TRUE(window.chkFitSpeech->isChecked());
+    EXPECT_EQ(window.eFitPercent->value(), 150);
+    Close();
+    WriteIni("[Misc]\r\nFit_speech=1\r\nFit_speech_max_percent=100\r\n");
+    EXPECT_EQ(Start().eFitPercent->value(), 100);
 }
 
 TEST_F(SettingsWindow, StoredValuesOutsideTheVoicesRangeOrMissingLeaveTheVoicesOwn) {

@@ -148,6 +148,15 @@ int TEspeakEngine::OnSynth(const int16_t* wav, int count, const void* eventList)
         out.Length = std::max(0, event->length);
         out.Sample = run.PieceBase +
                      uint64_t(std::max(0, event->audio_position)) * uint64_t(FSampleRate) / 1000;
+        // Words come in text order. After a synthesis was aborted espeak-ng
+        // may report a stray word from the start of the text at the end of
+        // the next one; it is dropped.
+        if (out.Kind == TEspeakEventKind::Word) {
+            if (run.LastWordPiece == run.Piece && out.TextPosition < run.LastWordPosition)
+                continue;
+            run.LastWordPiece = run.Piece;
+            run.LastWordPosition = out.TextPosition;
+        }
         if (!run.Pending.empty())
             out.Sample = std::max(out.Sample, run.Pending.back().Sample);
         run.Pending.push_back(out);

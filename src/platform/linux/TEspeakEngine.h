@@ -105,6 +105,8 @@ private:
         uint64_t PieceBase = 0;           // samples produced before the current piece
         uint64_t Produced = 0;            // samples handed to OnAudio so far
         std::deque<TEspeakEvent> Pending; // events whose sample is not yet reached
+        size_t LastWordPiece = SIZE_MAX;  // where the last word reported stands
+        int32_t LastWordPosition = 0;
     };
 
     void Initialise();
