@@ -193,10 +193,10 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         settings.TimeShiftMs = options.ShiftMs;
         settings.GridCharset = options.Charset;
         settings.OnTick = env.OnTick;
-        // A report without --fit still synthesises ahead, for each entry's
-        // full length, but never speaks faster.
-        settings.FitSpeech = options.FitCeilingPercent || !options.ReportFile.empty();
-        settings.FitCeilingPercent = options.FitCeilingPercent.value_or(MinFitPercent);
+        // A report alone leaves the track as it is without one: what it
+        // needs to know is measured after the render.
+        settings.FitSpeech = options.FitCeilingPercent.has_value();
+        settings.FitCeilingPercent = options.FitCeilingPercent.value_or(DefaultFitPercent);
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();

@@ -19,6 +19,8 @@ struct TEntryTiming {
     bool Heard = false;      // some of its audio was played
     int64_t OnsetMs = 0;     // its first played frame (when Heard)
     int64_t EndMs = 0;       // the end of its last played frame (when Heard)
+    bool Cut = false;        // cut off before it had played out
+    int64_t HeardMs = 0;     // how much of it played
     int64_t CutMs = 0;       // what being cut off kept from being heard
 };
 

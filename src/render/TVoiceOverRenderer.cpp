@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 namespace parlino {
 namespace {
@@ -97,10 +98,13 @@ private:
         t.Heard = s.Played;
         t.OnsetMs = ms(s.FirstFrame);
         t.EndMs = ms(s.EndFrame);
+        t.Cut = s.Cut;
+        t.HeardMs = ms(s.PlayedFrames);
         if (s.Cut) {
-            // Unknown full length: at least what was synthesised and not played.
+            // Until its full length is known: at least what was synthesised
+            // and not played.
             const int64_t full = t.ExpectedMs >= 0 ? t.ExpectedMs : ms(s.WrittenFrames);
-            t.CutMs = std::max<int64_t>(0, full - ms(s.PlayedFrames));
+            t.CutMs = std::max<int64_t>(0, full - t.HeardMs);
         }
     }
 
@@ -130,6 +134,46 @@ template <typename F> void TVoiceOverRenderer::WaitFor(F&& done) {
         if (!FPoster.WaitForWork(FSettings.SynthesisTimeout))
             throw EParlinoError("The voice stopped delivering audio.");
     }
+}
+
+void TVoiceOverRenderer::MeasureCutEntries(std::vector<TEntryTiming>& timings) {
+    // Once the track is done, so that it is the same as without the report.
+    std::unordered_map<uint64_t, size_t> waiting; // prepare id -> entry
+    const auto oldOnPrepared = FSpeech.OnPrepared;
+    FSpeech.OnPrepared = [&](TUbSmartSpeech*, uint64_t id, int64_t durationMs) {
+        const auto found = waiting.find(id);
+        if (found == waiting.end())
+            return;
+        TEntryTiming& t = timings[found->second];
+        t.ExpectedMs = durationMs;
+        t.CutMs = std::max<int64_t>(0, durationMs - t.HeardMs);
+        waiting.erase(found);
+    };
+    // A few at a time: a voice keeps only so many texts synthesised ahead.
+    constexpr size_t Batch = 8;
+    try {
+        for (size_t i = 0; i < timings.size() && i < FItems.size(); ++i) {
+            if (!timings[i].Cut || timings[i].ExpectedMs >= 0)
+                continue;
+            FSpeech.CodePage = static_cast<uint16_t>(CharsetToCodePage(FSettings.GridCharset));
+            FSpeech.Text = {FSettings.VoiceTags + FItems[i].SpeechText};
+            FSpeech.SpeedFactor = timings[i].Factor;
+            if (const uint64_t id = FSpeech.Prepare())
+                waiting[id] = i; // else the voice cannot tell: the estimate stays
+            FSpeech.SpeedFactor = 1.0;
+            if (waiting.size() >= Batch) {
+                WaitFor([&] { return waiting.empty(); });
+                FSpeech.DiscardPrepared();
+            }
+        }
+        WaitFor([&] { return waiting.empty(); });
+        FSpeech.DiscardPrepared();
+    } catch (...) {
+        FSpeech.SpeedFactor = 1.0;
+        FSpeech.OnPrepared = oldOnPrepared;
+        throw;
+    }
+    FSpeech.OnPrepared = oldOnPrepared;
 }
 
 TRenderResult TVoiceOverRenderer::Render() {
@@ -216,6 +260,7 @@ TRenderResult TVoiceOverRenderer::Render() {
     controller.StopPlayback();
     FPoster.Pump();
     FTimeline.SweepClosed();
+    MeasureCutEntries(result.Timings);
     result.EndMs = player->GetPosition();
     result.Found = static_cast<size_t>(
         std::count_if(FItems.begin(), FItems.end(), [](const TslItem& i) { return i.Spoken; }));

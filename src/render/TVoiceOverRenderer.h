@@ -77,6 +77,9 @@ public:
 
 private:
     template <typename F> void WaitFor(F&& done);
+    // The full spoken length of every entry that was cut off and whose
+    // length the controller did not know, synthesised again into memory.
+    void MeasureCutEntries(std::vector<TEntryTiming>& timings);
 
     TUbSmartSpeech& FSpeech;
     TTimelineAudioOutput& FTimeline;
