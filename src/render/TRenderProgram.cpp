@@ -6,11 +6,11 @@
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TWavFileStream.h"
-#include "settings/AtomicFile.h"
 #include "render/TRenderPoster.h"
 #include "render/TRenderReport.h"
 #include "render/TTimelineAudioOutput.h"
 #include "render/TVoiceOverRenderer.h"
+#include "settings/AtomicFile.h"
 #include "speech/UbSmartSpeech.h"
 #include "speech/UbSpeech.h"
 #include "subtitles/FormatTime.h"
@@ -197,6 +197,7 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         // needs to know is measured after the render.
         settings.FitSpeech = options.FitCeilingPercent.has_value();
         settings.FitCeilingPercent = options.FitCeilingPercent.value_or(DefaultFitPercent);
+        settings.MeasureCutSpeech = !options.ReportFile.empty();
         TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
         const TRenderResult result = renderer.Render();
         flush();
@@ -207,9 +208,8 @@ void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::o
         const int64_t lengthMs = static_cast<int64_t>(
             frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
         keepFile = true;
-        if (!options.ReportFile.empty()) {
+        if (!options.ReportFile.empty())
             WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings));
-        }
         if (!result.VoiceIdle)
             throw EParlinoError("the voice never reported the end of its speech; " +
                                 options.OutputFile + " holds the track up to " +

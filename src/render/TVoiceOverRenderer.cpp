@@ -260,7 +260,8 @@ TRenderResult TVoiceOverRenderer::Render() {
     controller.StopPlayback();
     FPoster.Pump();
     FTimeline.SweepClosed();
-    MeasureCutEntries(result.Timings);
+    if (FSettings.MeasureCutSpeech)
+        MeasureCutEntries(result.Timings);
     result.EndMs = player->GetPosition();
     result.Found = static_cast<size_t>(
         std::count_if(FItems.begin(), FItems.end(), [](const TslItem& i) { return i.Spoken; }));

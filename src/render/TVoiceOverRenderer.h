@@ -32,6 +32,10 @@ struct TRenderSettings {
     // the engine's output depend on how fast synthesis ran.
     bool FitSpeech = false;
     int32_t FitCeilingPercent = 150;
+    // After the render, the full length of every entry that was cut off is
+    // measured (synthesised again into memory) for the timings' CutMs;
+    // otherwise CutMs counts only what had been synthesised.
+    bool MeasureCutSpeech = false;
     uint32_t TickMs = 100;
     // Past the last subtitle, a voice that does not report idle while
     // nothing is playing is given up on after this much track time.

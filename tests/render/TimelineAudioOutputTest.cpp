@@ -256,3 +256,22 @@ TEST(TimelineAudioOutput, EachStreamReportsWhereItPlayedOnceItIsOver) {
     EXPECT_TRUE(spans[2].Cut);
     EXPECT_EQ(spans[2].WrittenFrames, 10u);
 }
+
+// A writer that keeps at most `ahead` frames beyond the marks it has heard
+// waits for the next Advance once a stream holds more than that.
+TEST(TimelineAudioOutput, AWriterIsHeldBackOnlyWhileItsStreamHoldsMoreThanItMayAhead) {
+    TTimeline t;
+    auto stream = t.Open();
+    WriteConstant(*stream, 1, 300);
+    EXPECT_FALSE(t.Output.WriterHeldBack(300));
+    EXPECT_TRUE(t.Output.WriterHeldBack(299));
+    stream->Mark(0);
+    t.Output.Advance(100); // the mark at frame 300 is not reached yet
+    EXPECT_TRUE(t.Output.WriterHeldBack(299));
+    WriteConstant(*stream, 1, 1);
+    t.Output.Advance(200); // now it is: 1 frame beyond it
+    EXPECT_TRUE(t.Output.WriterHeldBack(0));
+    EXPECT_FALSE(t.Output.WriterHeldBack(1));
+    stream->Drain(); // no more follows: nothing to hold back
+    EXPECT_FALSE(t.Output.WriterHeldBack(0));
+}
