@@ -114,6 +114,12 @@ void TSpeechAhead::Prepared(uint64_t id, int64_t durationMs) {
     const size_t index = found->second;
     FById.erase(found);
     TEntry& entry = FEntries[index];
+    if (durationMs < 0) {
+        // The voice dropped it: the entry is spoken as it comes.
+        if (id == entry.BaseId) entry.Unsupported = true;
+        else if (id == entry.FitId) entry.FitId = 0;
+        return;
+    }
     if (id == entry.BaseId) {
         entry.BaseMs = durationMs;
         FitAhead(index, entry);

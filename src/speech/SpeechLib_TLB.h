@@ -92,7 +92,9 @@ public:
     virtual uint64_t Prepare(const WideString& text, int32_t flags) = 0;
     // Forgets every prepared text and cancels the synthesis of those not done.
     virtual void DiscardPrepared() = 0;
-    // Delivered on the program's thread, through the voice's poster.
+    // Delivered on the program's thread, through the voice's poster. A
+    // duration of -1 reports a text the voice had to drop (to bound its
+    // memory) before it was done; DiscardPrepared reports nothing.
     std::function<void(uint64_t prepareId, int64_t durationMs)> OnPrepared;
 
     // Delivered on the program's thread, through the poster the voice was

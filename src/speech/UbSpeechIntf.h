@@ -54,7 +54,8 @@ public:
     // Speak would, with the settings of now, into memory off the program's
     // thread and raises OnPrepared with its spoken length; a later Speak of
     // the same text with the same settings plays that audio. Prepare returns
-    // the id (never 0), or 0 when it cannot prepare (file output).
+    // the id (never 0), or 0 when it cannot prepare (file output). A
+    // duration of -1 reports a text dropped before it was done.
     double SpeedFactor = 1.0;
     virtual uint64_t Prepare(const std::string& text) = 0;
     virtual void DiscardPrepared() = 0;

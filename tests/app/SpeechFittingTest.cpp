@@ -182,6 +182,13 @@ TEST_F(Fitting, TheRenderWaitsForTheLengthsOfEntriesDueSoon) {
     EXPECT_THAT(PreparedFactorsOf("far"), ElementsAre()); // beyond the look-ahead
     Settle();
     EXPECT_FALSE(Ctl->AheadPending(0, 100));
+    // Nor is a text the voice dropped before it was done.
+    Track({{1000, "a"}});
+    Ctl->StartPlayback();
+    EXPECT_TRUE(Ctl->AheadPending(0, 100));
+    for (size_t i = Fired; i < Voice->Prepared.size(); ++i) Voice->FirePrepared(Voice->Prepared[i].Id, -1);
+    Fired = Voice->Prepared.size();
+    EXPECT_FALSE(Ctl->AheadPending(0, 100));
     // A voice that cannot synthesise ahead is not waited for.
     Voice->CanPrepare = false;
     Track({{1000, "a"}});

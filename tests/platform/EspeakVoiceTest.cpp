@@ -391,6 +391,25 @@ TEST_F(EspeakVoice, APreparedTextReportsItsLengthAndIsWhatASpeakOfItPlays) {
     EXPECT_FALSE(Audio.Streams.back()->Samples.empty());
 }
 
+TEST_F(EspeakVoice, ATextDroppedToBoundMemoryIsReportedSoNobodyWaitsForIt) {
+    std::vector<std::pair<uint64_t, int64_t>> reports;
+    Voice.OnPrepared = [&](uint64_t id, int64_t ms) { reports.emplace_back(id, ms); };
+    std::vector<uint64_t> ids;
+    for (int i = 0; i < 70; ++i)
+        ids.push_back(Voice.Prepare(u"Line number " + AsciiToWide(std::to_string(i)) + u" of many.", XmlFlags));
+    ASSERT_TRUE(RunUntil([&] { return reports.size() == ids.size(); }, false));
+    // Each id reported once: the first ones dropped (-1) unless they were done by then.
+    std::set<uint64_t> reported;
+    int dropped = 0;
+    for (const auto& [id, ms] : reports) {
+        reported.insert(id);
+        dropped += ms < 0;
+    }
+    EXPECT_EQ(reported.size(), ids.size());
+    EXPECT_LE(dropped, 6);
+    EXPECT_GT(reports.back().second, 0);
+}
+
 TEST_F(EspeakVoice, DiscardedOrCutPreparationsReportNothingAndLeaveNothingBehind) {
     std::vector<uint64_t> prepared;
     Voice.OnPrepared = [&](uint64_t id, int64_t) { prepared.push_back(id); };

@@ -91,6 +91,7 @@ TEspeakSpeechVoice::TEspeakSpeechVoice(IAudioOutput& audio, IEventPoster& poster
 }
 
 TEspeakSpeechVoice::~TEspeakSpeechVoice() {
+    *FAlive = false;
     for (auto& utterance : FWaiting)
         Drop(utterance);
     FWaiting.clear();
@@ -199,8 +200,15 @@ uint64_t TEspeakSpeechVoice::Prepare(const WideString& text, int32_t flags) {
     FPrepared.push_back({PreparedKey(text, flags), stream});
     SubmitJob(stream, FVoiceName, false);
     while (FPrepared.size() > MaxPrepared) {
-        Close(FPrepared.front().Stream);
+        // One still under way is reported as dropped, so that nobody waits for it.
+        const auto dropped = FPrepared.front().Stream;
         FPrepared.pop_front();
+        Close(dropped);
+        if (!dropped->Reported)
+            FPoster.Post([alive = FAlive, this, id = dropped->PrepareId] {
+                if (*alive && OnPrepared)
+                    OnPrepared(id, -1);
+            });
     }
     return stream->PrepareId;
 }
@@ -232,6 +240,7 @@ void TEspeakSpeechVoice::Drop(TUtterance& utterance) {
 }
 
 void TEspeakSpeechVoice::PreparedDone(const std::shared_ptr<TStream>& stream) {
+    stream->Reported = true;
     const uint64_t samples = stream->Synthesised;
     if (OnPrepared)
         OnPrepared(stream->PrepareId, int64_t(samples * 1000 / uint64_t(FEngine->SampleRate())));

@@ -118,7 +118,7 @@ private:
         std::shared_ptr<TStream> Stream;
     };
     // Prepared texts kept at most; the oldest goes first.
-    static constexpr size_t MaxPrepared = 32;
+    static constexpr size_t MaxPrepared = 64;
 
     void Start(TUtterance utterance);
     std::shared_ptr<TStream> NewStream(std::vector<TSpeechRun> runs);
@@ -168,6 +168,8 @@ private:
     std::deque<TUtterance> FWaiting;
     std::deque<TPreparedText> FPrepared;
     uint64_t FLastPrepareId = 0;
+    // False once the voice is gone, for what it posted to itself.
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
 };
 
 } // namespace parlino

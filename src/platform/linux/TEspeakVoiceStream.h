@@ -49,6 +49,7 @@ struct TEspeakSpeechVoice::TStream : std::enable_shared_from_this<TStream> {
     uint64_t Written = 0;
     uint64_t NextProgress = 0;
     bool Started = false;
+    bool Reported = false; // synthesised ahead: its length was reported
 
     // Shared, under Lock.
     std::mutex Lock;
