@@ -186,6 +186,10 @@ void TFliteEngine::Start() {
 
 uint64_t TFliteEngine::Submit(TFliteJob job) { return FJobs.Submit(std::move(job)); }
 
+uint64_t TFliteEngine::SubmitAhead(TFliteJob job) { return FJobs.SubmitAhead(std::move(job)); }
+
+void TFliteEngine::Hurry(uint64_t jobId) { FJobs.Hurry(jobId); }
+
 void TFliteEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 
 void TFliteEngine::Played(uint64_t jobId, uint64_t samples) { FJobs.Played(jobId, samples); }
@@ -221,8 +225,9 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
 
     auto* voice = static_cast<cst_voice*>(FVoiceHandles[job.Voice]);
     const double wpm = std::clamp<double>(piece.WordsPerMinute, MinWordsPerMinute, MaxWordsPerMinute);
+    const double factor = std::isfinite(job.RateFactor) ? std::clamp(job.RateFactor, 1.0, 3.0) : 1.0;
     feat_set_float(voice->features, "duration_stretch",
-                   static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / wpm));
+                   static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / (wpm * factor)));
     const float pitch = std::clamp<float>(piece.PitchHz, MinPitchHz, MaxPitchHz);
     // Both kinds of voice move their pitch contour to this mean. (Scaling it
     // by "f0_shift" as well would move it twice: 200 Hz asked, 440 heard.)
