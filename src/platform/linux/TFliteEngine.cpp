@@ -27,6 +27,8 @@ struct TFliteEngine::TRun {
     int16_t Previous = 0;       // the last sample consumed, for interpolation
     uint64_t InputBase = 0;     // input samples skipped before the first output sample
     bool TrimLeading = true;    // nothing heard of the job yet
+    bool AwaitOnset = true;     // the job's first sound is still to come
+    uint64_t OnsetSkipped = 0;  // input samples left out while awaiting it
     uint64_t TrimUntil = 0;     // input samples before this are left out
     bool TrimTrailing = false;  // the utterance continues the same sentence
     uint64_t TrimFrom = UINT64_MAX; // input samples from this one on are left out
@@ -215,7 +217,7 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     if (piece.Bookmark && job.OnBookmark) job.OnBookmark(*piece.Bookmark);
     const TFliteVoiceInfo& info = FVoices[job.Voice];
     static const int16_t zeros[1024] = {};
-    if (piece.SilenceMs > 0) run.TrimLeading = false; // a pause asked for is kept
+    if (piece.SilenceMs > 0) run.TrimLeading = run.AwaitOnset = false; // a pause asked for is kept
     for (uint64_t left = uint64_t(piece.SilenceMs) * uint64_t(info.SampleRate) / 1000; left > 0;) {
         const size_t take = size_t(std::min<uint64_t>(left, 1024));
         if (!Deliver(run, zeros, take)) return false;
@@ -284,6 +286,23 @@ void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
     if (run.Consumed < run.TrimUntil) {
         const size_t skip = size_t(std::min<uint64_t>(count, run.TrimUntil - run.Consumed));
         Skip(run, samples, skip);
+        samples += skip;
+        count -= skip;
+    }
+    if (run.AwaitOnset && count > 0) {
+        // The first word's boundary is only roughly where its sound starts:
+        // the silence before the first audible sample is left out too (but
+        // for a moment), so a text sounds the moment its audio is played, and
+        // a text prepared ahead at once.
+        const uint64_t limit = uint64_t(run.InputRate) * OnsetSearchMs / 1000;
+        size_t onset = 0;
+        while (onset < count && std::abs(int(samples[onset])) < OnsetLevel && run.OnsetSkipped + onset < limit)
+            ++onset;
+        if (onset < count) run.AwaitOnset = false;
+        const size_t margin = size_t(run.InputRate) * OnsetMarginMs / 1000;
+        const size_t skip = run.AwaitOnset ? onset : onset - std::min(onset, margin);
+        Skip(run, samples, skip);
+        run.OnsetSkipped += skip;
         samples += skip;
         count -= skip;
     }

@@ -106,6 +106,12 @@ public:
     // first stretch is kept this short: speech starts within milliseconds
     // and the rest is synthesised while the first words are heard.
     static constexpr size_t FirstStretchLength = 24;
+    // A job's first sound: its first sample of at least OnsetLevel, searched
+    // for up to OnsetSearchMs past the first word's boundary; what comes
+    // before it is left out but for OnsetMarginMs.
+    static constexpr int OnsetLevel = 64;
+    static constexpr int OnsetSearchMs = 200;
+    static constexpr int OnsetMarginMs = 2;
 
     struct TRun; // the running job, worker only
 private:
