@@ -239,3 +239,22 @@ TEST(FliteCentralFileTest, NothingIsPreparedForAFile) {
     EXPECT_EQ(ahead->Prepare(CHARSET_TEXT, 0, "Hello.", 7, nullptr, &id), E_UNEXPECTED);
     EXPECT_EQ(id, 0u);
 }
+
+TEST_F(FliteCentralTest, SpeechStartsWithItsFirstSoundAndAPauseAskedForIsKept) {
+    auto loudest = [](const TSpoken& spoken, int fromMs, int toMs, int rate) {
+        int peak = 0;
+        for (size_t i = size_t(rate) * size_t(fromMs) / 1000; i < size_t(rate) * size_t(toMs) / 1000; ++i)
+            if (i < spoken.Samples.size()) peak = std::max(peak, std::abs(int(spoken.Samples[i])));
+        return peak;
+    };
+    for (const char* voice : {"kal16", "slt"}) {
+        SCOPED_TRACE(voice);
+        Select(voice);
+        const TSpoken plain = Speak("Where were you?");
+        const int rate = Audio.Stream(Audio.StreamCount() - 1).Format.SampleRate;
+        EXPECT_GE(loudest(plain, 0, 4, rate), TFliteEngine::OnsetLevel);
+        const TSpoken paused = Speak("\\Pau=300\\Where were you?");
+        EXPECT_LT(loudest(paused, 0, 290, rate), TFliteEngine::OnsetLevel);
+        EXPECT_GE(loudest(paused, 290, 600, rate), TFliteEngine::OnsetLevel);
+    }
+}
