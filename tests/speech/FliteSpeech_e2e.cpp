@@ -243,7 +243,7 @@ TEST_F(FliteSpeechE2E, TheSpeedFactorShortensTheSpeechAndKeepsItsPitch) {
         Speech->SpeedFactor = factor;
         const auto start = TClock::now();
         THeard result;
-        result.Ms = SpokenMs(rec, "Hello there, how are you today? I am fine.");
+        result.Ms = SpokenMs(rec, Sentence);
         const auto samples = rec.Samples();
         const std::vector<int16_t> spoken(samples.begin() + long(rec.SampleAt(start)), samples.end());
         result.PitchHz = MedianPitchHz(spoken, TMonitorRecording::Rate).value_or(0);
