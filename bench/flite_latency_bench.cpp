@@ -87,7 +87,12 @@ int main(int argc, char** argv) {
                 startedAt = {};
                 const auto start = TClock::now();
                 speech.Speak();
-                while (speech.IsIdle() && TClock::now() - start < 5s) poster.Pump();
+                // The program's thread waits for its events as an event loop
+                // would, without taking a core from the engine's worker.
+                while (speech.IsIdle() && TClock::now() - start < 5s) {
+                    poster.Pump();
+                    std::this_thread::sleep_for(200us);
+                }
                 while (!speech.IsIdle() && TClock::now() - start < 20s) {
                     poster.Pump();
                     std::this_thread::sleep_for(1ms);
