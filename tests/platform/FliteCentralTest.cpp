@@ -190,8 +190,10 @@ TEST_F(FliteCentralTest, ATextStillBeingPreparedIsHeardWhole) {
     Prepare(text);
     const TSpoken fromMemory = Speak(text); // at once, while its synthesis runs
     // The statistical voices excite unvoiced sounds with noise: the samples
-    // differ from one synthesis to the next, their number does not.
-    EXPECT_EQ(fromMemory.Samples.size(), synthesised.Samples.size());
+    // differ from one synthesis to the next, and where the first sound
+    // starts by a few of them.
+    const double rate = Audio.Stream(0).Format.SampleRate;
+    EXPECT_NEAR(double(fromMemory.Samples.size()), double(synthesised.Samples.size()), rate * 0.005);
     EXPECT_EQ(fromMemory.Words, synthesised.Words);
 }
 

@@ -106,10 +106,11 @@ public:
     // first stretch is kept this short: speech starts within milliseconds
     // and the rest is synthesised while the first words are heard.
     static constexpr size_t FirstStretchLength = 24;
-    // A job's first sound: its first sample of at least OnsetLevel, searched
+    // A job's first sound: its first sample of at least OnsetLevel (-48 dB
+    // of full scale, well under anything heard in speech), searched
     // for up to OnsetSearchMs past the first word's boundary; what comes
     // before it is left out but for OnsetMarginMs.
-    static constexpr int OnsetLevel = 64;
+    static constexpr int OnsetLevel = 128;
     static constexpr int OnsetSearchMs = 200;
     static constexpr int OnsetMarginMs = 2;
 
