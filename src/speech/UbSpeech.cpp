@@ -69,6 +69,16 @@ public:
     TUbSpeech* Owner;
 };
 
+class TUbSpeech::TTSPreparedSink final : public ITTSPreparedNotifySink {
+public:
+    explicit TTSPreparedSink(TUbSpeech* owner) : Owner(owner) {}
+    HRESULT Prepared(uint64_t id, uint64_t durationMs) override {
+        if (Owner) Owner->NotifyPrepared(id, durationMs);
+        return S_OK;
+    }
+    TUbSpeech* Owner;
+};
+
 TUbSpeech::TUbSpeech(ITTSClasses& classes) : FClasses(classes) { InitEngines(); }
 
 TUbSpeech::~TUbSpeech() {
@@ -76,6 +86,7 @@ TUbSpeech::~TUbSpeech() {
     if (FCentral && FRegisterKey != 0) FCentral->UnRegister(FRegisterKey);
     if (FNotifySink) FNotifySink->Owner = nullptr;
     if (FBufSink) FBufSink->Owner = nullptr;
+    if (FPreparedSink) FPreparedSink->Owner = nullptr;
 }
 
 void TUbSpeech::InitEngines() {
@@ -124,7 +135,10 @@ void TUbSpeech::SelectEngine(const std::string& name) {
         FRegisterKey = 0;
         if (FNotifySink) FNotifySink->Owner = nullptr;
         if (FBufSink) FBufSink->Owner = nullptr;
+        if (FPreparedSink) FPreparedSink->Owner = nullptr;
+        FAhead.reset();
         FBufSink = std::make_shared<TTSBufNotifySink>(this);
+        FPreparedSink = std::make_shared<TTSPreparedSink>(this);
         FNotifySink = std::make_shared<TTSNotifySink>(this);
 
         Check(FEnum->Reset(), "Reset");
@@ -139,6 +153,7 @@ void TUbSpeech::SelectEngine(const std::string& name) {
         FCentral = central;
         FAttributes = FCentral->Attributes();
         FDialogs = FCentral->Dialogs();
+        FAhead = std::dynamic_pointer_cast<ITTSCentralAhead>(FCentral);
         if (!FAttributes) throw EMSpeechException("no attributes");
         Check(FCentral->Register(FNotifySink, IID_ITTSNotifySinkA, &FRegisterKey), "Register");
 
@@ -265,6 +280,7 @@ void TUbSpeech::Speak(const std::string& text) {
             if (!FDevice) return;
             FDevice->DeviceNumSet(static_cast<uint32_t>(DeviceNumber));
         }
+        if (FAhead) FAhead->SpeedFactorSet(SpeedFactor);
         FCentral->TextData(CHARSET_TEXT, UseTags ? TTSDATAFLAG_TAGGED : 0, text.c_str(),
                            static_cast<uint32_t>(text.size() + 1), FBufSink, IID_ITTSBufNotifySink);
     } catch (const std::exception&) {
@@ -315,8 +331,23 @@ void TUbSpeech::NotifyWordPosition(uint32_t position) {
     if (OnWordPosition) OnWordPosition(position);
 }
 
-uint64_t TUbSpeech::Prepare(const std::string&) { return 0; }
+void TUbSpeech::NotifyPrepared(uint64_t id, uint64_t durationMs) {
+    if (OnPrepared) OnPrepared(id, static_cast<int64_t>(durationMs));
+}
 
-void TUbSpeech::DiscardPrepared() {}
+uint64_t TUbSpeech::Prepare(const std::string& text) {
+    // Ahead of need: where nothing can be prepared, the Speak synthesises.
+    if (!Initialized || !EngineSelected || !FAhead || Output == TUbSpeechOutput::soFile || !FDevice) return 0;
+    uint64_t id = 0;
+    FAhead->SpeedFactorSet(SpeedFactor);
+    if (Failed(FAhead->Prepare(CHARSET_TEXT, UseTags ? TTSDATAFLAG_TAGGED : 0, text.c_str(),
+                               static_cast<uint32_t>(text.size() + 1), FPreparedSink, &id)))
+        return 0;
+    return id;
+}
+
+void TUbSpeech::DiscardPrepared() {
+    if (Initialized && EngineSelected && FAhead) FAhead->DiscardPrepared();
+}
 
 } // namespace parlino

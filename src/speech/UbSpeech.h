@@ -3,7 +3,10 @@
 // selects one by name and reads its description and parameter ranges, sets
 // pitch, speed and volume by injecting control tags, hands text to the
 // engine, pauses, resumes and resets the audio, and turns the engine's
-// notifications into events. Everything runs on the program's thread.
+// notifications into events. Where the engine central also offers this
+// program's ITTSCentralAhead, the speed factor and synthesis ahead go
+// through it; without it the factor is ignored and Prepare answers 0.
+// Everything runs on the program's thread.
 
 #include "platform/Exceptions.h"
 #include "speech/UbSpeechIntf.h"
@@ -92,10 +95,12 @@ public:
     void NotifyTextDataDone();
     void NotifyBookmark(uint32_t mark);
     void NotifyWordPosition(uint32_t position);
+    void NotifyPrepared(uint64_t id, uint64_t durationMs);
 
 private:
     class TTSNotifySink;
     class TTSBufNotifySink;
+    class TTSPreparedSink;
     void Inject(const std::string& tags);
     ITTSCentralA& Central();
 
@@ -106,10 +111,12 @@ private:
     std::shared_ptr<ITTSCentralA> FCentral;
     std::shared_ptr<ITTSAttributesA> FAttributes;
     std::shared_ptr<ITTSDialogsA> FDialogs;
+    std::shared_ptr<ITTSCentralAhead> FAhead; // null: the engine has no such addition
     std::shared_ptr<IAudioMultiMediaDevice> FDevice;
     std::shared_ptr<IAudioFile> FFile;
     std::shared_ptr<TTSNotifySink> FNotifySink;
     std::shared_ptr<TTSBufNotifySink> FBufSink;
+    std::shared_ptr<TTSPreparedSink> FPreparedSink;
     uint32_t FRegisterKey = 0;
     std::unique_ptr<TTSModeInfoA> FModeInfo;
 };

@@ -174,6 +174,40 @@ public:
     virtual std::shared_ptr<ITTSDialogsA> Dialogs() = 0;
 };
 
+// This program's own addition to the engine central, which a central may
+// implement beside ITTSCentralA (found by casting the central): speaking
+// faster, and synthesising a text ahead of the moment it is spoken.
+class ITTSPreparedNotifySink {
+public:
+    virtual ~ITTSPreparedNotifySink() = default;
+    // A text given to Prepare is synthesised whole: `durationMs` is how long
+    // it sounds when spoken (to its last audible sound). On the program's
+    // thread; not for a text discarded before it was done.
+    virtual HRESULT Prepared(uint64_t id, uint64_t durationMs) = 0;
+};
+
+class ITTSCentralAhead {
+public:
+    virtual ~ITTSCentralAhead() = default;
+    // Multiplies the speed that the attributes and the text's tags give, for
+    // the texts handed to TextData and Prepare from now on; the pitch stays.
+    // 1..3 (held to that range; a value that is no number counts as 1).
+    virtual HRESULT SpeedFactorSet(double factor) = 0;
+    virtual HRESULT SpeedFactorGet(double* factor) = 0;
+    // Synthesises `text` into memory as TextData with the same arguments
+    // would speak it now, without touching the parameters in force (tags in
+    // the text included); `*id` (never 0) names it. A later TextData of the
+    // same text and flags with the same attributes and speed factor in force
+    // plays that audio, even while its synthesis still runs; each prepared
+    // text serves once. At most MaxPrepared are kept: the oldest goes.
+    // E_UNEXPECTED when the central speaks into a file.
+    virtual HRESULT Prepare(uint32_t characterSet, uint32_t flags, const char* text, uint32_t size,
+                            std::shared_ptr<ITTSPreparedNotifySink> sink, uint64_t* id) = 0;
+    // Forgets every prepared text and stops the synthesis of those not done.
+    virtual HRESULT DiscardPrepared() = 0;
+    static constexpr size_t MaxPrepared = 32;
+};
+
 class ITTSEnumA {
 public:
     virtual ~ITTSEnumA() = default;

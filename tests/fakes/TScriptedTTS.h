@@ -6,6 +6,7 @@
 #include "speech/speech.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -27,11 +28,16 @@ struct TScriptedTTSState {
     std::vector<std::string> Texts;
     std::map<uint32_t, std::shared_ptr<ITTSNotifySinkA>> Sinks;
     std::shared_ptr<ITTSBufNotifySink> LastBufSink;
+    // Speaking faster and synthesis ahead ("SpeedFactor:<f>", "Prepare:<flags>:<text>",
+    // "DiscardPrepared" in the log); without it the central lacks that addition.
+    bool Ahead = true;
+    std::shared_ptr<ITTSPreparedNotifySink> LastPreparedSink;
+    uint64_t NextPrepareId = 0;
     int Centrals = 0;
 };
 
-class TScriptedCentral final : public ITTSCentralA, public ITTSAttributesA,
-                               public std::enable_shared_from_this<TScriptedCentral> {
+class TScriptedCentral : public ITTSCentralA, public ITTSAttributesA,
+                         public std::enable_shared_from_this<TScriptedCentral> {
 public:
     explicit TScriptedCentral(TScriptedTTSState& s) : S(s) {}
     HRESULT Inject(const char* tags) override {
@@ -72,12 +78,32 @@ public:
     HRESULT VolumeGet(uint32_t* v) override { return *v = S.Volume, S_OK; }
     HRESULT VolumeSet(uint32_t v) override { return S.Volume = v, S_OK; }
 
-private:
+protected:
     HRESULT Audio(const char* name) {
         S.Log.push_back(name);
         return S.FailAudioCalls ? E_FAIL : S_OK;
     }
     TScriptedTTSState& S;
+};
+
+class TScriptedAheadCentral final : public TScriptedCentral, public ITTSCentralAhead {
+public:
+    using TScriptedCentral::TScriptedCentral;
+    HRESULT SpeedFactorSet(double factor) override {
+        char text[32];
+        std::snprintf(text, sizeof text, "SpeedFactor:%g", factor);
+        S.Log.push_back(text);
+        return S_OK;
+    }
+    HRESULT SpeedFactorGet(double*) override { return E_NOTIMPL; }
+    HRESULT Prepare(uint32_t, uint32_t flags, const char* text, uint32_t size,
+                    std::shared_ptr<ITTSPreparedNotifySink> sink, uint64_t* id) override {
+        S.Log.push_back("Prepare:" + std::to_string(flags) + ":" + std::string(text, strnlen(text, size)));
+        S.LastPreparedSink = std::move(sink);
+        *id = ++S.NextPrepareId;
+        return S_OK;
+    }
+    HRESULT DiscardPrepared() override { return Audio("DiscardPrepared"); }
 };
 
 class TScriptedDevice final : public IAudioMultiMediaDevice {
@@ -138,7 +164,8 @@ public:
         S.Log.push_back("Select:" + std::to_string(mode.Data1));
         if (S.FailSelect) return E_FAIL;
         ++S.Centrals;
-        *central = std::make_shared<TScriptedCentral>(S);
+        if (S.Ahead) *central = std::make_shared<TScriptedAheadCentral>(S);
+        else *central = std::make_shared<TScriptedCentral>(S);
         return S_OK;
     }
     TScriptedTTSState& S;
@@ -161,6 +188,9 @@ public:
     }
     void FireAudioStop() {
         for (auto [key, sink] : State.Sinks) sink->AudioStop(0);
+    }
+    void FirePrepared(uint64_t id, uint64_t durationMs) {
+        if (State.LastPreparedSink) State.LastPreparedSink->Prepared(id, durationMs);
     }
     void FireWord(uint32_t position) {
         if (State.LastBufSink) State.LastBufSink->WordPosition(0, position);

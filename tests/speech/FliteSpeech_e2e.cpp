@@ -226,3 +226,83 @@ TEST_F(FliteSpeechE2E, BadInputNeverHangsAndTheVoiceReturnsToIdle) {
         EXPECT_TRUE(PumpUntil([&] { return Speech->IsIdle(); }, 15s));
     }
 }
+
+namespace {
+
+// The length and the pitch of what `text` sounds like when spoken to its end.
+struct THeard {
+    double Ms = 0;
+    double PitchHz = 0;
+};
+
+} // namespace
+
+TEST_F(FliteSpeechE2E, TheSpeedFactorShortensTheSpeechAndKeepsItsPitch) {
+    TMonitorRecording& rec = Server->Record("test");
+    auto heard = [&](double factor) {
+        Speech->SpeedFactor = factor;
+        const auto start = TClock::now();
+        THeard result;
+        result.Ms = SpokenMs(rec, Sentence);
+        const auto samples = rec.Samples();
+        const std::vector<int16_t> spoken(samples.begin() + long(rec.SampleAt(start)), samples.end());
+        result.PitchHz = MedianPitchHz(spoken, TMonitorRecording::Rate).value_or(0);
+        return result;
+    };
+    for (const char* voice : {"Flite female (slt)", "Flite male, 16 kHz (kal16)"}) {
+        SCOPED_TRACE(voice);
+        Speech->SelectVoice(voice);
+        const THeard normal = heard(1.0), faster = heard(1.5);
+        std::printf("%s: factor 1 %.0f ms at %.0f Hz, factor 1.5 %.0f ms at %.0f Hz (%.2f times shorter)\n", voice,
+                    normal.Ms, normal.PitchHz, faster.Ms, faster.PitchHz, normal.Ms / faster.Ms);
+        EXPECT_NEAR(normal.Ms / faster.Ms, 1.5, 0.15);
+        EXPECT_NEAR(faster.PitchHz / normal.PitchHz, 1.0, 0.05);
+    }
+}
+
+TEST_F(FliteSpeechE2E, APreparedTextSoundsAtOnceForAsLongAsReported) {
+    TMonitorRecording& rec = Server->Record("test");
+    std::vector<std::pair<uint64_t, int64_t>> prepared;
+    Speech->OnPrepared = [&](TUbSmartSpeech*, uint64_t id, int64_t ms) { prepared.emplace_back(id, ms); };
+    for (const char* voice : {"Flite female (slt)", "Flite male, Scottish (awb)"}) {
+        SCOPED_TRACE(voice);
+        Speech->SelectVoice(voice);
+        Speech->SpeedFactor = 1.2;
+        prepared.clear();
+        Speech->Text = {Sentence};
+        const uint64_t id = Speech->Prepare();
+        ASSERT_NE(id, 0u);
+        ASSERT_TRUE(PumpUntil([&] { return !prepared.empty(); }));
+        EXPECT_EQ(prepared[0].first, id);
+        const auto start = TClock::now();
+        Say(Sentence);
+        ASSERT_TRUE(PumpUntil([&] { return !Speech->IsIdle(); }));
+        ASSERT_TRUE(PumpUntil([&] { return Speech->IsIdle(); }, 30s));
+        const auto end = TClock::now() + 50ms;
+        ASSERT_TRUE(rec.WaitUntilRecorded(end));
+        const auto first = rec.FirstSound(start, end, 100), last = rec.LastSound(start, end, 100);
+        ASSERT_TRUE(first && last);
+        const double heardMs = Ms(*last - start);
+        std::printf("%s: first sound %.1f ms after Speak; reported %lld ms, heard until %.0f ms after Speak\n",
+                    voice, Ms(*first - start), static_cast<long long>(prepared[0].second), heardMs);
+        EXPECT_NEAR(double(prepared[0].second), heardMs, 50);
+    }
+}
+
+TEST_F(FliteSpeechE2E, ATextNotPreparedIsSpokenWhilePreparationsWait) {
+    TMonitorRecording& rec = Server->Record("test");
+    int prepared = 0;
+    Speech->OnPrepared = [&](TUbSmartSpeech*, uint64_t, int64_t) { ++prepared; };
+    for (int i = 0; i < 4; ++i) {
+        Speech->Text = {std::string(LongText) + " " + Sentence + " " + std::to_string(i)};
+        ASSERT_NE(Speech->Prepare(), 0u);
+    }
+    const auto start = TClock::now();
+    Say("Right now, please.");
+    ASSERT_TRUE(PumpUntilHeard(rec, start));
+    std::printf("first sound %.1f ms after Speak, with %d of 4 preparations done\n",
+                Ms(*rec.FirstSound(start, TClock::now()) - start), prepared);
+    ASSERT_TRUE(PumpUntil([&] { return Speech->IsIdle(); }, 30s));
+    EXPECT_LT(prepared, 4);
+    Speech->DiscardPrepared();
+}

@@ -135,7 +135,8 @@ TEST_F(UbSpeechTest, TwoSpeaksInARowBothReachTheEngineWithoutAReset) {
     speech.UseTags = false;
     speech.Text = {"second", "line"};
     speech.Speak();
-    EXPECT_EQ(Tts.State.Log, (std::vector<std::string>{"DeviceNumSet:1", "TextData:1:first\r\n", "DeviceNumSet:1",
+    EXPECT_EQ(Tts.State.Log, (std::vector<std::string>{"DeviceNumSet:1", "SpeedFactor:1", "TextData:1:first\r\n",
+                                                       "DeviceNumSet:1", "SpeedFactor:1",
                                                        "TextData:0:second\r\nline\r\n"}));
 }
 
@@ -208,6 +209,46 @@ TEST_F(UbSpeechTest, ANewSelectionReplacesTheRegistrationAndOldSinksGoQuiet) {
     EXPECT_EQ(starts, 1);
     Speech.reset();
     EXPECT_TRUE(Tts.State.Sinks.empty()); // unregistered when the component goes
+}
+
+TEST_F(UbSpeechTest, TheSpeedFactorGoesWithEverySpeakAndPrepareAndPreparedTextsAreReported) {
+    TUbSpeech& speech = Selected();
+    std::vector<std::pair<uint64_t, int64_t>> reported;
+    speech.OnPrepared = [&](uint64_t id, int64_t ms) { reported.emplace_back(id, ms); };
+    speech.SpeedFactor = 1.5;
+    speech.UseTags = false;
+    const uint64_t id = speech.Prepare("hello there\r\n");
+    EXPECT_EQ(id, 1u);
+    speech.UseTags = true;
+    speech.SpeedFactor = 2;
+    speech.Speak("hello there\r\n");
+    speech.DiscardPrepared();
+    EXPECT_EQ(Tts.State.Log, (std::vector<std::string>{"SpeedFactor:1.5", "Prepare:0:hello there\r\n",
+                                                       "DeviceNumSet:4294967295", "SpeedFactor:2",
+                                                       "TextData:1:hello there\r\n", "DiscardPrepared"}));
+    Tts.FirePrepared(id, 1234);
+    EXPECT_EQ(reported, (std::vector<std::pair<uint64_t, int64_t>>{{1, 1234}}));
+    // A sink of an earlier selection reaches nobody.
+    auto oldSink = Tts.State.LastPreparedSink;
+    speech.SelectEngine("Flite male (kal)");
+    oldSink->Prepared(7, 1);
+    EXPECT_EQ(reported.size(), 1u);
+}
+
+TEST_F(UbSpeechTest, NothingIsPreparedForAFileAnEngineWithoutTheAdditionOrNoSelection) {
+    Speech = std::make_unique<TUbSpeech>(Tts);
+    EXPECT_EQ(Speech->Prepare("hello"), 0u); // nothing selected
+    EXPECT_NO_THROW(Speech->DiscardPrepared());
+    Speech->Output = TUbSpeechOutput::soFile;
+    Speech->SelectEngine("Flite male (kal)");
+    EXPECT_EQ(Speech->Prepare("hello"), 0u);
+    Tts.State.Ahead = false;
+    Speech->Output = TUbSpeechOutput::soGeneral;
+    Speech->SelectEngine("Flite male (kal)");
+    Tts.State.Log.clear();
+    EXPECT_EQ(Speech->Prepare("hello"), 0u);
+    Speech->Speak("hello");
+    EXPECT_EQ(Tts.State.Log, (std::vector<std::string>{"DeviceNumSet:4294967295", "TextData:1:hello"}));
 }
 
 // The facade over the component: legacy voices come first and take their

@@ -77,7 +77,9 @@ void TEspeakEngine::Initialise() {
         std::rotate(FVoices.begin(), it, it + 1);
 }
 
-uint64_t TEspeakEngine::Submit(TEspeakJob job, bool first) { return FJobs.Submit(std::move(job), first); }
+uint64_t TEspeakEngine::Submit(TEspeakJob job, bool first) {
+    return first ? FJobs.SubmitAhead(std::move(job)) : FJobs.Submit(std::move(job));
+}
 
 void TEspeakEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 

@@ -79,7 +79,8 @@ public:
     const std::vector<TEspeakVoiceInfo>& Voices() const { return FVoices; }
 
     // Queues a job; jobs run one after another in the order submitted,
-    // except that a job submitted `first` goes before every queued one.
+    // except that a job submitted `first` goes before every job queued
+    // without it (behind those queued `first` before it).
     // Returns the job's id (never 0). Any thread.
     uint64_t Submit(TEspeakJob job, bool first = false);
     // Stops a queued or running job soon (a running synthesis aborts at its

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -35,6 +37,13 @@ std::string Speakable(std::string text) {
 double Gain(uint32_t volume) {
     const double left = volume & 0xFFFFu, right = volume >> 16;
     return (left + right) / (2.0 * 65535.0);
+}
+
+// An attribute read: the value into `out`, which the caller must give.
+template <typename T> HRESULT Report(T* out, T value) {
+    if (!out) return E_INVALIDARG;
+    *out = value;
+    return S_OK;
 }
 
 } // namespace
@@ -130,6 +139,51 @@ struct TFliteCentral::TText : std::enable_shared_from_this<TText> {
     }
 };
 
+// One text synthesised ahead. Its audio and words gather here until a
+// TextData of the same text takes it; from then on they go straight to that
+// text as they come.
+struct TFliteCentral::TClip {
+    // Fixed once submitted (program's thread).
+    std::string Text;
+    uint32_t Flags = 0;
+    TTSProsody Prosody;
+    double Factor = 1.0;
+    uint64_t Id = 0, JobId = 0;
+    std::shared_ptr<ITTSPreparedNotifySink> Sink;
+
+    // Shared with the worker, under Lock.
+    std::mutex Lock;
+    bool Dropped = false; // discarded: nothing more is kept or reported
+    std::vector<TText::TItem> Items;
+    std::shared_ptr<TText> Consumer; // the text that plays it, once taken
+    uint64_t Samples = 0;            // synthesised so far
+    uint64_t AudibleEnd = 0;         // after the last sample that is heard
+
+    // Worker thread.
+    void Add(TText::TItem item) {
+        std::lock_guard lock(Lock);
+        if (Dropped) return;
+        if (item.Kind == TText::TItem::Audio) {
+            for (size_t i = 0; i < item.Samples.size(); ++i)
+                if (std::abs(int(item.Samples[i])) >= AudibleLevel) AudibleEnd = Samples + i + 1;
+            Samples += item.Samples.size();
+        }
+        if (Consumer) Consumer->Queue(std::move(item));
+        else if (item.Kind == TText::TItem::Audio && !Items.empty() && Items.back().Kind == TText::TItem::Audio)
+            Items.back().Samples.insert(Items.back().Samples.end(), item.Samples.begin(), item.Samples.end());
+        else Items.push_back(std::move(item));
+    }
+    // The spoken length: to the last sound heard, or the whole audio when
+    // none is (volume 0).
+    uint64_t DurationMs(int rate) {
+        std::lock_guard lock(Lock);
+        const uint64_t end = AudibleEnd ? AudibleEnd : Samples;
+        return rate > 0 ? (end * 1000 + uint64_t(rate) / 2) / uint64_t(rate) : 0;
+    }
+    // Quieter samples are the fading end of a sound, not speech.
+    static constexpr int AudibleLevel = 100;
+};
+
 TFliteCentral::TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine,
                              size_t voice, int outputRate, std::shared_ptr<IAudioDestination> destination)
     : FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FVoice(voice), FOutputRate(outputRate),
@@ -148,6 +202,7 @@ TFliteCentral::TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::sha
 
 TFliteCentral::~TFliteCentral() {
     for (auto& text : std::deque<std::shared_ptr<TText>>(FTexts)) Close(text);
+    DiscardPrepared();
 }
 
 HRESULT TFliteCentral::Inject(const char* tags) {
@@ -156,31 +211,17 @@ HRESULT TFliteCentral::Inject(const char* tags) {
     return S_OK;
 }
 
-HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const char* data, uint32_t size,
-                                std::shared_ptr<ITTSBufNotifySink> sink, const TGUID&) {
-    if (characterSet != CHARSET_TEXT || !data) return E_INVALIDARG;
-    if (!FDevice && !FFile) return E_UNEXPECTED;
-    const std::string text = Speakable(std::string(data, strnlen(data, size)));
-    auto item = std::make_shared<TText>();
-    item->Poster = &FPoster;
-    item->Engine = FEngine;
-    item->Sink = std::move(sink);
-    item->Owner = this;
-    const TFliteVoiceInfo& info = FEngine->Voices()[FVoice];
-    item->Rate = FOutputRate > 0 ? FOutputRate : info.SampleRate;
-    item->NextProgress = uint64_t(item->Rate / ProgressMarksPerSecond);
-    if (FFile) {
-        if (!FFile->File().IsOpen()) return E_UNEXPECTED;
-        item->File = &FFile->File();
-    } else {
-        item->Device = FDevice->DeviceIndex;
-    }
+int TFliteCentral::TextRate() const {
+    return FOutputRate > 0 ? FOutputRate : FEngine->Voices()[FVoice].SampleRate;
+}
 
+TFliteJob TFliteCentral::MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody) const {
     TFliteJob job;
     job.Voice = FVoice;
-    job.OutputRate = item->Rate;
-    job.AheadLimit = item->File ? 0 : uint64_t(AheadSeconds) * uint64_t(item->Rate);
-    for (const TTSTextPiece& piece : ParseControlTags(text, (flags & TTSDATAFLAG_TAGGED) != 0, FProsody, FLimits)) {
+    job.OutputRate = TextRate();
+    job.RateFactor = FSpeedFactor;
+    for (const TTSTextPiece& piece :
+         ParseControlTags(Speakable(text), (flags & TTSDATAFLAG_TAGGED) != 0, prosody, FLimits)) {
         TFlitePiece p;
         p.Text = piece.Text;
         p.Offset = piece.Offset;
@@ -191,15 +232,51 @@ HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const cha
         p.Gain = Gain(piece.Prosody.Volume);
         job.Pieces.push_back(std::move(p));
     }
-    using TItem = TText::TItem;
-    job.OnAudio = [item](const int16_t* samples, size_t count) {
-        item->Queue({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
-    };
-    job.OnWord = [item](uint32_t offset) { item->Queue({TItem::Word, {}, offset}); };
-    job.OnBookmark = [item](uint32_t mark) { item->Queue({TItem::Bookmark, {}, mark}); };
-    job.OnFinished = [item](bool) { item->Queue({TItem::Finished, {}, 0}); };
+    return job;
+}
+
+HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const char* data, uint32_t size,
+                                std::shared_ptr<ITTSBufNotifySink> sink, const TGUID&) {
+    if (characterSet != CHARSET_TEXT || !data) return E_INVALIDARG;
+    if (!FDevice && !FFile) return E_UNEXPECTED;
+    if (FFile && !FFile->File().IsOpen()) return E_UNEXPECTED;
+    const std::string text(data, strnlen(data, size));
+    flags &= TTSDATAFLAG_TAGGED;
+    auto item = std::make_shared<TText>();
+    item->Poster = &FPoster;
+    item->Engine = FEngine;
+    item->Sink = std::move(sink);
+    item->Owner = this;
+    item->Rate = TextRate();
+    item->NextProgress = uint64_t(item->Rate / ProgressMarksPerSecond);
+    if (FFile) item->File = &FFile->File();
+    else item->Device = FDevice->DeviceIndex;
+
+    // Matched with the parameters in force before the text's own tags move them.
+    const std::shared_ptr<TClip> clip = item->File ? nullptr : TakePrepared(text, flags);
+    TFliteJob job = MakeJob(text, flags, FProsody);
+    if (clip) {
+        // What is synthesised already is there at once, the rest follows.
+        item->JobId = clip->JobId;
+        {
+            std::scoped_lock lock(clip->Lock, item->Lock);
+            item->Items = std::move(clip->Items);
+            clip->Consumer = item;
+        }
+        FEngine->Hurry(clip->JobId);
+    } else {
+        job.AheadLimit = item->File ? 0 : uint64_t(AheadSeconds) * uint64_t(item->Rate);
+        using TItem = TText::TItem;
+        job.OnAudio = [item](const int16_t* samples, size_t count) {
+            item->Queue({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
+        };
+        job.OnWord = [item](uint32_t offset) { item->Queue({TItem::Word, {}, offset}); };
+        job.OnBookmark = [item](uint32_t mark) { item->Queue({TItem::Bookmark, {}, mark}); };
+        job.OnFinished = [item](bool) { item->Queue({TItem::Finished, {}, 0}); };
+        // Someone waits to hear it: it goes before texts prepared ahead.
+        item->JobId = FEngine->SubmitAhead(std::move(job));
+    }
     FTexts.push_back(item);
-    item->JobId = FEngine->Submit(std::move(job));
     if (FTexts.size() == 1) Start(item);
     return S_OK;
 }
@@ -375,6 +452,85 @@ HRESULT TFliteCentral::AudioReset() {
     return S_OK;
 }
 
+HRESULT TFliteCentral::SpeedFactorSet(double factor) {
+    FSpeedFactor = std::isfinite(factor) ? std::clamp(factor, 1.0, 3.0) : 1.0;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::SpeedFactorGet(double* factor) { return Report(factor, FSpeedFactor); }
+
+HRESULT TFliteCentral::Prepare(uint32_t characterSet, uint32_t flags, const char* data, uint32_t size,
+                               std::shared_ptr<ITTSPreparedNotifySink> sink, uint64_t* id) {
+    if (!id) return E_INVALIDARG;
+    *id = 0;
+    if (characterSet != CHARSET_TEXT || !data) return E_INVALIDARG;
+    if (!FDevice) return E_UNEXPECTED; // a file is written as it is spoken
+    auto clip = std::make_shared<TClip>();
+    clip->Text.assign(data, strnlen(data, size));
+    clip->Flags = flags & TTSDATAFLAG_TAGGED;
+    clip->Prosody = FProsody;
+    clip->Factor = FSpeedFactor;
+    clip->Id = FNextPrepareId++;
+    clip->Sink = std::move(sink);
+    TTSProsody prosody = FProsody; // the text's tags act when it is spoken
+    TFliteJob job = MakeJob(clip->Text, clip->Flags, prosody);
+    using TItem = TText::TItem;
+    job.OnAudio = [clip](const int16_t* samples, size_t count) {
+        clip->Add({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
+    };
+    job.OnWord = [clip](uint32_t offset) { clip->Add({TItem::Word, {}, offset}); };
+    job.OnBookmark = [clip](uint32_t mark) { clip->Add({TItem::Bookmark, {}, mark}); };
+    job.OnFinished = [clip, poster = &FPoster, weak = weak_from_this()](bool completed) {
+        clip->Add({TItem::Finished, {}, 0});
+        if (completed)
+            poster->Post([clip, weak] {
+                if (auto self = weak.lock()) self->ReportPrepared(clip);
+            });
+    };
+    clip->JobId = FEngine->Submit(std::move(job));
+    FClips.push_back(clip);
+    while (FClips.size() > MaxPrepared) {
+        Drop(FClips.front());
+        FClips.pop_front();
+    }
+    *id = clip->Id;
+    return S_OK;
+}
+
+HRESULT TFliteCentral::DiscardPrepared() {
+    for (auto& clip : FClips) Drop(clip);
+    FClips.clear();
+    return S_OK;
+}
+
+std::shared_ptr<TFliteCentral::TClip> TFliteCentral::TakePrepared(const std::string& text, uint32_t flags) {
+    const auto found = std::find_if(FClips.begin(), FClips.end(), [&](const std::shared_ptr<TClip>& clip) {
+        return clip->Text == text && clip->Flags == flags && clip->Prosody == FProsody &&
+               clip->Factor == FSpeedFactor;
+    });
+    if (found == FClips.end()) return nullptr;
+    auto clip = *found;
+    FClips.erase(found);
+    return clip;
+}
+
+void TFliteCentral::Drop(const std::shared_ptr<TClip>& clip) {
+    {
+        std::lock_guard lock(clip->Lock);
+        clip->Dropped = true;
+        clip->Items.clear();
+    }
+    FEngine->Cancel(clip->JobId);
+}
+
+void TFliteCentral::ReportPrepared(const std::shared_ptr<TClip>& clip) {
+    {
+        std::lock_guard lock(clip->Lock);
+        if (clip->Dropped) return;
+    }
+    if (clip->Sink) clip->Sink->Prepared(clip->Id, clip->DurationMs(TextRate()));
+}
+
 HRESULT TFliteCentral::Register(std::shared_ptr<ITTSNotifySinkA> sink, const TGUID& sinkInterface, uint32_t* key) {
     if (!sink || !key || !(sinkInterface == IID_ITTSNotifySinkA)) return E_INVALIDARG;
     *key = FNextKey++;
@@ -393,15 +549,6 @@ void TFliteCentral::NotifyStop() {
     auto sinks = FSinks;
     for (auto& [key, sink] : sinks) sink->AudioStop(TimeStamp());
 }
-
-namespace {
-// An attribute read: the value into `out`, which the caller must give.
-template <typename T> HRESULT Report(T* out, T value) {
-    if (!out) return E_INVALIDARG;
-    *out = value;
-    return S_OK;
-}
-} // namespace
 
 HRESULT TFliteCentral::PitchGet(uint16_t* pitch) { return Report(pitch, FProsody.Pitch); }
 

@@ -10,6 +10,11 @@
 // Word positions are reported as the words are heard, as byte offsets into
 // the text given to TextData (tags included); TextDataDone when a text has
 // been heard to its end.
+//
+// Texts can also be synthesised ahead (ITTSCentralAhead::Prepare) into
+// memory, behind the texts being spoken; a TextData that matches one plays
+// its audio, and texts that match none are synthesised before any text
+// prepared ahead.
 
 #include "platform/IAudioOutput.h"
 #include "platform/IEventPoster.h"
@@ -52,6 +57,7 @@ private:
 class TFliteCentral final : public ITTSCentralA,
                             public ITTSAttributesA,
                             public ITTSDialogsA,
+                            public ITTSCentralAhead,
                             public std::enable_shared_from_this<TFliteCentral> {
 public:
     TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine, size_t voice,
@@ -78,6 +84,12 @@ public:
     HRESULT VolumeGet(uint32_t* volume) override;
     HRESULT VolumeSet(uint32_t volume) override;
 
+    HRESULT SpeedFactorSet(double factor) override;
+    HRESULT SpeedFactorGet(double* factor) override;
+    HRESULT Prepare(uint32_t characterSet, uint32_t flags, const char* text, uint32_t size,
+                    std::shared_ptr<ITTSPreparedNotifySink> sink, uint64_t* id) override;
+    HRESULT DiscardPrepared() override;
+
     // The engine has no dialogs of its own.
     HRESULT AboutDlg(void*, const char*) override { return E_NOTIMPL; }
     HRESULT GeneralDlg(void*, const char*) override { return E_NOTIMPL; }
@@ -87,10 +99,22 @@ public:
     // The engine's limits: real time in percent of real time.
     static constexpr uint32_t MinRealTime = 1, MaxRealTime = 10000, NormalRealTime = 100;
     const TTSLimits& Limits() const { return FLimits; }
+    // How many prepared texts are held.
+    size_t PreparedCount() const { return FClips.size(); }
 
     struct TText; // one TextData on its way to the listener
+    struct TClip; // one text synthesised ahead
 
 private:
+    int TextRate() const;
+    // The job that speaks `text` as TextData with `flags` would, starting
+    // from (and updating) `prosody`; its callbacks are the caller's to set.
+    TFliteJob MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody) const;
+    // The prepared text that a TextData of `text` with `flags` would speak
+    // now, taken out of the store; null when there is none.
+    std::shared_ptr<TClip> TakePrepared(const std::string& text, uint32_t flags);
+    void Drop(const std::shared_ptr<TClip>& clip);
+    void ReportPrepared(const std::shared_ptr<TClip>& clip);
     void Start(const std::shared_ptr<TText>& text);
     void Pump(const std::shared_ptr<TText>& text);
     void WriteAudio(TText& text, const int16_t* samples, size_t count);
@@ -116,6 +140,9 @@ private:
     std::map<uint32_t, std::shared_ptr<ITTSNotifySinkA>> FSinks;
     uint32_t FNextKey = 1;
     std::deque<std::shared_ptr<TText>> FTexts; // the front one is heard
+    double FSpeedFactor = 1.0;
+    std::deque<std::shared_ptr<TClip>> FClips; // prepared, oldest first
+    uint64_t FNextPrepareId = 1;
 };
 
 } // namespace parlino

@@ -27,6 +27,8 @@ struct TFliteEngine::TRun {
     int16_t Previous = 0;       // the last sample consumed, for interpolation
     uint64_t InputBase = 0;     // input samples skipped before the first output sample
     bool TrimLeading = true;    // nothing heard of the job yet
+    bool AwaitOnset = true;     // the job's first sound is still to come
+    uint64_t OnsetSkipped = 0;  // input samples left out while awaiting it
     uint64_t TrimUntil = 0;     // input samples before this are left out
     bool TrimTrailing = false;  // the utterance continues the same sentence
     uint64_t TrimFrom = UINT64_MAX; // input samples from this one on are left out
@@ -186,6 +188,10 @@ void TFliteEngine::Start() {
 
 uint64_t TFliteEngine::Submit(TFliteJob job) { return FJobs.Submit(std::move(job)); }
 
+uint64_t TFliteEngine::SubmitAhead(TFliteJob job) { return FJobs.SubmitAhead(std::move(job)); }
+
+void TFliteEngine::Hurry(uint64_t jobId) { FJobs.Hurry(jobId); }
+
 void TFliteEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 
 void TFliteEngine::Played(uint64_t jobId, uint64_t samples) { FJobs.Played(jobId, samples); }
@@ -211,7 +217,7 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     if (piece.Bookmark && job.OnBookmark) job.OnBookmark(*piece.Bookmark);
     const TFliteVoiceInfo& info = FVoices[job.Voice];
     static const int16_t zeros[1024] = {};
-    if (piece.SilenceMs > 0) run.TrimLeading = false; // a pause asked for is kept
+    if (piece.SilenceMs > 0) run.TrimLeading = run.AwaitOnset = false; // a pause asked for is kept
     for (uint64_t left = uint64_t(piece.SilenceMs) * uint64_t(info.SampleRate) / 1000; left > 0;) {
         const size_t take = size_t(std::min<uint64_t>(left, 1024));
         if (!Deliver(run, zeros, take)) return false;
@@ -221,8 +227,9 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
 
     auto* voice = static_cast<cst_voice*>(FVoiceHandles[job.Voice]);
     const double wpm = std::clamp<double>(piece.WordsPerMinute, MinWordsPerMinute, MaxWordsPerMinute);
+    const double factor = std::isfinite(job.RateFactor) ? std::clamp(job.RateFactor, 1.0, 3.0) : 1.0;
     feat_set_float(voice->features, "duration_stretch",
-                   static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / wpm));
+                   static_cast<float>(FNormalStretch[job.Voice] * NormalWordsPerMinute / (wpm * factor)));
     const float pitch = std::clamp<float>(piece.PitchHz, MinPitchHz, MaxPitchHz);
     // Both kinds of voice move their pitch contour to this mean. (Scaling it
     // by "f0_shift" as well would move it twice: 200 Hz asked, 440 heard.)
@@ -279,6 +286,23 @@ void TFliteEngine::Emit(TRun& run, const int16_t* samples, size_t count) {
     if (run.Consumed < run.TrimUntil) {
         const size_t skip = size_t(std::min<uint64_t>(count, run.TrimUntil - run.Consumed));
         Skip(run, samples, skip);
+        samples += skip;
+        count -= skip;
+    }
+    if (run.AwaitOnset && count > 0) {
+        // The first word's boundary is only roughly where its sound starts:
+        // the silence before the first audible sample is left out too (but
+        // for a moment), so a text sounds the moment its audio is played, and
+        // a text prepared ahead at once.
+        const uint64_t limit = uint64_t(run.InputRate) * OnsetSearchMs / 1000;
+        size_t onset = 0;
+        while (onset < count && std::abs(int(samples[onset])) < OnsetLevel && run.OnsetSkipped + onset < limit)
+            ++onset;
+        if (onset < count) run.AwaitOnset = false;
+        const size_t margin = size_t(run.InputRate) * OnsetMarginMs / 1000;
+        const size_t skip = run.AwaitOnset ? onset : onset - std::min(onset, margin);
+        Skip(run, samples, skip);
+        run.OnsetSkipped += skip;
         samples += skip;
         count -= skip;
     }

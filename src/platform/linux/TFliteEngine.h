@@ -57,6 +57,9 @@ struct TFliteJob {
     // reached by linear interpolation. AheadLimit and Played count samples
     // at this rate.
     int OutputRate = 0;
+    // Speaks this many times faster than the pieces' words per minute say
+    // (1..3), by the voice's own duration stretch, so the pitch stays.
+    double RateFactor = 1.0;
 };
 
 // Cuts `text` into stretches of at most `maxLength` bytes (the first one, of
@@ -80,8 +83,13 @@ public:
     bool Initialised() const { return !FVoices.empty(); }
     const std::vector<TFliteVoiceInfo>& Voices() const { return FVoices; }
 
-    // Any thread. Jobs run one after another in the order submitted.
+    // Any thread. Jobs run one after another in the order submitted, those
+    // someone waits to hear (SubmitAhead) before those synthesised ahead of
+    // need (Submit).
     uint64_t Submit(TFliteJob job);
+    uint64_t SubmitAhead(TFliteJob job);
+    // A job queued with Submit is now awaited: it moves ahead.
+    void Hurry(uint64_t jobId);
     // Stops a queued or running job soon; OnFinished(false) follows.
     void Cancel(uint64_t jobId);
     // The listener has heard `samples` samples of job `jobId`.
@@ -98,6 +106,13 @@ public:
     // first stretch is kept this short: speech starts within milliseconds
     // and the rest is synthesised while the first words are heard.
     static constexpr size_t FirstStretchLength = 24;
+    // A job's first sound: its first sample of at least OnsetLevel (-48 dB
+    // of full scale, well under anything heard in speech), searched
+    // for up to OnsetSearchMs past the first word's boundary; what comes
+    // before it is left out but for OnsetMarginMs.
+    static constexpr int OnsetLevel = 128;
+    static constexpr int OnsetSearchMs = 200;
+    static constexpr int OnsetMarginMs = 2;
 
     struct TRun; // the running job, worker only
 private:

@@ -3,8 +3,10 @@
 // thread only: it starts the library, then runs the submitted jobs one after
 // another, with cancelling, and lets a running job wait while its audio is
 // far enough ahead of what the listener has heard. `TJob` has an AheadLimit
-// (samples; 0: no limit).
+// (samples; 0: no limit). Jobs someone waits to hear (SubmitAhead) run before
+// jobs that work ahead of need (Submit).
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -24,6 +26,7 @@ public:
         uint64_t Id = 0;
         std::atomic<bool> Cancelled{false};
         std::atomic<uint64_t> PlayedSamples{0};
+        bool Ahead = false; // queued with SubmitAhead (or hurried)
     };
 
     TSynthesisQueue() = default;
@@ -56,21 +59,24 @@ public:
         started.wait();
     }
 
-    // Queues a job, behind the others or (`first`) before every queued one;
-    // returns its id (never 0). Any thread.
-    uint64_t Submit(TJob job, bool first = false) {
-        auto record = std::make_shared<TRecord>();
-        record->Job = std::move(job);
-        uint64_t id;
-        {
-            std::lock_guard lock(FMutex);
-            id = record->Id = FNextId++;
-            if (FStop) record->Cancelled = true;
-            if (first) FQueue.push_front(std::move(record));
-            else FQueue.push_back(std::move(record));
-        }
-        FWake.notify_all();
-        return id;
+    // Queues a job behind every other; returns its id (never 0). Any thread.
+    uint64_t Submit(TJob job) { return Queue(std::move(job), false); }
+
+    // Queues a job ahead of every job queued with Submit, behind those queued
+    // with SubmitAhead before it; returns its id (never 0). Any thread.
+    uint64_t SubmitAhead(TJob job) { return Queue(std::move(job), true); }
+
+    // Moves a job queued with Submit to where SubmitAhead would queue it now.
+    // A job running, done or unknown is left alone. Any thread.
+    void Hurry(uint64_t jobId) {
+        std::lock_guard lock(FMutex);
+        const auto found =
+            std::find_if(FQueue.begin(), FQueue.end(), [&](const auto& record) { return record->Id == jobId; });
+        if (found == FQueue.end() || (*found)->Ahead) return;
+        auto record = std::move(*found);
+        FQueue.erase(found);
+        record->Ahead = true;
+        FQueue.insert(AheadEnd(), std::move(record));
     }
 
     // Stops a queued or running job soon. Unknown ids are ignored. Any thread.
@@ -106,6 +112,26 @@ public:
     }
 
 private:
+    uint64_t Queue(TJob job, bool ahead) {
+        auto record = std::make_shared<TRecord>();
+        record->Job = std::move(job);
+        record->Ahead = ahead;
+        uint64_t id;
+        {
+            std::lock_guard lock(FMutex);
+            id = record->Id = FNextId++;
+            if (FStop) record->Cancelled = true;
+            FQueue.insert(ahead ? AheadEnd() : FQueue.end(), std::move(record));
+        }
+        FWake.notify_all();
+        return id;
+    }
+
+    // Under FMutex: the place behind the last job queued ahead.
+    auto AheadEnd() {
+        return std::find_if(FQueue.begin(), FQueue.end(), [](const auto& record) { return !record->Ahead; });
+    }
+
     void Work(const std::function<void(TRecord&)>& run) {
         for (;;) {
             std::shared_ptr<TRecord> record;
