@@ -73,7 +73,11 @@ class TUbSpeech::TTSPreparedSink final : public ITTSPreparedNotifySink {
 public:
     explicit TTSPreparedSink(TUbSpeech* owner) : Owner(owner) {}
     HRESULT Prepared(uint64_t id, uint64_t durationMs) override {
-        if (Owner) Owner->NotifyPrepared(id, durationMs);
+        if (Owner) Owner->NotifyPrepared(id, static_cast<int64_t>(durationMs));
+        return S_OK;
+    }
+    HRESULT Dropped(uint64_t id) override {
+        if (Owner) Owner->NotifyPrepared(id, -1);
         return S_OK;
     }
     TUbSpeech* Owner;
@@ -331,8 +335,8 @@ void TUbSpeech::NotifyWordPosition(uint32_t position) {
     if (OnWordPosition) OnWordPosition(position);
 }
 
-void TUbSpeech::NotifyPrepared(uint64_t id, uint64_t durationMs) {
-    if (OnPrepared) OnPrepared(id, static_cast<int64_t>(durationMs));
+void TUbSpeech::NotifyPrepared(uint64_t id, int64_t durationMs) {
+    if (OnPrepared) OnPrepared(id, durationMs);
 }
 
 uint64_t TUbSpeech::Prepare(const std::string& text) {

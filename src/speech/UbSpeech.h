@@ -95,7 +95,7 @@ public:
     void NotifyTextDataDone();
     void NotifyBookmark(uint32_t mark);
     void NotifyWordPosition(uint32_t position);
-    void NotifyPrepared(uint64_t id, uint64_t durationMs);
+    void NotifyPrepared(uint64_t id, int64_t durationMs); // -1: dropped before it was done
 
 private:
     class TTSNotifySink;

@@ -184,6 +184,9 @@ public:
     // it sounds when spoken (to its last audible sound). On the program's
     // thread; not for a text discarded before it was done.
     virtual HRESULT Prepared(uint64_t id, uint64_t durationMs) = 0;
+    // A text the central had to drop (to keep at most MaxPrepared) before it
+    // was done: it will not be reported as prepared. On the program's thread.
+    virtual HRESULT Dropped(uint64_t id) = 0;
 };
 
 class ITTSCentralAhead {
@@ -205,7 +208,7 @@ public:
                             std::shared_ptr<ITTSPreparedNotifySink> sink, uint64_t* id) = 0;
     // Forgets every prepared text and stops the synthesis of those not done.
     virtual HRESULT DiscardPrepared() = 0;
-    static constexpr size_t MaxPrepared = 32;
+    static constexpr size_t MaxPrepared = 64;
 };
 
 class ITTSEnumA {

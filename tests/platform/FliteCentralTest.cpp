@@ -38,7 +38,12 @@ public:
         Reported.emplace_back(id, durationMs);
         return S_OK;
     }
+    HRESULT Dropped(uint64_t id) override {
+        DroppedIds.push_back(id);
+        return S_OK;
+    }
     std::vector<std::pair<uint64_t, uint64_t>> Reported;
+    std::vector<uint64_t> DroppedIds;
     bool Has(uint64_t id) const {
         return std::any_of(Reported.begin(), Reported.end(), [&](const auto& r) { return r.first == id; });
     }
@@ -199,13 +204,17 @@ TEST_F(FliteCentralTest, ATextStillBeingPreparedIsHeardWhole) {
 
 TEST_F(FliteCentralTest, TheStoreKeepsTheNewestTextsAndDiscardingStopsTheRest) {
     std::vector<uint64_t> ids;
-    for (int i = 0; i < 40; ++i) ids.push_back(Prepare("Word number " + std::to_string(i) + "."));
+    const size_t extra = 8;
+    for (size_t i = 0; i < ITTSCentralAhead::MaxPrepared + extra; ++i)
+        ids.push_back(Prepare("Word number " + std::to_string(i) + "."));
     EXPECT_EQ(Central->PreparedCount(), ITTSCentralAhead::MaxPrepared);
-    ASSERT_TRUE(PumpUntil([&] { return Prepared->Reported.size() >= 32; }));
+    ASSERT_TRUE(PumpUntil([&] { return Prepared->Reported.size() >= ITTSCentralAhead::MaxPrepared; }));
     PumpUntil([] { return false; }, 100ms);
     std::vector<uint64_t> reported;
     for (const auto& [id, ms] : Prepared->Reported) reported.push_back(id);
-    EXPECT_EQ(reported, std::vector<uint64_t>(ids.begin() + 8, ids.end())); // the oldest eight went
+    EXPECT_EQ(reported, std::vector<uint64_t>(ids.begin() + extra, ids.end())); // the oldest eight went
+    // ... and were reported as dropped, so that nobody waits for them.
+    EXPECT_EQ(Prepared->DroppedIds, std::vector<uint64_t>(ids.begin(), ids.begin() + extra));
 
     Prepared->Reported.clear();
     for (int i = 0; i < 3; ++i) Prepare(Phrase);

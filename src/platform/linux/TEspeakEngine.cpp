@@ -83,6 +83,8 @@ uint64_t TEspeakEngine::Submit(TEspeakJob job, bool first) {
 
 void TEspeakEngine::Cancel(uint64_t jobId) { FJobs.Cancel(jobId); }
 
+void TEspeakEngine::Hurry(uint64_t jobId) { FJobs.Hurry(jobId); }
+
 void TEspeakEngine::Played(uint64_t jobId, uint64_t samples) { FJobs.Played(jobId, samples); }
 
 void TEspeakEngine::RunJob(TJobRecord& record) {

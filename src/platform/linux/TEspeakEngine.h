@@ -83,6 +83,9 @@ public:
     // without it (behind those queued `first` before it).
     // Returns the job's id (never 0). Any thread.
     uint64_t Submit(TEspeakJob job, bool first = false);
+    // Moves a job queued without `first` to where `first` would queue it now:
+    // a text synthesised ahead that is now to be spoken. Any thread.
+    void Hurry(uint64_t jobId);
     // Stops a queued or running job soon (a running synthesis aborts at its
     // next audio chunk); its OnFinished(false) follows on the worker. Returns
     // at once. Unknown or finished ids are ignored. Any thread.

@@ -329,8 +329,10 @@ void TEspeakSpeechVoice::Start(TUtterance utterance) {
     }
 
     FCurrent = stream;
-    if (prepared)
+    if (prepared) {
+        FEngine->Hurry(stream->JobId); // still waiting behind other preparations
         Pump(stream);
+    }
     else
         SubmitJob(stream, utterance.VoiceName, true);
 }

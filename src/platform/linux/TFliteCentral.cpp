@@ -154,6 +154,7 @@ struct TFliteCentral::TClip {
     // Shared with the worker, under Lock.
     std::mutex Lock;
     bool Dropped = false; // discarded: nothing more is kept or reported
+    bool Reported = false; // its length went to the sink
     std::vector<TText::TItem> Items;
     std::shared_ptr<TText> Consumer; // the text that plays it, once taken
     uint64_t Samples = 0;            // synthesised so far
@@ -490,8 +491,17 @@ HRESULT TFliteCentral::Prepare(uint32_t characterSet, uint32_t flags, const char
     clip->JobId = FEngine->Submit(std::move(job));
     FClips.push_back(clip);
     while (FClips.size() > MaxPrepared) {
-        Drop(FClips.front());
+        // One not yet reported is reported as dropped, so that nobody waits for it.
+        auto dropped = FClips.front();
         FClips.pop_front();
+        bool reported = false;
+        {
+            std::lock_guard lock(dropped->Lock);
+            reported = dropped->Reported;
+        }
+        Drop(dropped);
+        if (!reported && dropped->Sink)
+            FPoster.Post([sink = dropped->Sink, id = dropped->Id] { sink->Dropped(id); });
     }
     *id = clip->Id;
     return S_OK;
@@ -527,6 +537,7 @@ void TFliteCentral::ReportPrepared(const std::shared_ptr<TClip>& clip) {
     {
         std::lock_guard lock(clip->Lock);
         if (clip->Dropped) return;
+        clip->Reported = true;
     }
     if (clip->Sink) clip->Sink->Prepared(clip->Id, clip->DurationMs(TextRate()));
 }
