@@ -427,6 +427,31 @@ TEST(RenderProgram, FitSpeaksDenseEntriesFasterWithinTheCeilingAndInTime) {
     EXPECT_TRUE(faster);
 }
 
+TEST(RenderProgram, FitSpeaksAFliteVoiceFasterAndInTimeToo) {
+    const std::vector<std::pair<int, std::string>> dense{{1000, "We have to leave before the rain."},
+                                                         {2500, "Where are the car keys now?"},
+                                                         {4000, "They wait for us at the gate."}};
+    const std::string report = TempPath("fit-kal.tsv");
+    Render(WriteSrt("fit-kal.srt", dense), {"--voice", "kal", "--fit", "200", "--report", report}, "fit-kal.wav");
+    const auto rows = ReadReport(report);
+    ASSERT_EQ(rows.size(), dense.size() + 1);
+    for (size_t i = 0; i < dense.size(); ++i) {
+        const auto& row = rows[i + 1];
+        const double due = Field(row, 1), onset = Field(row, 2), end = Field(row, 3), factor = Field(row, 4);
+        std::printf("kal: %-46s due %5.0f onset %5.0f end %5.0f factor %s\n", dense[i].second.c_str(), due,
+                    onset, end, row[4].c_str());
+        // The first two are longer than the 1.5 s they have: sped up,
+        // within the ceiling, to end by the next one's due time.
+        if (i + 1 < dense.size()) {
+            EXPECT_GT(factor, 1.0) << dense[i].second;
+            EXPECT_LE(end, Field(rows[i + 2], 1) + 100) << dense[i].second;
+        }
+        EXPECT_LE(factor, 2.0) << dense[i].second;
+        EXPECT_LE(onset - due, 300) << dense[i].second;
+        EXPECT_EQ(row[7], "0") << dense[i].second;
+    }
+}
+
 TEST(RenderProgram, TheReportShowsWhatInterruptingCut) {
     const std::vector<std::pair<int, std::string>> fast{
         // Longer than the voice synthesises ahead of what is heard, so the
