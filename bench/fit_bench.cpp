@@ -90,24 +90,24 @@ int main(int argc, char** argv) {
     const TIconvCodec codec(1252);
     const TRenderEnvironment env{codec, {}, nullptr, {}};
 
-    // Which entries have text: the reader's leading empty entry and any
-    // entry left without text are no speech to measure.
+    // How many entries have text: the report has a row for each of them;
+    // the reader's leading empty entry and any entry left without text are
+    // no speech to measure.
     std::ostringstream listOut, listErr;
     if (RunRenderProgram({"--list", srt}, listOut, listErr, env) != 0) {
         std::fprintf(stderr, "%s", listErr.str().c_str());
         return 1;
     }
-    std::vector<bool> hasText;
+    size_t withText = 0;
     {
         std::istringstream in(listOut.str());
         std::string line;
         std::getline(in, line);
         while (std::getline(in, line)) {
             const std::vector<std::string> f = Fields(line);
-            hasText.push_back(f.size() >= 4 && !f[3].empty());
+            withText += f.size() >= 4 && f[3].find_first_not_of(' ') != std::string::npos;
         }
     }
-    const size_t withText = size_t(std::count(hasText.begin(), hasText.end(), true));
     std::printf("film: %s, %zu entries with text, voice en-gb\n", srt.c_str(), withText);
 
     struct TMode {
@@ -132,7 +132,7 @@ int main(int argc, char** argv) {
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         const std::optional<std::vector<TRow>> rows = ReadReport(report);
-        if (status != 0 || !rows || rows->size() != hasText.size()) {
+        if (status != 0 || !rows || rows->size() != withText) {
             std::fprintf(stderr, "%s: render failed: %s", mode.Name, err.str().c_str());
             return 1;
         }
@@ -144,8 +144,6 @@ int main(int argc, char** argv) {
         double cutMs = 0, totalMs = 0, factorSum = 0, factorMax = 0;
         size_t spoken = 0, heard = 0;
         for (size_t i = 0; i < rows->size(); ++i) {
-            if (!hasText[i])
-                continue;
             const TRow& row = (*rows)[i];
             const double full = double(fullMs[i]);
             totalMs += full;

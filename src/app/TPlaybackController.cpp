@@ -9,7 +9,8 @@ namespace parlino {
 
 TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items,
                                          char timeSeparator)
-    : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator), FAhead(speech, items, SearchWindowMs) {
+    : FView(view), FSpeech(speech), FItems(items), FSeparator(timeSeparator),
+      FSchedule(items, SearchWindowMs, TickPeriodMs), FAhead(speech, items, FSchedule) {
     FOldOnPrepared = FSpeech.OnPrepared;
     FSpeech.OnPrepared = [this](TUbSmartSpeech* sender, uint64_t id, int64_t durationMs) {
         if (FOldOnPrepared) FOldOnPrepared(sender, id, durationMs);
@@ -43,7 +44,7 @@ void TPlaybackController::ShowLateness(int64_t nowMs) {
     int64_t late = 0;
     if (!Queue.empty()) {
         const auto index = static_cast<size_t>(Queue.front()->Index);
-        if (index < FItems.size()) late = nowMs - FAhead.DueMs(index);
+        if (index < FItems.size()) late = nowMs - FSchedule.SlotStartMs(index);
     } else if (FSpeakingIndex && !FSpeech.IsIdle()) {
         late = FSpeakingLateMs;
     }
@@ -128,7 +129,7 @@ TslItem* TPlaybackController::FindItemAt(int32_t position, int32_t shift) {
     const int64_t target = int64_t{position} + shift;
     for (size_t i = 0; i < FItems.size(); ++i) {
         TslItem& item = FItems[i];
-        if (target <= item.StartMs && item.StartMs - target < SearchWindowMs) {
+        if (!item.Spoken && target <= item.StartMs && item.StartMs - target < SearchWindowMs) {
             item.Index = static_cast<int32_t>(i);
             return &item;
         }
@@ -149,25 +150,28 @@ std::optional<int32_t> TPlaybackController::MsUntilNextDue(int32_t position) con
 }
 
 void TPlaybackController::ProcessPosition(int32_t position) {
-    if (TslItem* item = FindItemAt(position, TimeShift)) {
-        // The queue waits for the next tick, unless speech is being fitted:
-        // an entry that waited must not wait longer than it has to.
-        if (item->Spoken && !Fitting()) return;
-        if (item->Spoken) {
-            SpeakNext();
-            return;
-        }
+    // Every entry due at this tick is found, in file order; the queue is
+    // served on every tick, so a waiting entry starts as soon as the voice is free.
+    while (TslItem* item = FindItemAt(position, TimeShift)) {
         item->Spoken = true;
+        if (!HasSpeech(*item)) continue;
         EnqueueItem(item);
-        if (!FView.QueueFastSubtitles())
-            if (!Guard([&] {
-                    if (FSpeech.IsIdle()) return;
-                    FSpeech.Stop(); // the new entry cuts off the current one
-                    if (OnCut && FSpeakingIndex) OnCut(*FSpeakingIndex, static_cast<int32_t>(int64_t{position} + TimeShift));
-                }))
-                return;
+        if (!FView.QueueFastSubtitles() && !CutOffEarlierGroups(*item, position)) return;
     }
     SpeakNext();
+}
+
+bool TPlaybackController::CutOffEarlierGroups(const TslItem& item, int32_t position) {
+    const auto groupOf = [&](size_t index) { return index < FItems.size() ? FSchedule.GroupOf(index) : SIZE_MAX; };
+    const size_t group = groupOf(static_cast<size_t>(item.Index));
+    const auto earlier = [&](const TslItem* waiting) { return groupOf(static_cast<size_t>(waiting->Index)) != group; };
+    Queue.erase(std::remove_if(Queue.begin(), Queue.end(), earlier), Queue.end());
+    return Guard([&] {
+        if (FSpeech.IsIdle()) return;
+        if (FSpeakingIndex && groupOf(*FSpeakingIndex) == group) return;
+        FSpeech.Stop(); // the new entry cuts off the current one
+        if (OnCut && FSpeakingIndex) OnCut(*FSpeakingIndex, static_cast<int32_t>(int64_t{position} + TimeShift));
+    });
 }
 
 void TPlaybackController::SpeakNext() {
@@ -195,7 +199,7 @@ void TPlaybackController::SpeakNext() {
     });
     if (spoken) FFailureReported = false;
     if (spoken && known) {
-        const int64_t due = FAhead.DueMs(index);
+        const int64_t due = FSchedule.SlotStartMs(index);
         FSpeakingIndex = index;
         FSpeakingLateMs = now - due;
         if (OnSpoken)
@@ -222,6 +226,7 @@ void TPlaybackController::StartPlayback() {
     FSpeech.AudioOutput = FView.SoundCardIndex() - 1;
     ClearQueue();
     ResetSpokenFlags();
+    FSchedule.Refresh(); // the texts may have changed since the last run
     FAhead.Reset();
     FSpeakingIndex.reset();
     if (Connection) Connection->Activate();

@@ -5,6 +5,7 @@
 // subtitle that is due. It has no thread and no timer of its own: the main
 // window drives it and it reaches the window through IPlaybackView.
 
+#include "app/TDueSchedule.h"
 #include "app/TSpeechAhead.h"
 #include "players/player_conn_intf.h"
 #include "speech/UbSmartSpeech.h"
@@ -68,6 +69,8 @@ public:
 
     void ProcessTick();
     void ProcessPosition(int32_t position);
+    // The first entry in file order that is due at the position and not yet
+    // spoken in this run, or none. Writes its Index.
     TslItem* FindItemAt(int32_t position, int32_t shift);
     void StartPlayback();
     void StopPlayback();
@@ -90,6 +93,8 @@ public:
     // The render waits for it, so that its track is the same on every run.
     // Plans the synthesis ahead for `position` first.
     bool AheadPending(int32_t position, int32_t horizonMs);
+    // When entries fall due and the time each has.
+    const TDueSchedule& Schedule() const { return FSchedule; }
 
     TPlayerConnection Connection;
     bool Running = false;
@@ -100,6 +105,10 @@ public:
 
 private:
     void SpeakNext();
+    // Interrupt mode: a newly due entry cuts off speech of an earlier group,
+    // and the entries of earlier groups still waiting are dropped. Returns
+    // false when the voice failed.
+    bool CutOffEarlierGroups(const TslItem& item, int32_t position);
     bool Fitting() const;
     double Ceiling() const;
     void PlanAhead(int64_t nowMs);
@@ -119,6 +128,7 @@ private:
     bool FFailureReported = false;
     bool FPositionFailureReported = false; // once per run: a source that cannot be read
     std::optional<int32_t> FNextDue;
+    TDueSchedule FSchedule;
     TSpeechAhead FAhead;
     std::function<void(TUbSmartSpeech*, uint64_t, int64_t)> FOldOnPrepared;
     std::optional<size_t> FSpeakingIndex; // the entry last handed to the voice

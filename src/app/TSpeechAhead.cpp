@@ -5,25 +5,8 @@
 
 namespace parlino {
 
-TSpeechAhead::TSpeechAhead(TUbSmartSpeech& speech, TslItems& items, int32_t searchWindowMs)
-    : FSpeech(speech), FItems(items), FSearchWindowMs(searchWindowMs) {}
-
-int64_t TSpeechAhead::DueMs(size_t index) const {
-    const int64_t start = FItems[index].StartMs;
-    int64_t due = start - (FSearchWindowMs - 1);
-    // The search finds the first entry at or after the clock: this one only
-    // once the clock has passed the entry before it.
-    if (index > 0) due = std::max<int64_t>(due, int64_t{FItems[index - 1].StartMs} + 1);
-    return std::min(due, start);
-}
-
-int64_t TSpeechAhead::DeadlineMs(size_t index) const {
-    const int64_t start = FItems[index].StartMs;
-    for (size_t next = index + 1; next < FItems.size(); ++next)
-        // An entry that starts with this one (or before it) is never found.
-        if (FItems[next].StartMs > start) return DueMs(next);
-    return std::max<int64_t>(FItems[index].EndMs, DueMs(index));
-}
+TSpeechAhead::TSpeechAhead(TUbSmartSpeech& speech, TslItems& items, const TDueSchedule& schedule)
+    : FSpeech(speech), FItems(items), FSchedule(schedule) {}
 
 double TSpeechAhead::RoundUp(double factor) { return std::ceil(factor * 100.0 - 1e-9) / 100.0; }
 
@@ -53,9 +36,9 @@ uint64_t TSpeechAhead::PrepareAt(const TEntry& entry, double factor) {
 void TSpeechAhead::Plan(int64_t nowMs, const std::string& tags, uint16_t codePage, double ceiling) {
     if (!FSpeech.VoiceSelected()) return;
     for (size_t i = 0; i < FItems.size(); ++i) {
-        if (FItems[i].Spoken) continue;
-        const int64_t due = DueMs(i);
-        if (due < nowMs - FSearchWindowMs || due > nowMs + LookAheadMs) continue;
+        if (FItems[i].Spoken || !HasSpeech(FItems[i])) continue;
+        const int64_t due = FSchedule.SlotStartMs(i);
+        if (due < nowMs - LookBehindMs || due > nowMs + LookAheadMs) continue;
         const std::string text = tags + FItems[i].SpeechText;
         std::string key = KeyFor(text, codePage);
         TEntry& entry = FEntries[i];
@@ -81,8 +64,8 @@ void TSpeechAhead::Plan(int64_t nowMs, const std::string& tags, uint16_t codePag
 bool TSpeechAhead::Pending(int64_t nowMs, int64_t untilMs) const {
     for (const auto& [index, entry] : FEntries) {
         if (index >= FItems.size() || FItems[index].Spoken || entry.Unsupported) continue;
-        const int64_t due = DueMs(index);
-        if (due < nowMs - FSearchWindowMs || due > untilMs) continue;
+        const int64_t due = FSchedule.SlotStartMs(index);
+        if (due < nowMs - LookBehindMs || due > untilMs) continue;
         if (entry.BaseMs < 0 || (entry.FitId && entry.FitMs < 0)) return true;
     }
     return false;
@@ -92,8 +75,8 @@ TSpeechAhead::TFit TSpeechAhead::FitFor(size_t index, int64_t nowMs, double ceil
     const auto it = FEntries.find(index);
     if (it == FEntries.end() || it->second.BaseMs < 0) return {};
     const TEntry& entry = it->second;
-    if (entry.BaseMs <= DeadlineMs(index) - nowMs) return {1.0, entry.BaseMs};
-    const int64_t left = DeadlineMs(index) - MarginMs - nowMs;
+    if (entry.BaseMs <= FSchedule.DeadlineMs(index) - nowMs) return {1.0, entry.BaseMs};
+    const int64_t left = FSchedule.DeadlineMs(index) - MarginMs - nowMs;
     // The audio synthesised ahead at the fitting factor, when it still fits.
     if (entry.FitMs >= 0 && entry.FitMs <= left && entry.FitFactor <= ceiling) return {entry.FitFactor, entry.FitMs};
     // How the engine's length follows the factor, as far as the audio
@@ -127,7 +110,7 @@ void TSpeechAhead::Prepared(uint64_t id, int64_t durationMs) {
         entry.FitMs = durationMs;
         // Once more when the engine's length did not follow the factor
         // closely enough: the second try knows how it follows.
-        const int64_t available = DeadlineMs(index) - MarginMs - DueMs(index);
+        const int64_t available = FSchedule.DeadlineMs(index) - MarginMs - FSchedule.SlotStartMs(index);
         if (!entry.Refined && available > 0 && durationMs > available && entry.FitFactor < entry.Ceiling) {
             entry.Refined = true;
             const double factor = std::min(entry.Ceiling, RoundUp(entry.FitFactor * double(durationMs) / double(available)));
@@ -139,8 +122,8 @@ void TSpeechAhead::Prepared(uint64_t id, int64_t durationMs) {
 void TSpeechAhead::FitAhead(size_t index, TEntry& entry) {
     // Fitted for its due moment: an entry spoken on time then plays the very
     // audio synthesised here.
-    if (entry.BaseMs < 0 || entry.BaseMs <= DeadlineMs(index) - DueMs(index)) return;
-    const int64_t available = DeadlineMs(index) - MarginMs - DueMs(index);
+    if (entry.BaseMs < 0 || entry.BaseMs <= FSchedule.DeadlineMs(index) - FSchedule.SlotStartMs(index)) return;
+    const int64_t available = FSchedule.DeadlineMs(index) - MarginMs - FSchedule.SlotStartMs(index);
     const double needed = available > 0 ? double(entry.BaseMs) / double(available) : entry.Ceiling;
     const double factor = std::clamp(RoundUp(std::max(needed, 1.01)), 1.0, std::max(1.0, entry.Ceiling));
     entry.Refined = false;

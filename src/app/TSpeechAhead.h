@@ -8,6 +8,7 @@
 // Times are on the shifted clock (the position plus the time shift), in ms.
 // Runs on the program's thread, driven by the playback controller.
 
+#include "app/TDueSchedule.h"
 #include "speech/UbSmartSpeech.h"
 #include "subtitles/TslItem.h"
 
@@ -19,22 +20,17 @@ namespace parlino {
 
 class TSpeechAhead {
 public:
-    // Entries whose due moment is this close ahead are synthesised ahead.
+    // Entries whose slot starts this close ahead are synthesised ahead,
     static constexpr int64_t LookAheadMs = 20000;
+    // and entries whose slot began this long ago still are.
+    static constexpr int64_t LookBehindMs = 1000;
     // Fitted speech aims to end this long before its deadline: the next entry
     // is served at a tick, and the sound card's end report comes a little
     // after the last sample.
     static constexpr int64_t MarginMs = 60;
 
-    TSpeechAhead(TUbSmartSpeech& speech, TslItems& items, int32_t searchWindowMs);
-
-    // When entry `index` becomes due: the first moment the controller's
-    // search finds it (it looks up to a search window ahead, and finds the
-    // first entry at or after the clock).
-    int64_t DueMs(size_t index) const;
-    // The moment entry `index` must have finished by: the next entry's due
-    // moment, or for the last entry its own end.
-    int64_t DeadlineMs(size_t index) const;
+    // An entry's time runs from its slot's start to its deadline in `schedule`.
+    TSpeechAhead(TUbSmartSpeech& speech, TslItems& items, const TDueSchedule& schedule);
 
     // Synthesises ahead every entry not yet spoken that becomes due between
     // `nowMs` and LookAheadMs later, as the controller will speak it: the
@@ -84,7 +80,7 @@ private:
 
     TUbSmartSpeech& FSpeech;
     TslItems& FItems;
-    int32_t FSearchWindowMs;
+    const TDueSchedule& FSchedule;
     std::unordered_map<size_t, TEntry> FEntries;
     std::unordered_map<uint64_t, size_t> FById;
 };

@@ -9,6 +9,7 @@ std::string FormatRenderReport(const std::vector<TEntryTiming>& timings) {
     std::string text = "#\tdue_ms\tonset_ms\tend_ms\tfactor\tlateness_ms\toverrun_ms\tcut_ms\n";
     for (size_t i = 0; i < timings.size(); ++i) {
         const TEntryTiming& t = timings[i];
+        if (!t.HasText) continue;
         text += std::to_string(i + 1) + '\t' + std::to_string(t.DueMs) + '\t';
         if (!t.Spoken) {
             text += "\t\t\t\t\t\n";

@@ -11,6 +11,7 @@ namespace parlino {
 
 // What became of one entry in a render; times are track ms.
 struct TEntryTiming {
+    bool HasText = true;     // an entry with nothing to say gets no row
     int64_t DueMs = 0;       // when the entry became due
     int64_t DeadlineMs = 0;  // when it should have ended: the next entry's due time
     bool Spoken = false;     // handed to the voice
@@ -24,7 +25,7 @@ struct TEntryTiming {
     int64_t CutMs = 0;       // what being cut off kept from being heard
 };
 
-// The table: a header line, then per entry its 1-based number, due ms,
+// The table: a header line, then per entry with text its 1-based number, due ms,
 // onset ms, end ms, factor, lateness (onset - due), overrun past its
 // deadline and cut ms. Onset, end, lateness and overrun are empty for an entry that
 // was not heard, and everything after the due time for one never spoken.

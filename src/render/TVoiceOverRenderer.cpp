@@ -55,16 +55,17 @@ private:
 // the k-th entry spoken.
 class TTimingRecorder {
 public:
-    TTimingRecorder(TPlaybackController& controller, TTimelineAudioOutput& timeline,
-                    TUbSmartSpeech& speech, TslItems& items, int32_t shiftMs,
+    TTimingRecorder(TPlaybackController& controller, TTimelineAudioOutput& timeline, const TslItems& items,
+                    int32_t shiftMs,
                     std::vector<TEntryTiming>& timings)
         : FController(controller), FTimeline(timeline), FShiftMs(shiftMs), FTimings(timings) {
         // Due times and deadlines as the controller's fitting reckons them.
-        const TSpeechAhead dues(speech, items, TPlaybackController::SearchWindowMs);
+        const TDueSchedule& dues = controller.Schedule();
         FTimings.assign(items.size(), {});
         for (size_t i = 0; i < items.size(); ++i) {
-            FTimings[i].DueMs = dues.DueMs(i) - shiftMs;
+            FTimings[i].DueMs = dues.SlotStartMs(i) - shiftMs;
             FTimings[i].DeadlineMs = dues.DeadlineMs(i) - shiftMs;
+            FTimings[i].HasText = HasSpeech(items[i]);
         }
         FController.OnSpoken = [this](const TSpokenEntry& e) { Spoken(e); };
         FTimeline.OnStreamOver = [this](const TTimelineAudioOutput::TStreamSpan& s) { Over(s); };
@@ -83,6 +84,7 @@ private:
             return;
         TEntryTiming& t = FTimings[e.Index];
         t = TEntryTiming{.DueMs = int64_t{e.DueMs} - FShiftMs, .DeadlineMs = t.DeadlineMs};
+        t.HasText = true;
         t.Spoken = true;
         t.Factor = e.Factor;
         t.ExpectedMs = e.ExpectedMs;
@@ -185,7 +187,7 @@ TRenderResult TVoiceOverRenderer::Render() {
     auto player = std::make_shared<TVirtualPlayer>(ticks);
     TRenderView view(FSettings, FItems.size());
     TPlaybackController controller(view, FSpeech, FItems);
-    TTimingRecorder recorder(controller, FTimeline, FSpeech, FItems, FSettings.TimeShiftMs,
+    TTimingRecorder recorder(controller, FTimeline, FItems, FSettings.TimeShiftMs,
                              result.Timings);
 
     // The "Play" command with no run active, from row 1: a new manual clock

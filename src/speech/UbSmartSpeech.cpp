@@ -377,7 +377,7 @@ std::string TUbSmartSpeech::DeviceWarning() const {
     return missing ? DeviceWarningText(FCodec.ToAnsi(missing->GetDescription(0))) : std::string();
 }
 
-bool TUbSmartSpeech::IsIdle() { return GetInfo().IsSapi4() ? Sapi4().Ready() : !FSpeaking; }
+bool TUbSmartSpeech::IsIdle() { return GetInfo().IsSapi4() ? Sapi4().Idle() : !FSpeaking; }
 
 bool TUbSmartSpeech::IsPaused() { return GetInfo().IsSapi4() ? Sapi4().Paused() : FPaused; }
 

@@ -113,6 +113,8 @@ void TUbSpeech::InitEngines() {
 
 void TUbSpeech::SelectEngine(const std::string& name) {
     FReady = true;
+    FTextsPending = 0;
+    FReset = false;
     EngineName.clear();
     if (!Initialized) throw EMSpeechException(NotInitialized);
     size_t index = Engines.size();
@@ -285,8 +287,11 @@ void TUbSpeech::Speak(const std::string& text) {
             FDevice->DeviceNumSet(static_cast<uint32_t>(DeviceNumber));
         }
         if (FAhead) FAhead->SpeedFactorSet(SpeedFactor);
-        FCentral->TextData(CHARSET_TEXT, UseTags ? TTSDATAFLAG_TAGGED : 0, text.c_str(),
-                           static_cast<uint32_t>(text.size() + 1), FBufSink, IID_ITTSBufNotifySink);
+        // Counted first: a text with nothing to say may be done before TextData returns.
+        ++FTextsPending;
+        if (Failed(FCentral->TextData(CHARSET_TEXT, UseTags ? TTSDATAFLAG_TAGGED : 0, text.c_str(),
+                                      static_cast<uint32_t>(text.size() + 1), FBufSink, IID_ITTSBufNotifySink)))
+            --FTextsPending;
     } catch (const std::exception&) {
         // nothing spoken, nothing reported
     }
@@ -305,10 +310,13 @@ void TUbSpeech::Resume() {
 void TUbSpeech::Stop() {
     FPaused = false;
     Check(Central().AudioReset(), "AudioReset");
+    FTextsPending = 0;
+    FReset = true;
 }
 
 void TUbSpeech::NotifyAudioStart() {
     FReady = false;
+    FReset = false;
     if (OnStart) OnStart();
 }
 
@@ -323,6 +331,7 @@ void TUbSpeech::NotifyVisual(uint64_t timeStamp, char ipa, char engine, uint32_t
 }
 
 void TUbSpeech::NotifyTextDataDone() {
+    if (FTextsPending > 0) --FTextsPending;
     if (OnTextDataDone) OnTextDataDone();
 }
 

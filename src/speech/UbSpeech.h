@@ -69,6 +69,7 @@ public:
     int32_t GetPitch() override { return GetPitch16(); }
     bool Ready() const override { return FReady; }
     bool Paused() const override { return FPaused; }
+    bool Idle() const override { return FTextsPending == 0 && (FReady || FReset); }
     uint64_t Prepare(const std::string& text) override;
     void DiscardPrepared() override;
 
@@ -107,6 +108,11 @@ private:
     ITTSClasses& FClasses;
     bool FReady = true;
     bool FPaused = false;
+    // Texts handed to the engine since the last reset whose end it has not
+    // reported, and whether the audio was reset since it last started: the
+    // engine reports the end of reset audio later, on the program's thread.
+    int FTextsPending = 0;
+    bool FReset = false;
     std::shared_ptr<ITTSEnumA> FEnum;
     std::shared_ptr<ITTSCentralA> FCentral;
     std::shared_ptr<ITTSAttributesA> FAttributes;

@@ -47,6 +47,10 @@ public:
 
     virtual bool Ready() const = 0;
     virtual bool Paused() const = 0;
+    // Nothing to be heard is in progress: no audio, and no text given since
+    // the last reset still waiting to be heard. True as soon as Stop returns,
+    // while the engine's own report of the reset comes later.
+    virtual bool Idle() const { return Ready(); }
 
     // Speaking faster and synthesis ahead, as the modern voice API has them:
     // the factor multiplies the speed that the attributes and the text's tags

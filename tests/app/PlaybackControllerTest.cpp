@@ -21,8 +21,9 @@ TEST_F(Controller, AnEntryIsDueFromJustUnderOneSecondBeforeItsStart) {
     FinishSpeech();
     TickAt(10000); // still due, but already spoken in this run
     EXPECT_EQ(Spoken().size(), 1u);
-    // The window itself, whatever was spoken: from 999 ms before the start up
-    // to the start, and no later.
+    EXPECT_EQ(Ctl->FindItemAt(10000, 0), nullptr);
+    // The window itself: from 999 ms before the start up to the start, and no later.
+    Ctl->ResetSpokenFlags();
     EXPECT_EQ(Ctl->FindItemAt(9000, 0), nullptr);
     EXPECT_EQ(Ctl->FindItemAt(9001, 0), &Items[1]);
     EXPECT_EQ(Ctl->FindItemAt(10000, 0), &Items[1]);
@@ -31,18 +32,15 @@ TEST_F(Controller, AnEntryIsDueFromJustUnderOneSecondBeforeItsStart) {
     EXPECT_EQ(Ctl->FindItemAt(9001, 1000), nullptr);
 }
 
-TEST_F(Controller, AnEntryFoundAlreadySpokenStopsTheQueueBeingServedThatTick) {
-    Track({{1000, "long"}, {1200, "a"}, {1900, "b"}});
+TEST_F(Controller, AWaitingEntryStartsOnTheFirstTickTheVoiceIsFree) {
+    Track({{1000, "long"}, {1200, "a"}, {2500, "b"}});
     Ctl->StartPlayback();
     TickAt(500);  // "long" is spoken
     TickAt(1100); // "a" is found and waits in the queue
     ASSERT_EQ(Ctl->Queue.size(), 1u);
     FinishSpeech();
     Poster.Pump();
-    ASSERT_TRUE(Speech->IsIdle());
-    TickAt(1150); // "a" is found again, already spoken: the queue waits
-    EXPECT_THAT(Spoken(), ElementsAre("long"));
-    TickAt(2300); // nothing found: the queue is served
+    TickAt(1150); // "a" is still in the search window, but the voice is free
     EXPECT_THAT(Spoken(), ElementsAre("long", "a"));
 }
 
@@ -79,14 +77,58 @@ TEST_F(Controller, AtTheStartExactlyTheEntryIsStillFoundAndTheShiftMovesTheWindo
     EXPECT_EQ(Spoken().size(), 2u);
 }
 
-TEST_F(Controller, OfEqualStartTimesOnlyTheFirstInTheFileIsSpoken) {
-    Track({{5000, "first"}, {5000, "second"}});
-    Ctl->StartPlayback();
-    for (int32_t p = 4100; p <= 6000; p += 100) {
-        TickAt(p);
-        FinishSpeech();
+// Two speakers at one moment and a line 50 ms later: all are heard in file
+// order, none cuts another off; a line due later still cuts in interrupt mode.
+TEST_F(Controller, EntriesDueTogetherAreAllSpokenInFileOrderInEveryMode) {
+    struct TMode {
+        const char* Name;
+        bool Queue, Fit;
+    };
+    for (const TMode mode : {TMode{"queue", true, false}, TMode{"interrupt", false, false}, TMode{"fit", true, true}}) {
+        SCOPED_TRACE(mode.Name);
+        Ctl.reset();
+        SetUp();
+        View.Queue = mode.Queue;
+        View.Fit = mode.Fit;
+        Track({{5000, "first"}, {5000, "second"}, {5050, "third"}, {8000, "later"}});
+        Ctl->StartPlayback();
+        TickAt(4001); // "first" and "second" fall due
+        TickAt(4051); // "third" falls due while "first" is spoken
+        EXPECT_THAT(Spoken(), ElementsAre("first"));
+        for (const int32_t p : {4100, 4200}) {
+            FinishSpeech();
+            TickAt(p);
+        }
+        EXPECT_THAT(Spoken(), ElementsAre("first", "second", "third"));
+        TickAt(7001); // "later" falls due while "third" is spoken
+        if (mode.Queue) {
+            EXPECT_THAT(Spoken(), ElementsAre("first", "second", "third"));
+            FinishSpeech();
+            TickAt(7100);
+        }
+        EXPECT_THAT(Spoken(), ElementsAre("first", "second", "third", "later"));
+        int purges = 0;
+        for (const auto& c : Voice->Calls) purges += c.Text.empty();
+        EXPECT_EQ(purges, mode.Queue ? 0 : 1);
     }
-    EXPECT_THAT(Spoken(), ElementsAre("first"));
+}
+
+TEST_F(Controller, InInterruptModeALaterEntryAlsoDropsTheEarlierOnesStillWaiting) {
+    View.Queue = false;
+    Track({{5000, "first"}, {5000, "second"}, {5500, "new"}});
+    Ctl->StartPlayback();
+    TickAt(4100);
+    TickAt(4501); // "new" cuts off "first", and "second" is not spoken after it
+    EXPECT_THAT(Spoken(), ElementsAre("first", "new"));
+    EXPECT_TRUE(Ctl->Queue.empty());
+}
+
+TEST_F(Controller, AnEntryWithNothingToSayIsFoundButNotSpoken) {
+    Track({{500, ""}, {600, "text"}});
+    Ctl->StartPlayback();
+    TickAt(-200); // the leading entry, the empty one and "text" fall due
+    EXPECT_THAT(Spoken(), ElementsAre("text"));
+    EXPECT_TRUE(Items[0].Spoken && Items[1].Spoken);
 }
 
 TEST_F(Controller, OnlyAJumpOfMoreThanOneSecondBackSilencesAndAllowsRepeats) {

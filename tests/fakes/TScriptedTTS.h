@@ -34,6 +34,7 @@ struct TScriptedTTSState {
     std::shared_ptr<ITTSPreparedNotifySink> LastPreparedSink;
     uint64_t NextPrepareId = 0;
     int Centrals = 0;
+    int TextsInFlight = 0; // given since the last reset or end of audio
 };
 
 class TScriptedCentral : public ITTSCentralA, public ITTSAttributesA,
@@ -50,11 +51,15 @@ public:
         S.Log.push_back("TextData:" + std::to_string(flags) + ":" + t);
         S.Texts.push_back(t);
         S.LastBufSink = std::move(sink);
+        ++S.TextsInFlight;
         return S_OK;
     }
     HRESULT AudioPause() override { return Audio("AudioPause"); }
     HRESULT AudioResume() override { return Audio("AudioResume"); }
-    HRESULT AudioReset() override { return Audio("AudioReset"); }
+    HRESULT AudioReset() override {
+        S.TextsInFlight = 0;
+        return Audio("AudioReset");
+    }
     HRESULT Register(std::shared_ptr<ITTSNotifySinkA> sink, const TGUID&, uint32_t* key) override {
         *key = static_cast<uint32_t>(S.Sinks.size() + 100);
         S.Sinks[*key] = std::move(sink);
@@ -186,7 +191,11 @@ public:
     void FireAudioStart() {
         for (auto [key, sink] : State.Sinks) sink->AudioStart(0);
     }
-    void FireAudioStop() {
+    // The end of audio: every text given since is done first, as the engine
+    // reports; the late report of audio that a reset cut off ends no text.
+    void FireAudioStop(bool textsDone = true) {
+        for (; textsDone && State.TextsInFlight > 0 && State.LastBufSink; --State.TextsInFlight)
+            State.LastBufSink->TextDataDone(0, 0);
         for (auto [key, sink] : State.Sinks) sink->AudioStop(0);
     }
     void FirePrepared(uint64_t id, uint64_t durationMs) {

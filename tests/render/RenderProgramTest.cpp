@@ -279,12 +279,11 @@ TEST(RenderProgram, QueuedSubtitlesFollowEachOtherAndInterruptCutsThem) {
     EXPECT_NEAR(MsAt(queued, static_cast<int64_t>(queued.Samples.size())), at + lengths.back(),
                 100 + SlackMs);
 
-    // Interrupted: each cuts the one before; the last is heard to its end.
-    // The search stops at the first entry in the window, spoken or not, so
-    // they are found at the ticks at 100, 1100 (the first is out of the
-    // window) and 1500 ms (the second is).
+    // Interrupted: each cuts the one before at the first tick after it is
+    // due (1, 401 and 801 ms: the ticks at 100, 500 and 900 ms); the last is
+    // heard to its end.
     const TWav cut = Render(srt, {"--interrupt"}, "cut.wav");
-    EXPECT_NEAR(MsAt(cut, static_cast<int64_t>(cut.Samples.size())), 1500 + lengths.back(),
+    EXPECT_NEAR(MsAt(cut, static_cast<int64_t>(cut.Samples.size())), 900 + lengths.back(),
                 SlackMs);
     EXPECT_LT(OnsetMs(cut, 0), 100 + 20);
     const size_t heardQueued = LoudFrames(queued.Samples), heardCut = LoudFrames(cut.Samples);
@@ -398,13 +397,13 @@ TEST(RenderProgram, FitSpeaksDenseEntriesFasterWithinTheCeilingAndInTime) {
     const TWav track =
         Render(WriteSrt("fit.srt", dense), {"--fit", "--report", report}, "fit.wav");
     const auto rows = ReadReport(report);
-    ASSERT_EQ(rows.size(), dense.size() + 1); // the reader's leading empty entry first
+    ASSERT_EQ(rows.size(), dense.size()); // the reader's leading empty entry has no row
     bool faster = false;
     for (size_t i = 0; i < dense.size(); ++i) {
-        const auto& row = rows[i + 1];
+        const auto& row = rows[i];
         const double due = Field(row, 1), onset = Field(row, 2), factor = Field(row, 4);
         // Time until the next entry is due; the last has until its end.
-        const double time = i + 1 < dense.size() ? Field(rows[i + 2], 1) - due
+        const double time = i + 1 < dense.size() ? Field(rows[i + 1], 1) - due
                                                  : dense[i].first + 1000 - due;
         const double natural = MsAt(track, int64_t(SynthesiseAlone(dense[i].second).size()));
         std::printf("%-34s due %5.0f onset %5.0f natural %5.0f ms for %5.0f ms: factor %s\n",
@@ -434,9 +433,9 @@ TEST(RenderProgram, FitSpeaksAFliteVoiceFasterAndInTimeToo) {
     const std::string report = TempPath("fit-kal.tsv");
     Render(WriteSrt("fit-kal.srt", dense), {"--voice", "kal", "--fit", "200", "--report", report}, "fit-kal.wav");
     const auto rows = ReadReport(report);
-    ASSERT_EQ(rows.size(), dense.size() + 1);
+    ASSERT_EQ(rows.size(), dense.size());
     for (size_t i = 0; i < dense.size(); ++i) {
-        const auto& row = rows[i + 1];
+        const auto& row = rows[i];
         const double due = Field(row, 1), onset = Field(row, 2), end = Field(row, 3), factor = Field(row, 4);
         std::printf("kal: %-46s due %5.0f onset %5.0f end %5.0f factor %s\n", dense[i].second.c_str(), due,
                     onset, end, row[4].c_str());
@@ -444,11 +443,37 @@ TEST(RenderProgram, FitSpeaksAFliteVoiceFasterAndInTimeToo) {
         // within the ceiling, to end by the next one's due time.
         if (i + 1 < dense.size()) {
             EXPECT_GT(factor, 1.0) << dense[i].second;
-            EXPECT_LE(end, Field(rows[i + 2], 1) + 100) << dense[i].second;
+            EXPECT_LE(end, Field(rows[i + 1], 1) + 100) << dense[i].second;
         }
         EXPECT_LE(factor, 2.0) << dense[i].second;
         EXPECT_LE(onset - due, 300) << dense[i].second;
         EXPECT_EQ(row[7], "0") << dense[i].second;
+    }
+}
+
+TEST(RenderProgram, LinesThatFallDueTogetherAreAllHeardInFileOrderInEveryMode) {
+    // Two speakers at one moment, a sign beside a line, a line 50 ms after another.
+    const std::string ass = std::string(PARLINO_TEST_DATA) + "/ass/own_two_speakers.ass";
+    for (const std::vector<std::string>& mode : {std::vector<std::string>{}, {"--interrupt"}, {"--fit"}}) {
+        const std::string name = mode.empty() ? "queue" : mode[0].substr(2);
+        SCOPED_TRACE(name);
+        const std::string report = TempPath("together-" + name + ".tsv");
+        std::vector<std::string> args = mode;
+        for (const std::string& a : {std::string("--report"), report, std::string("-o"),
+                                     TempPath("together-" + name + ".wav"), ass})
+            args.push_back(a);
+        const TRunResult r = RunRender(args);
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        EXPECT_NE(r.Out.find(": 6 of 6 subtitles found"), std::string::npos) << r.Out;
+        const auto rows = ReadReport(report);
+        ASSERT_EQ(rows.size(), 6u); // one row per line with text
+        for (size_t i = 0; i < rows.size(); ++i) {
+            ASSERT_FALSE(rows[i][2].empty()) << "line " << i + 1 << " was not heard";
+            EXPECT_EQ(rows[i][7], "0") << "line " << i + 1 << " was cut off";
+            if (i > 0) {
+                EXPECT_GT(Field(rows[i], 2), Field(rows[i - 1], 2));
+            }
+        }
     }
 }
 
@@ -463,16 +488,16 @@ TEST(RenderProgram, TheReportShowsWhatInterruptingCut) {
     const TWav track = Render(WriteSrt("cutreport.srt", fast), {"--interrupt", "--report", report},
                               "cutreport.wav");
     const auto rows = ReadReport(report);
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 2u);
     const double full = MsAt(track, int64_t(SynthesiseAlone(fast[0].second).size()));
-    const double onset = Field(rows[1], 2), end = Field(rows[1], 3), cut = Field(rows[1], 7);
+    const double onset = Field(rows[0], 2), end = Field(rows[0], 3), cut = Field(rows[0], 7);
     std::printf("first: %.0f ms long, heard %.0f..%.0f, cut %.0f ms\n", full, onset, end, cut);
-    EXPECT_EQ(rows[1][4], "1.000"); // without --fit nothing is faster
+    EXPECT_EQ(rows[0][4], "1.000"); // without --fit nothing is faster
     EXPECT_GT(cut, 0);
     EXPECT_NEAR(end - onset + cut, full, 2 * SlackMs);
-    EXPECT_GE(end, Field(rows[2], 1)); // cut when the next entry was due
-    EXPECT_GT(Field(rows[1], 6), 0);   // which is overrun, as the table says
-    EXPECT_EQ(rows[2][7], "0");        // the last one heard to its end
+    EXPECT_GE(end, Field(rows[1], 1)); // cut when the next entry was due
+    EXPECT_GT(Field(rows[0], 6), 0);   // which is overrun, as the table says
+    EXPECT_EQ(rows[1][7], "0");        // the last one heard to its end
 }
 
 TEST(RenderProgram, AReportThatCannotBeWrittenFailsTheRun) {

@@ -44,8 +44,9 @@ TEST(VoiceOverRenderer, AVoiceThatNeverReportsTheEndIsGivenUpOnPastTheLastSubtit
     EXPECT_FALSE(result.VoiceIdle);
     // Past 1500 from the tick at 1600 on; given up 2000 ms of track time later.
     EXPECT_EQ(result.EndMs, 1600 + 2000 - 100);
-    // The leading entry never ended, so nothing after it got its turn.
+    // "Hello" never ended, so nothing after it got its turn.
     ASSERT_EQ(r.Voice->Calls.size(), 2u); // its Speak and the final Stop
+    EXPECT_NE(r.Voice->Calls[0].Text.find(u"Hello"), std::u16string::npos);
     EXPECT_EQ(r.Voice->Calls[1].Text, u"");
 }
 

@@ -166,6 +166,27 @@ TEST_F(UbSpeechTest, ReadyAndPausedFollowTheEngineAndStopWhilePausedWaitsForAudi
     EXPECT_EQ(Tts.State.Log.back(), "AudioReset");
 }
 
+TEST_F(UbSpeechTest, StopLeavesItIdleAtOnceAndTheLateReportOfTheResetEndsNoLaterText) {
+    TUbSpeech& speech = Selected();
+    speech.Speak("first\r\n");
+    EXPECT_FALSE(speech.Idle()); // given to the engine, not heard yet
+    Tts.FireAudioStart();
+    speech.Stop();
+    EXPECT_TRUE(speech.Idle());
+    EXPECT_FALSE(speech.Ready()); // the engine has not reported the reset yet
+    speech.Speak("second\r\n");
+    EXPECT_FALSE(speech.Idle());
+    Tts.FireAudioStop(false); // the reset audio's end
+    EXPECT_FALSE(speech.Idle());
+    Tts.FireAudioStart();
+    Tts.FireAudioStop();
+    EXPECT_TRUE(speech.Idle());
+    speech.Speak(""); // a text without audio is done all the same
+    EXPECT_FALSE(speech.Idle());
+    Tts.State.LastBufSink->TextDataDone(0, 0);
+    EXPECT_TRUE(speech.Idle());
+}
+
 TEST_F(UbSpeechTest, EngineFailuresOfPauseResumeAndStopReachTheCaller) {
     TUbSpeech& speech = Selected();
     Tts.State.FailAudioCalls = true;
@@ -272,7 +293,7 @@ TEST_F(UbSpeechTest, TheFacadeListsLegacyVoicesFirstAndSendsTheLowPitchBits) {
     EXPECT_EQ(Tts.State.Log, std::vector<std::string>{"Inject:\\Pit=4464\\"});
     facade.Text = {"a"};
     facade.Speak();
-    EXPECT_TRUE(facade.IsIdle());
+    EXPECT_FALSE(facade.IsIdle()); // busy from the Speak on, not only once audio starts
     Tts.FireAudioStart();
     EXPECT_FALSE(facade.IsIdle());
     Tts.FireAudioStop();

@@ -335,6 +335,7 @@ void TFliteCentral::Pump(const std::shared_ptr<TText>& text) {
         case TText::TItem::Audio:
             if (!FAudioRunning) {
                 FAudioRunning = true;
+                ReportPendingStop(); // the reset audio's end comes before the new start
                 NotifyStart();
                 if (!text->Owner) return;
             }
@@ -446,11 +447,18 @@ HRESULT TFliteCentral::AudioReset() {
     if (FAudioRunning) {
         // Reported later, on the program's thread, like every notification.
         FAudioRunning = false;
+        FStopPending = true;
         FPoster.Post([weak = weak_from_this()] {
-            if (auto self = weak.lock()) self->NotifyStop();
+            if (auto self = weak.lock()) self->ReportPendingStop();
         });
     }
     return S_OK;
+}
+
+void TFliteCentral::ReportPendingStop() {
+    if (!FStopPending) return;
+    FStopPending = false;
+    NotifyStop();
 }
 
 HRESULT TFliteCentral::SpeedFactorSet(double factor) {

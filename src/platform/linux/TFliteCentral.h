@@ -124,6 +124,9 @@ private:
     void Close(const std::shared_ptr<TText>& text);
     void NotifyStart();
     void NotifyStop();
+    // The end of audio that AudioReset cut off, reported once: when its
+    // posted report arrives, or before new audio starts, whichever is first.
+    void ReportPendingStop();
 
     IAudioOutput& FAudio;
     IEventPoster& FPoster;
@@ -137,6 +140,7 @@ private:
     uint32_t FRealTime = NormalRealTime;
     bool FPaused = false;
     bool FAudioRunning = false; // AudioStart reported, AudioStop not yet
+    bool FStopPending = false;  // reset audio whose AudioStop is not reported yet
     std::map<uint32_t, std::shared_ptr<ITTSNotifySinkA>> FSinks;
     uint32_t FNextKey = 1;
     std::deque<std::shared_ptr<TText>> FTexts; // the front one is heard
