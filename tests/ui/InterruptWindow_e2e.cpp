@@ -42,8 +42,9 @@ TEST_F(InterruptWindowE2E, EachNewLineCutsOffTheOneBeforeAtOnceWithAVoiceOfEithe
         Window->Controller->OnSpoken = nullptr;
         EXPECT_TRUE(Errors.empty()) << Errors.front();
         ASSERT_EQ(spoken.size(), entries.size());
-        for (const TSpokenEntry& e : spoken)
-            EXPECT_LE(e.SpeakMs - e.DueMs, TPlaybackController::TickPeriodMs) << entries[e.Index - 1].second;
+        int32_t latest = 0; // the longest a line waited for the voice after its due moment
+        for (const TSpokenEntry& e : spoken) latest = std::max(latest, e.SpeakMs - e.DueMs);
+        EXPECT_LT(latest, TPlaybackController::TickPeriodMs);
 
         auto at = [&](int64_t clockMs) { return t0 + std::chrono::milliseconds(clockMs + 200); };
         const auto firstDue = at(spoken[0].DueMs), lastDue = at(spoken[2].DueMs);
@@ -63,8 +64,9 @@ TEST_F(InterruptWindowE2E, EachNewLineCutsOffTheOneBeforeAtOnceWithAVoiceOfEithe
         const auto aloneEnd = Rec->LastSound(from, from + 2500ms, 100);
         ASSERT_TRUE(aloneOnset && aloneEnd);
         const double alone = Ms(*aloneEnd - from);
-        std::printf("%s: the last line sounds until %.0f ms after its due moment; said alone, %.0f ms\n", voice,
-                    Ms(*end - lastDue), alone);
-        EXPECT_LE(Ms(*end - lastDue), alone + 250);
+        std::printf("%s: lines went to the voice at most %d ms after their due moment; the last sounds until "
+                    "%.0f ms after its due moment, and %.0f ms said alone\n",
+                    voice, latest, Ms(*end - lastDue), alone);
+        EXPECT_LE(Ms(*end - lastDue), alone + 75);
     }
 }
