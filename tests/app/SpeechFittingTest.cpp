@@ -229,3 +229,24 @@ TEST_F(Fitting, InInterruptModeTheCutIsReported) {
     ASSERT_EQ(Reports.size(), 2u);
     EXPECT_EQ(Reports[0].Factor, 1.0); // a ceiling of 100 % never speeds up
 }
+
+TEST_F(Fitting, LinesDueTogetherShareTheirTimeByTheLengthOfTheirText) {
+    // Due together at 1, with 3000 ms until "c": "aa" has the first third,
+    // "bbbb" the rest.
+    View.CeilingPercent = 200;
+    Track({{1000, "aa"}, {1000, "bbbb"}, {4000, "c"}});
+    Lengths = {{"aa", 1500}, {"bbbb", 3000}, {"c", 500}};
+    Ctl->StartPlayback();
+    TickBefore();
+    Settle();
+    EXPECT_THAT(PreparedFactorsOf("aa"), ElementsAre(1.0, 1.6));    // 1500 ms into 1000 less the margin
+    EXPECT_THAT(PreparedFactorsOf("bbbb"), ElementsAre(1.0, 1.55)); // 3000 ms into 2000 less the margin
+    Settle();
+    TickAt(1);
+    FinishSpeech();
+    TickAt(951);
+    ASSERT_EQ(Reports.size(), 2u);
+    EXPECT_EQ(Reports[0].Factor, 1.6);
+    EXPECT_EQ(Reports[1].Factor, 1.55);
+    EXPECT_EQ(Reports[1].DueMs, 1001); // where its share of the time begins
+}
