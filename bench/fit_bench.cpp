@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
         std::filesystem::temp_directory_path() / ("parlino-fit-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     const TIconvCodec codec(1252);
-    const TRenderEnvironment env{codec, {}, nullptr, {}};
+    const TRenderEnvironment env{codec, {}, nullptr, {}, nullptr};
 
     // How many entries have text: the report has a row for each of them;
     // the reader's leading empty entry and any entry left without text are

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
                 audioSeconds, audioSeconds / bare);
 
     TIconvCodec codec;
-    const TRenderEnvironment env{codec, {}, nullptr, {}};
+    const TRenderEnvironment env{codec, {}, nullptr, {}, nullptr};
     const std::string ours = (folder / "film.wav").string();
     std::ostringstream out, err;
     const auto r0 = TClock::now();

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const std::string film = WriteFilm(folder + "/film.srt", minutes, count);
 
     const TIconvCodec codec(1252);
-    TRenderEnvironment env{codec, {}, nullptr, {}};
+    TRenderEnvironment env{codec, {}, nullptr, {}, nullptr};
     std::printf("film %d min, %d subtitles, voice %s\n", minutes, count, voice.c_str());
     std::printf("minute  resident_MB  worst_tick_ms  ticks\n");
     int64_t minute = 0;

@@ -124,6 +124,9 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
             const int32_t value = percent ? ParseWholeNumber(name, *percent) : DefaultFitPercent;
             CheckRange(name, value, MinFitPercent, MaxFitPercent);
             options.FitCeilingPercent = value;
+        } else if (name == "--track") {
+            options.Track = ParseWholeNumber(name, value());
+            CheckRange(name, options.Track, 1, 999);
         } else if (name == "--report") {
             options.ReportFile = value();
             if (options.ReportFile.empty())
@@ -207,7 +210,8 @@ std::string RenderUsageText() {
            "film's time 0: each subtitle is spoken exactly as Parlino's manual playback\n"
            "from the first row would let a listener hear it, without waiting for the film.\n"
            "SubRip files end in .srt, WebVTT files in .vtt, ASS/SSA files in .ass or\n"
-           ".ssa; every other file is read as a timecode list.\n"
+           ".ssa; a film file (.mkv, .mp4, .webm, .avi, ...) gives its text subtitle track;\n"
+           "every other file is read as a timecode list.\n"
            "\n"
            "Options:\n"
            "  -o FILE.wav        output file (default: the subtitle file's name with its\n"
@@ -234,6 +238,7 @@ std::string RenderUsageText() {
            "                     - due), overrun ms (past the next entry's due time; the\n"
            "                     last entry's own end), cut ms (interrupted speech not\n"
            "                     heard), tab-separated; entries never spoken have no onset\n"
+           "  --track N          a film's text subtitle track, counted from 1 (default 1)\n"
            "  --charset NAME     the character set whose code page the texts are read in,\n"
            "                     as Parlino's \"Font charset\" box, one of:\n" +
            charsets +

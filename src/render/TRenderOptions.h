@@ -35,6 +35,7 @@ struct TRenderOptions {
     // faster, up to this percentage of the chosen speed; none: never faster.
     std::optional<int32_t> FitCeilingPercent;
     std::string ReportFile; // --report: the per-entry timing table; empty: none
+    int32_t Track = 1;      // --track: a film's text subtitle track, from 1
 };
 
 // --fit's range and the percentage a bare --fit means.

@@ -8,6 +8,7 @@
 #include "platform/linux/TWavFileStream.h"
 #include "render/TRenderPoster.h"
 #include "render/TRenderReport.h"
+#include "subtitles/FilmSubtitles.h"
 #include "render/TTimelineAudioOutput.h"
 #include "render/TVoiceOverRenderer.h"
 #include "settings/AtomicFile.h"
@@ -231,7 +232,12 @@ void LoadRenderSubtitles(const TRenderOptions& options, const TRenderEnvironment
                          TslItems& items) {
     // The readers report a missing or unreadable file as "Cannot open file".
     std::string emptyReason;
-    ReadSubtitleFile(options.SubtitleFile, items, env.Codec, &emptyReason);
+    if (IsFilmFileName(options.SubtitleFile)) {
+        if (!env.Film) throw EParlinoError("Film files cannot be read by this build: " + options.SubtitleFile);
+        ReadFilmSubtitles(*env.Film, options.SubtitleFile, options.Track, items, env.Codec);
+    } else {
+        ReadSubtitleFile(options.SubtitleFile, items, env.Codec, &emptyReason);
+    }
     if (items.empty() && !emptyReason.empty())
         throw EParlinoError(std::string(NoSubtitlesMessage) + " " + emptyReason);
     std::optional<TStringList> rules;

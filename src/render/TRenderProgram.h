@@ -4,6 +4,7 @@
 // subtitles like the main window, the voice like the voice panel, and the
 // render into a WAV file.
 
+#include "platform/IFilmReader.h"
 #include "platform/ITextCodec.h"
 #include "platform/linux/TEspeakEngine.h"
 #include "render/TRenderOptions.h"
@@ -24,6 +25,7 @@ struct TRenderEnvironment {
     std::shared_ptr<TEspeakEngine> Engine; // null: the process's shared engine
     // Handed to the render's settings: called after every tick.
     std::function<void(int64_t trackMs, std::chrono::nanoseconds tickCost)> OnTick;
+    const IFilmReader* Film = nullptr; // null: film files cannot be read
 };
 
 // Runs the program: `args` without the program name; results on `out`, one

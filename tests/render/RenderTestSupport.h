@@ -6,6 +6,7 @@
 
 #include "platform/linux/TEspeakEngine.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFfmpegFilmReader.h"
 #include "platform/linux/TIconvCodec.h"
 #include "render/TRenderProgram.h"
 
@@ -58,7 +59,8 @@ struct TRunResult {
 // The program as a user runs it, on a system in code page 1252.
 inline TRunResult RunRender(const std::vector<std::string>& args) {
     static const TIconvCodec codec(1252);
-    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr, {}};
+    static const TFfmpegFilmReader film;
+    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr, {}, &film};
     std::ostringstream out, err;
     TRunResult r;
     r.Status = RunRenderProgram(args, out, err, env);
