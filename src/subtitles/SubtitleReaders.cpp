@@ -24,6 +24,8 @@ int32_t ToMs(uint16_t h, uint16_t m, uint16_t s, uint16_t ms) {
     return static_cast<int32_t>(static_cast<uint32_t>(total));
 }
 
+// Empty after trimming as Delphi's Trim trims: spaces, tabs and the other
+// control characters.
 bool IsBlank(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
@@ -91,9 +93,11 @@ void ReadSrt(const Lines& lines, TslItems& items) {
             item.EndMs = ToMs(Piece(timeLine, 18, 2), Piece(timeLine, 21, 2), Piece(timeLine, 24, 2),
                               Piece(timeLine, 27, 3));
         }
+        // A line of blanks ends the text as an empty line does: editors
+        // leave blanks on the lines between blocks.
         std::string text;
         bool first = true;
-        while (i < n && !lines[i].empty()) {
+        while (i < n && !IsBlank(lines[i])) {
             if (!first) text += ' ';
             text += lines[i++];
             first = false;

@@ -64,9 +64,20 @@ TEST(ReadSrt, LayoutVariationsReadTheSame) {
     }
 }
 
-TEST(ReadSrt, TextLinesJoinWithSingleSpacesAndBlankLinesInsideABlockAreText) {
+TEST(ReadSrt, TextLinesJoinWithSingleSpaces) {
     EXPECT_EQ(Texts(Srt("three_text_lines.srt")), (std::vector<std::string>{"", "line one line two line three"}));
-    EXPECT_EQ(Texts(Srt("blank_line_in_block.srt")), (std::vector<std::string>{"", "above     below", "next"}));
+}
+
+// Separator lines of spaces and tabs used to be taken as text, so the next
+// block's number and time line were read out as text of the one before.
+TEST(ReadSrt, ALineOfNothingButBlanksEndsABlock) {
+    TslItems items = Srt("blank_separator_lines.srt");
+    EXPECT_EQ(Texts(items),
+              (std::vector<std::string>{"", "Hello there.", "<i>General Kenobi.</i>", "Third."}));
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[1].EndMs, 65250);
+    EXPECT_EQ(items[2].StartMs, 66000);
+    EXPECT_EQ(items[3].StartMs, 69000);
 }
 
 TEST(ReadSrt, ShortAndMalformedTimeLinesGiveZeroPiecesButKeepTheEntry) {
