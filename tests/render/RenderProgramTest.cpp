@@ -117,7 +117,7 @@ TEST(RenderProgram, ListReadsWebVttAndAssFilesWithTheDictionaryOnTheSpokenText) 
                      "3\t5000\t6000\tDoctor Who, here\n");
 }
 
-TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
+TEST(RenderProgram, AFileWithNothingToSpeakFailsSayingWhy) {
     const std::string data = PARLINO_TEST_DATA;
     struct TCase {
         std::string File, Err;
@@ -134,6 +134,13 @@ TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
         {data + "/ass/own_binary_after_events.ass",
          "The subtitle file holds no subtitles. Its [Events] section holds no Dialogue line with "
          "text to speak."},
+        // These two used to load as no subtitles at all without a word.
+        {data + "/subtitles/no_block.srt",
+         "The subtitle file holds no subtitles. It has no SubRip block (a number line, then a "
+         "time line)."},
+        {data + "/subtitles/prose.txt",
+         "The subtitle file holds no subtitles. None of its lines is a timecode line "
+         "\"hh:mm:ss:cc hh:mm:ss:cc text\"."},
     };
     for (const TCase& c : cases) {
         const std::string wav = TempPath("nothing.wav");
@@ -146,6 +153,16 @@ TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
         }
         EXPECT_FALSE(std::filesystem::exists(wav));
     }
+}
+
+// A stray byte after a UTF-8 mark used to empty the whole file.
+TEST(RenderProgram, AStrayByteInAUtf8FileIsListedAsOneQuestionMark) {
+    const TRunResult r = RunRender({"--list", std::string(PARLINO_TEST_DATA) + "/subtitles/utf8_bom_stray_byte.srt"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t1000\t2000\tCaf? au lait\n"
+                     "3\t3000\t4000\tna\xC3\xAFve\n");
 }
 
 TEST(RenderProgram, VoicesListsTheMergedVoicesWithTheirRanges) {
