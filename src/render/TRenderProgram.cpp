@@ -56,7 +56,8 @@ struct TRenderVoices {
     TRenderVoices(const TRenderEnvironment& env, int64_t startMs, TTimelineAudioOutput::TSink sink)
         : Engine(env.Engine ? env.Engine : TEspeakEngine::Shared()),
           Timeline(Engine->SampleRate(), startMs, std::move(sink)),
-          FliteClasses(Timeline, Poster, TFliteEngine::Shared(), Timeline.SampleRate()), Legacy(FliteClasses),
+          FliteClasses(Timeline, Poster, TFliteEngine::Shared(), Timeline.SampleRate(), &env.Codec),
+          Legacy(FliteClasses),
           Speech(Backends(), env.Codec, Poster) {}
 
     TUbSmartSpeechBackends Backends() {
