@@ -7,12 +7,17 @@
 // karaoke syllables, and the signs and songs written after the dialogue, so
 // the reader has to sort.
 //   load_ass_bench [megabytes=100] [utf8|ansi]
+// Hostile scripts instead: one Dialogue line of `count` '{' that no '}'
+// closes, or every shape below of about `megabytes` each:
+//   load_ass_bench braces [count=80000]
+//   load_ass_bench shapes [megabytes=4]
 
 #include "platform/linux/TIconvCodec.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleReaders.h"
 #include "text/ProcessSubtitles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -90,9 +95,106 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
     return std::chrono::duration<double>(b - a).count();
 }
 
+std::string TempPath(const std::string& name) {
+    const char* tmp = std::getenv("TMPDIR");
+    return std::string(tmp && *tmp ? tmp : "/tmp") + "/parlino_bench_" + name + ".ass";
+}
+
+// Writes a script of the standard header and `events`, then loads it as the
+// window does (reader and clean-up pass); returns the seconds it took.
+double LoadHostile(const std::string& name, const std::string& events, size_t& entries) {
+    const std::string path = TempPath(name);
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << "[Script Info]\r\nScriptType: v4.00+\r\n\r\n[Events]\r\n"
+               "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+               "Text\r\n"
+            << events;
+    }
+    const TIconvCodec codec(1252);
+    TslItems items;
+    const auto start = std::chrono::steady_clock::now();
+    std::string emptyReason;
+    ReadSubtitleFile(path, items, codec, &emptyReason);
+    if (!items.empty())
+        ProcessSubtitles(items, nullptr, codec);
+    const auto end = std::chrono::steady_clock::now();
+    entries = items.empty() ? 0 : items.size() - 1;
+    std::remove(path.c_str());
+    return Seconds(start, end);
+}
+
+std::string Repeat(const std::string& piece, size_t bytes) {
+    std::string out;
+    out.reserve(bytes + piece.size());
+    while (out.size() < bytes)
+        out += piece;
+    return out;
+}
+
+// One Dialogue line of `count` unclosed '{'.
+int RunBraces(long count) {
+    size_t entries = 0;
+    const double seconds = LoadHostile(
+        "braces", Event("Dialogue", 0, 0, 100, "Default", std::string(static_cast<size_t>(count), '{')),
+        entries);
+    std::printf("one Dialogue line of %ld unclosed '{': load %.3f s, %zu entries\n", count, seconds,
+                entries);
+    return 0;
+}
+
+// Shapes a hostile or broken script may take, about `megabytes` each.
+int RunShapes(long megabytes) {
+    const size_t bytes = static_cast<size_t>(megabytes) << 20;
+    const std::string line = "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,";
+    struct TShape {
+        const char* Name;
+        std::string Events;
+    };
+    std::string sameStart, sameText, manyLines;
+    for (long k = 0; sameStart.size() < bytes; ++k)
+        sameStart += line + "text " + std::to_string(k) + "\r\n";
+    sameText = Repeat(line + "the same text\r\n", bytes);
+    for (long k = 0; manyLines.size() < bytes; ++k)
+        manyLines += Event("Dialogue", 0, (k * 7919) % 900000, (k * 7919) % 900000 + 100, "Default",
+                           "{\\i1}line{\\i0} " + std::to_string(k));
+    const TShape shapes[] = {
+        {"unclosed '{'", line + Repeat("{", bytes) + "\r\n"},
+        {"unclosed '{\\p1'", line + Repeat("{\\p1", bytes) + "\r\n"},
+        {"'{' then one '}' at the end", line + Repeat("{", bytes) + "}x\r\n"},
+        {"'{}' blocks", line + Repeat("{}x", bytes) + "\r\n"},
+        {"'\\p' tags in one block", line + "{" + Repeat("\\p1\\p0", bytes) + "}x\r\n"},
+        {"'\\N' breaks", line + Repeat("\\N", bytes) + "x\r\n"},
+        {"backslashes", line + Repeat("\\", bytes) + "x\r\n"},
+        {"'<i>' tags", line + Repeat("<i>", bytes) + "x\r\n"},
+        {"'<' without '>'", line + Repeat("<", bytes) + "x\r\n"},
+        {"commas", line + Repeat(",", bytes) + "x\r\n"},
+        {"one long word", line + Repeat("x", bytes) + "\r\n"},
+        {"short lines, one start", sameStart},
+        {"short lines, one start, one text", sameText},
+        {"short lines out of order", manyLines},
+        {"Format lines", Repeat("Format: Start, End, Text\r\n", bytes)},
+        {"no newline at all", Repeat("Dialogue: 0,0:00:01.00,", bytes)},
+    };
+    double longest = 0;
+    for (const TShape& shape : shapes) {
+        size_t entries = 0;
+        const double seconds = LoadHostile("shape", shape.Events, entries);
+        longest = std::max(longest, seconds);
+        std::printf("%-36s %5.1f MB  load %.3f s, %zu entries\n", shape.Name,
+                    static_cast<double>(shape.Events.size()) / (1 << 20), seconds, entries);
+    }
+    std::printf("longest load: %.3f s\n", longest);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::string(argv[1]) == "braces")
+        return RunBraces(argc > 2 ? std::atol(argv[2]) : 80000);
+    if (argc > 1 && std::string(argv[1]) == "shapes")
+        return RunShapes(argc > 2 ? std::atol(argv[2]) : 4);
     const long megabytes = argc > 1 ? std::atol(argv[1]) : 100;
     const bool utf8 = argc > 2 && std::string(argv[2]) == "utf8";
     const char* tmp = std::getenv("TMPDIR");

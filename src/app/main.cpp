@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         return std::make_unique<TWavFileStream>(engine->SampleRate());
     };
     // The legacy voices: Flite's engine modes, first in the voice list.
-    TFliteTTSClasses fliteClasses(audio, poster);
+    TFliteTTSClasses fliteClasses(audio, poster, TFliteEngine::Shared(), 0, &codec);
     TUbSpeech legacySpeech(fliteClasses);
     backends.Sapi4Installed = [&fliteClasses] { return fliteClasses.Installed(); };
     backends.Sapi4Speech = &legacySpeech;

@@ -10,6 +10,7 @@
 #include "render/TRenderReport.h"
 #include "subtitles/FilmSubtitles.h"
 #include "render/TTimelineAudioOutput.h"
+#include "render/TTrackFile.h"
 #include "render/TVoiceOverRenderer.h"
 #include "settings/AtomicFile.h"
 #include "speech/UbSmartSpeech.h"
@@ -35,15 +36,6 @@ std::string AnsiToUtf8(const ITextCodec& codec, const std::string& text, uint32_
     return text.empty() ? std::string() : WideToUtf8(codec.ToWide(text, codePage));
 }
 
-WideString Utf8ToWide(const std::string& text) {
-    if (std::optional<WideString> wide = DecodeUtf8(text))
-        return *wide;
-    WideString bytes; // not UTF-8: byte by byte, as a file name on Linux may be
-    for (char c : text)
-        bytes += static_cast<char16_t>(static_cast<unsigned char>(c));
-    return bytes;
-}
-
 std::string AsciiLower(std::string s) {
     for (char& c : s)
         if (c >= 'A' && c <= 'Z')
@@ -57,7 +49,8 @@ struct TRenderVoices {
     TRenderVoices(const TRenderEnvironment& env, int64_t startMs, TTimelineAudioOutput::TSink sink)
         : Engine(env.Engine ? env.Engine : TEspeakEngine::Shared()),
           Timeline(Engine->SampleRate(), startMs, std::move(sink)),
-          FliteClasses(Timeline, Poster, TFliteEngine::Shared(), Timeline.SampleRate()), Legacy(FliteClasses),
+          FliteClasses(Timeline, Poster, TFliteEngine::Shared(), Timeline.SampleRate(), &env.Codec),
+          Legacy(FliteClasses),
           Speech(Backends(), env.Codec, Poster) {}
 
     TUbSmartSpeechBackends Backends() {
@@ -162,68 +155,60 @@ void CheckReportFolder(const std::string& reportFile) {
 
 void Render(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
     CheckReportFolder(options.ReportFile);
-    TWavFileStream wav;
-    bool fileCreated = false, keepFile = false;
-    try {
-        // The track goes to the file in large writes, on a thread of their own.
-        TBackgroundSampleWriter writer([&wav](const int16_t* samples, size_t count) { wav.Write(samples, count); });
-        std::vector<int16_t> buffer;
+    // Removes what it wrote unless it was committed.
+    TTrackFile track(options.OutputFile);
+    // The track goes to the file in large writes, on a thread of their own;
+    // the first write that fails ends the writing, and Finish reports it.
+    TBackgroundSampleWriter writer([&track](const int16_t* samples, size_t count) { track.Write(samples, count); });
+    std::vector<int16_t> buffer;
+    buffer.reserve(WriteBufferSamples);
+    auto flush = [&] {
+        if (buffer.empty()) return;
+        writer.Push(std::move(buffer));
+        buffer = std::vector<int16_t>();
         buffer.reserve(WriteBufferSamples);
-        auto flush = [&] {
-            if (buffer.empty()) return;
-            writer.Push(std::move(buffer));
-            buffer = std::vector<int16_t>();
-            buffer.reserve(WriteBufferSamples);
-        };
-        TRenderVoices voices(env, 0, [&](const int16_t* samples, size_t count) {
-            if (buffer.size() + count > WriteBufferSamples)
-                flush();
-            buffer.insert(buffer.end(), samples, samples + count);
-        });
-        SelectVoice(voices.Speech, env.Codec, options);
+    };
+    TRenderVoices voices(env, 0, [&](const int16_t* samples, size_t count) {
+        if (buffer.size() + count > WriteBufferSamples)
+            flush();
+        buffer.insert(buffer.end(), samples, samples + count);
+    });
+    SelectVoice(voices.Speech, env.Codec, options);
 
-        TslItems items;
-        LoadRenderSubtitles(options, env, items);
+    TslItems items;
+    LoadRenderSubtitles(options, env, items);
 
-        wav.SetSampleRate(voices.Timeline.SampleRate());
-        wav.Open(Utf8ToWide(options.OutputFile), SSFMCreateForWrite, false);
-        fileCreated = true;
+    track.Open(voices.Timeline.SampleRate());
 
-        TRenderSettings settings;
-        settings.QueueFastSubtitles = !options.Interrupt;
-        settings.TimeShiftMs = options.ShiftMs;
-        settings.GridCharset = options.Charset;
-        settings.OnTick = env.OnTick;
-        // A report alone leaves the track as it is without one: what it
-        // needs to know is measured after the render.
-        settings.FitSpeech = options.FitCeilingPercent.has_value();
-        settings.FitCeilingPercent = options.FitCeilingPercent.value_or(DefaultFitPercent);
-        settings.MeasureCutSpeech = !options.ReportFile.empty();
-        TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
-        const TRenderResult result = renderer.Render();
-        flush();
-        writer.Finish();
-        wav.Close();
+    TRenderSettings settings;
+    settings.QueueFastSubtitles = !options.Interrupt;
+    settings.TimeShiftMs = options.ShiftMs;
+    settings.GridCharset = options.Charset;
+    settings.OnTick = env.OnTick;
+    // A report alone leaves the track as it is without one: what it
+    // needs to know is measured after the render.
+    settings.FitSpeech = options.FitCeilingPercent.has_value();
+    settings.FitCeilingPercent = options.FitCeilingPercent.value_or(DefaultFitPercent);
+    settings.MeasureCutSpeech = !options.ReportFile.empty();
+    TVoiceOverRenderer renderer(voices.Speech, voices.Timeline, voices.Poster, items, settings);
+    const TRenderResult result = renderer.Render();
+    flush();
+    writer.Finish();
+    // Only a track of which every byte reached the disk goes in place.
+    track.Commit();
 
-        const uint64_t frames = voices.Timeline.FramesOut();
-        const int64_t lengthMs = static_cast<int64_t>(
-            frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
-        keepFile = true;
-        if (!options.ReportFile.empty())
-            WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings));
-        if (!result.VoiceIdle)
-            throw EParlinoError("the voice never reported the end of its speech; " +
-                                options.OutputFile + " holds the track up to " +
-                                FormatTime(static_cast<int32_t>(lengthMs)));
-        out << options.OutputFile << ": " << result.Found - 1 << " of " << items.size() - 1
-            << " subtitles found, " << FormatTime(static_cast<int32_t>(lengthMs)) << " of track at "
-            << voices.Timeline.SampleRate() << " Hz\n";
-    } catch (...) {
-        wav.Close();
-        if (fileCreated && !keepFile)
-            std::remove(options.OutputFile.c_str()); // no half-written track is left behind
-        throw;
-    }
+    const uint64_t frames = voices.Timeline.FramesOut();
+    const int64_t lengthMs = static_cast<int64_t>(
+        frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
+    if (!options.ReportFile.empty())
+        WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings));
+    if (!result.VoiceIdle)
+        throw EParlinoError("the voice never reported the end of its speech; " +
+                            options.OutputFile + " holds the track up to " +
+                            FormatTime(static_cast<int32_t>(lengthMs)));
+    out << options.OutputFile << ": " << result.Found - 1 << " of " << items.size() - 1
+        << " subtitles found, " << FormatTime(static_cast<int32_t>(lengthMs)) << " of track at "
+        << voices.Timeline.SampleRate() << " Hz\n";
 }
 
 } // namespace

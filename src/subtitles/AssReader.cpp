@@ -268,6 +268,12 @@ std::string AssSpeechText(std::string_view text, const TLeadBytes& leadBytes) {
     bool drawing = false;
     size_t i = 0;
     size_t run = 0; // the plain text from here to i is copied in one piece
+    // `close` is the first '}' after the last '{' searched from, or the end
+    // of the text; the text up to `searched` holds no other. The search and
+    // the main loop step by the same whole characters, so a later '{' before
+    // it would find the same '}', and the '{' that no '}' closes are text
+    // without a search each: linear time, however many '{' a line holds.
+    size_t close = 0, searched = 0;
     const auto flush = [&](size_t upTo) {
         if (!drawing && upTo > run)
             out.append(text.data() + run, upTo - run);
@@ -275,9 +281,12 @@ std::string AssSpeechText(std::string_view text, const TLeadBytes& leadBytes) {
     while (i < text.size()) {
         const char c = text[i];
         if (c == '{') {
-            size_t close = i + 1;
-            while (close < text.size() && text[close] != '}')
-                close += AnsiCharLength(leadBytes, text, close);
+            if (searched <= i) {
+                close = i + 1;
+                while (close < text.size() && text[close] != '}')
+                    close += AnsiCharLength(leadBytes, text, close);
+                searched = close < text.size() ? close + 1 : text.size();
+            }
             if (close < text.size()) {
                 flush(i);
                 ApplyOverrides(text.substr(i + 1, close - i - 1), leadBytes, drawing);

@@ -24,6 +24,8 @@ int32_t ToMs(uint16_t h, uint16_t m, uint16_t s, uint16_t ms) {
     return static_cast<int32_t>(static_cast<uint32_t>(total));
 }
 
+// Empty after trimming as Delphi's Trim trims: spaces, tabs and the other
+// control characters.
 bool IsBlank(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) <= ' '; });
 }
@@ -67,9 +69,14 @@ int32_t StrToIntDef0(std::string_view s) {
 }
 
 template <typename Lines>
-void ReadSrt(const Lines& lines, TslItems& items) {
+bool AllBlank(const Lines& lines) {
+    return std::all_of(lines.begin(), lines.end(), [](std::string_view line) { return IsBlank(line); });
+}
+
+template <typename Lines>
+void ReadSrt(const Lines& lines, TslItems& items, std::string* emptyReason) {
     items.clear();
-    if (lines.empty()) return;
+    if (AllBlank(lines)) return; // an empty file
     StartTrack(items, lines.size() / 4);
     size_t i = 0;
     const size_t n = lines.size();
@@ -91,9 +98,11 @@ void ReadSrt(const Lines& lines, TslItems& items) {
             item.EndMs = ToMs(Piece(timeLine, 18, 2), Piece(timeLine, 21, 2), Piece(timeLine, 24, 2),
                               Piece(timeLine, 27, 3));
         }
+        // A line of blanks ends the text as an empty line does: editors
+        // leave blanks on the lines between blocks.
         std::string text;
         bool first = true;
-        while (i < n && !lines[i].empty()) {
+        while (i < n && !IsBlank(lines[i])) {
             if (!first) text += ' ';
             text += lines[i++];
             first = false;
@@ -104,12 +113,16 @@ void ReadSrt(const Lines& lines, TslItems& items) {
         if (i >= n) break;
         ++i; // the empty line that ended the text
     }
+    if (items.size() == 1) {
+        items.clear();
+        if (emptyReason) *emptyReason = std::string(NoSrtBlockReason);
+    }
 }
 
 template <typename Lines>
-void ReadTimecode(const Lines& lines, TslItems& items) {
+void ReadTimecode(const Lines& lines, TslItems& items, std::string* emptyReason) {
     static const Lines emptyFile{"00:00:00:00="};
-    const Lines& source = lines.empty() ? emptyFile : lines;
+    const Lines& source = AllBlank(lines) ? emptyFile : lines;
     StartTrack(items, source.size());
     for (const std::string_view line : source) {
         if (line.find(':') == std::string_view::npos) continue;
@@ -127,23 +140,37 @@ void ReadTimecode(const Lines& lines, TslItems& items) {
         item.DisplayText = std::move(text);
         items.push_back(std::move(item));
     }
+    if (items.size() == 1) {
+        items.clear();
+        if (emptyReason) *emptyReason = std::string(NoTimecodeLineReason);
+    }
 }
 
-void ReadSrtLines(const std::vector<std::string_view>& lines, TslItems& items) { ReadSrt(lines, items); }
-void ReadSrtLines(const TStringList& lines, TslItems& items) { ReadSrt(lines, items); }
-void ReadTimecodeLines(const std::vector<std::string_view>& lines, TslItems& items) { ReadTimecode(lines, items); }
-void ReadTimecodeLines(const TStringList& lines, TslItems& items) { ReadTimecode(lines, items); }
-
-void ReadSrtFile(const std::string& fileName, TslItems& items, const ITextCodec& codec) {
-    items.clear();
-    const std::string text = LoadTextFileText(fileName, codec);
-    ReadSrt(SplitLineViews(text), items);
+void ReadSrtLines(const std::vector<std::string_view>& lines, TslItems& items, std::string* emptyReason) {
+    ReadSrt(lines, items, emptyReason);
+}
+void ReadSrtLines(const TStringList& lines, TslItems& items, std::string* emptyReason) {
+    ReadSrt(lines, items, emptyReason);
+}
+void ReadTimecodeLines(const std::vector<std::string_view>& lines, TslItems& items, std::string* emptyReason) {
+    ReadTimecode(lines, items, emptyReason);
+}
+void ReadTimecodeLines(const TStringList& lines, TslItems& items, std::string* emptyReason) {
+    ReadTimecode(lines, items, emptyReason);
 }
 
-void ReadTimecodeFile(const std::string& fileName, TslItems& items, const ITextCodec& codec) {
+void ReadSrtFile(const std::string& fileName, TslItems& items, const ITextCodec& codec,
+                 std::string* emptyReason) {
     items.clear();
     const std::string text = LoadTextFileText(fileName, codec);
-    ReadTimecode(SplitLineViews(text), items);
+    ReadSrt(SplitLineViews(text), items, emptyReason);
+}
+
+void ReadTimecodeFile(const std::string& fileName, TslItems& items, const ITextCodec& codec,
+                      std::string* emptyReason) {
+    items.clear();
+    const std::string text = LoadTextFileText(fileName, codec);
+    ReadTimecode(SplitLineViews(text), items, emptyReason);
 }
 
 TSubtitleFormat SubtitleFormatOf(const std::string& fileName) {
@@ -166,7 +193,7 @@ void ReadSubtitleFile(const std::string& fileName, TslItems& items, const ITextC
                       std::string* emptyReason) {
     switch (SubtitleFormatOf(fileName)) {
     case TSubtitleFormat::SubRip:
-        ReadSrtFile(fileName, items, codec);
+        ReadSrtFile(fileName, items, codec, emptyReason);
         return;
     case TSubtitleFormat::WebVtt:
         ReadVttFile(fileName, items, codec, emptyReason);
@@ -175,7 +202,7 @@ void ReadSubtitleFile(const std::string& fileName, TslItems& items, const ITextC
         ReadAssFile(fileName, items, codec, emptyReason);
         return;
     case TSubtitleFormat::Timecode:
-        ReadTimecodeFile(fileName, items, codec);
+        ReadTimecodeFile(fileName, items, codec, emptyReason);
         return;
     }
 }

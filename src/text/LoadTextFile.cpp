@@ -91,6 +91,31 @@ size_t Utf8Sequence(const unsigned char* p, size_t n, size_t i, uint32_t& cp) {
     return len;
 }
 
+// The length of the maximal ill-formed subpart at p[i], where no well-formed
+// sequence begins: a lead byte with the continuation bytes that could still
+// have followed it, or else the byte alone. Each becomes one U+FFFD, as
+// Unicode recommends (and iconv, browsers and editors do), so a stray byte
+// costs one character and never the rest of the text.
+size_t Utf8BadSubpart(const unsigned char* p, size_t n, size_t i) {
+    const unsigned char b = p[i];
+    size_t len;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (b >= 0xC2 && b <= 0xDF) len = 2;
+    else if (b >= 0xE0 && b <= 0xEF) len = 3;
+    else if (b >= 0xF0 && b <= 0xF4) len = 4;
+    else return 1;
+    if (b == 0xE0) low = 0xA0;      // no overlong forms
+    else if (b == 0xED) high = 0x9F; // no surrogates
+    else if (b == 0xF0) low = 0x90;
+    else if (b == 0xF4) high = 0x8F; // nothing beyond U+10FFFF
+    size_t k = 1;
+    for (; k < len && i + k < n; ++k) {
+        const unsigned char c = p[i + k];
+        if (k == 1 ? (c < low || c > high) : (c & 0xC0) != 0x80) break;
+    }
+    return k;
+}
+
 // Whether `bytes` is well-formed UTF-8, checked where it lies; `multiByte`
 // tells whether any sequence was longer than a byte.
 bool IsUtf8(std::string_view bytes, bool& multiByte) {
@@ -134,6 +159,31 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
         i += len;
     }
     if (multiByte) *multiByte = anyMulti;
+    return out;
+}
+
+WideString DecodeUtf8Replacing(std::string_view bytes) {
+    WideString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const size_t n = bytes.size();
+    for (size_t i = 0; i < n;) {
+        uint32_t cp;
+        size_t len = Utf8Sequence(p, n, i, cp);
+        if (len == 0) {
+            out.push_back(u'\uFFFD');
+            i += Utf8BadSubpart(p, n, i);
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
     return out;
 }
 
@@ -183,31 +233,41 @@ private:
     std::string FSpill;
 };
 
-// Converts the well-formed UTF-8 in bytes[from, end) to ANSI text, a piece
-// at a time, in place.
+// Converts the UTF-8 in bytes[from, end) to ANSI text, a piece at a time,
+// in place; malformed sequences become U+FFFD first, and so whatever the
+// code page makes of that (DecodeUtf8Replacing).
 std::string Utf8ToAnsiInPlace(std::string&& bytes, size_t from, size_t end,
                               const ITextCodec& codec) {
     constexpr size_t PieceSize = 1 << 16;
+    auto continuation = [&](size_t at) { return (static_cast<unsigned char>(bytes[at]) & 0xC0) == 0x80; };
     TInPlaceWriter writer(bytes);
     while (from < end) {
         size_t stop = std::min(end, from + PieceSize);
-        // A piece ends where a character begins.
-        while (stop < end && (static_cast<unsigned char>(bytes[stop]) & 0xC0) == 0x80) --stop;
-        std::optional<WideString> wide = DecodeUtf8(std::string_view(bytes).substr(from, stop - from));
-        writer.Write(codec.ToAnsi(wide ? *wide : WideString()), stop);
+        // A piece ends where a character begins: before a byte that is no
+        // continuation byte, within the three bytes a sequence can reach
+        // back. Further back there is none, so the byte at `stop` is a stray
+        // continuation byte that belongs to nothing before it.
+        if (stop < end) {
+            size_t back = 0;
+            while (back < 3 && continuation(stop - back)) ++back;
+            if (!continuation(stop - back)) stop -= back;
+        }
+        writer.Write(codec.ToAnsi(DecodeUtf8Replacing(std::string_view(bytes).substr(from, stop - from))),
+                     stop);
         from = stop;
     }
     return writer.Finish();
 }
 
-// Converts the UTF-16 little-endian text of bytes[from, ...) to ANSI text,
-// a piece at a time, in place. The text ends at its first zero unit; an odd
-// last byte is dropped.
-std::string Utf16ToAnsiInPlace(std::string&& bytes, size_t from, const ITextCodec& codec) {
+// Converts the UTF-16 text of bytes[from, ...) to ANSI text, a piece at a
+// time, in place: little-endian (low byte first) or big-endian. The text
+// ends at its first zero unit; an odd last byte is dropped.
+std::string Utf16ToAnsiInPlace(std::string&& bytes, size_t from, bool bigEndian, const ITextCodec& codec) {
     constexpr size_t PieceUnits = 1 << 15;
+    const size_t low = bigEndian ? 1 : 0;
     auto unitAt = [&](size_t at) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
-                                     (static_cast<unsigned char>(bytes[at + 1]) << 8));
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[at + low]) |
+                                     (static_cast<unsigned char>(bytes[at + 1 - low]) << 8));
     };
     TInPlaceWriter writer(bytes);
     WideString wide;
@@ -239,14 +299,14 @@ std::string Utf16ToAnsiInPlace(std::string&& bytes, size_t from, const ITextCode
 // it needs no decoding.
 std::string DecodeToAnsi(std::string&& bytes, const ITextCodec& codec) {
     std::string_view view(bytes);
-    if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF") {
-        // Strict: a malformed sequence anywhere, even after a zero byte,
-        // gives no text at all.
-        bool multiByte = false;
-        if (!IsUtf8(view.substr(3), multiByte)) return std::string();
+    // After a mark the file is in that encoding, whatever it holds: a
+    // malformed sequence is one replacement character, not the end of it.
+    if (view.size() >= 3 && view.substr(0, 3) == "\xEF\xBB\xBF")
         return Utf8ToAnsiInPlace(std::move(bytes), 3, bytes.size(), codec);
-    }
-    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE") return Utf16ToAnsiInPlace(std::move(bytes), 2, codec);
+    if (view.size() >= 2 && view.substr(0, 2) == "\xFF\xFE")
+        return Utf16ToAnsiInPlace(std::move(bytes), 2, false, codec);
+    if (view.size() >= 2 && view.substr(0, 2) == "\xFE\xFF")
+        return Utf16ToAnsiInPlace(std::move(bytes), 2, true, codec);
     // Without a mark the text ends at its first zero byte, and only the
     // bytes before it decide whether it is UTF-8.
     const size_t end = std::min(view.find('\0'), view.size());

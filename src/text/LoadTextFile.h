@@ -19,9 +19,12 @@ inline constexpr uint64_t MaxTextFileSize = uint64_t{256} << 20;
 
 // Replaces `lines` with the lines of `fileName`, as ANSI text in the system
 // code page of `codec`:
-// - a UTF-8 byte-order mark: the rest is strict UTF-8 (malformed input gives
-//   no lines at all);
-// - a UTF-16 little-endian mark: the rest is UTF-16 up to the first zero unit;
+// - a UTF-8 byte-order mark: the rest is UTF-8, in which each malformed
+//   sequence (a stray byte, a truncated character) reads as one U+FFFD,
+//   which the code page conversion makes '?' like any character the code
+//   page lacks;
+// - a UTF-16 mark, little-endian (FF FE) or big-endian (FE FF): the rest is
+//   UTF-16 in that byte order up to the first zero unit;
 // - no mark, but valid UTF-8 up to the first zero byte with at least one
 //   multi-byte sequence: read as UTF-8 too, since that is how most files are
 //   saved now;
@@ -40,6 +43,11 @@ void DecodeTextBytes(TStringList& lines, std::string_view bytes, const ITextCode
 // no surrogates. Nothing when any sequence is malformed or truncated.
 // `multiByte`, when given, tells whether any sequence was longer than a byte.
 std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte = nullptr);
+
+// UTF-8 to UTF-16 as files after a UTF-8 mark are read: every maximal
+// ill-formed subpart (a lead byte with the continuation bytes that could
+// have followed it, or a byte alone) becomes one U+FFFD.
+WideString DecodeUtf8Replacing(std::string_view bytes);
 
 // Splits at CR LF, lone CR and lone LF; the text ends at its first zero byte;
 // a terminator at the very end adds no empty line.

@@ -5,6 +5,7 @@
 #include "fakes/TMemoryAudioOutput.h"
 #include "fakes/TQueuePoster.h"
 #include "platform/linux/TFliteCentral.h"
+#include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TFliteSpeech.h"
 
 #include <gmock/gmock.h>
@@ -60,12 +61,13 @@ protected:
         ASSERT_TRUE(Classes.Installed());
         Select("kal");
     }
-    void Select(const std::string& voice) {
-        auto modes = Classes.CreateEnum();
+    void Select(const std::string& voice) { Select(voice, Classes); }
+    void Select(const std::string& voice, TFliteTTSClasses& classes) {
+        auto modes = classes.CreateEnum();
         for (size_t i = 0; i < TFliteEngine::Shared()->Voices().size(); ++i) {
             if (TFliteEngine::Shared()->Voices()[i].Name != voice) continue;
             std::shared_ptr<ITTSCentralA> central;
-            ASSERT_EQ(modes->Select(Classes.ModeInfo(i).gModeID, &central, Classes.CreateMultiMediaDevice()), S_OK);
+            ASSERT_EQ(modes->Select(classes.ModeInfo(i).gModeID, &central, classes.CreateMultiMediaDevice()), S_OK);
             Central = std::dynamic_pointer_cast<TFliteCentral>(central);
         }
         ASSERT_TRUE(Central);
@@ -268,4 +270,44 @@ TEST_F(FliteCentralTest, SpeechStartsWithItsFirstSoundAndAPauseAskedForIsKept) {
         EXPECT_LT(loudest(paused, 0, 290, rate), TFliteEngine::OnsetLevel);
         EXPECT_GE(loudest(paused, 290, 600, rate), TFliteEngine::OnsetLevel);
     }
+}
+
+// Typographic marks used to be blanked before Flite got the text, so "I’m"
+// was spoken "I m"; they are spoken as their ASCII forms are, as espeak-ng
+// speaks them, and word positions count the bytes of the text as given.
+TEST_F(FliteCentralTest, TypographicMarksAreSpokenAsTheirAsciiForms) {
+    EXPECT_FALSE(Speak("I m sure.").Samples == Speak("I'm sure.").Samples); // what blanking did
+    const std::string ascii = "I'm sure - \"quite\" sure... 'yes'.";
+    const std::string marks = "I\x92m sure \x96 \x93quite\x94 sure\x85 \x91yes\x92."; // Windows-1252
+    const TSpoken plain = Speak(ascii);
+    ASSERT_FALSE(plain.Samples.empty());
+    const TSpoken typographic = Speak(marks);
+    EXPECT_TRUE(typographic.Samples == plain.Samples);
+    // The ellipsis at byte 23 is one byte of the text given, not three.
+    std::vector<uint32_t> words;
+    for (uint32_t word : plain.Words) words.push_back(word > 23 ? word - 2 : word);
+    EXPECT_EQ(typographic.Words, words);
+    // The same synthesised ahead.
+    const uint64_t id = Prepare(marks);
+    ASSERT_TRUE(PumpUntil([&] { return Prepared->Has(id); }));
+    const TSpoken prepared = Speak(marks);
+    EXPECT_TRUE(prepared.Samples == plain.Samples);
+    EXPECT_EQ(prepared.Words, words);
+}
+
+// In a double-byte system code page the marks are two bytes, and the bytes
+// that are marks in Windows-1252 begin other characters.
+TEST_F(FliteCentralTest, TypographicMarksOfADoubleByteCodePageAreSpokenTooAndNothingElse) {
+    const TIconvCodec japanese(932);
+    TFliteTTSClasses classes(Audio, Poster, TFliteEngine::Shared(), 0, &japanese);
+    const TSpoken plain = Speak("I'm here, Tom.");
+    Select("kal", classes);
+    // "I’m here, Tom." with the Shift-JIS apostrophe 81 66; then with the
+    // kanji 92 86, whose lead byte is an apostrophe in Windows-1252.
+    const TSpoken typographic = Speak("I\x81\x66m here, Tom.");
+    EXPECT_TRUE(typographic.Samples == plain.Samples);
+    std::vector<uint32_t> words;
+    for (uint32_t word : plain.Words) words.push_back(word > 1 ? word + 1 : word);
+    EXPECT_EQ(typographic.Words, words);
+    EXPECT_TRUE(Speak("I\x92\x86m here, Tom.").Samples == Speak("I  m here, Tom.").Samples);
 }

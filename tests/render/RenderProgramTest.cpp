@@ -13,6 +13,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <csignal>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace parlino;
 using namespace parlino::test;
@@ -117,7 +123,7 @@ TEST(RenderProgram, ListReadsWebVttAndAssFilesWithTheDictionaryOnTheSpokenText) 
                      "3\t5000\t6000\tDoctor Who, here\n");
 }
 
-TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
+TEST(RenderProgram, AFileWithNothingToSpeakFailsSayingWhy) {
     const std::string data = PARLINO_TEST_DATA;
     struct TCase {
         std::string File, Err;
@@ -134,6 +140,13 @@ TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
         {data + "/ass/own_binary_after_events.ass",
          "The subtitle file holds no subtitles. Its [Events] section holds no Dialogue line with "
          "text to speak."},
+        // These two used to load as no subtitles at all without a word.
+        {data + "/subtitles/no_block.srt",
+         "The subtitle file holds no subtitles. It has no SubRip block (a number line, then a "
+         "time line)."},
+        {data + "/subtitles/prose.txt",
+         "The subtitle file holds no subtitles. None of its lines is a timecode line "
+         "\"hh:mm:ss:cc hh:mm:ss:cc text\"."},
     };
     for (const TCase& c : cases) {
         const std::string wav = TempPath("nothing.wav");
@@ -146,6 +159,16 @@ TEST(RenderProgram, AWebVttOrAssFileWithNothingToSpeakFailsSayingWhy) {
         }
         EXPECT_FALSE(std::filesystem::exists(wav));
     }
+}
+
+// A stray byte after a UTF-8 mark used to empty the whole file.
+TEST(RenderProgram, AStrayByteInAUtf8FileIsListedAsOneQuestionMark) {
+    const TRunResult r = RunRender({"--list", std::string(PARLINO_TEST_DATA) + "/subtitles/utf8_bom_stray_byte.srt"});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_EQ(r.Out, "#\tstart_ms\tend_ms\ttext\n"
+                     "1\t0\t0\t\n"
+                     "2\t1000\t2000\tCaf? au lait\n"
+                     "3\t3000\t4000\tna\xC3\xAFve\n");
 }
 
 TEST(RenderProgram, VoicesListsTheMergedVoicesWithTheirRanges) {
@@ -216,6 +239,123 @@ TEST(RenderProgram, AFailedRenderLeavesNoFileBehind) {
     EXPECT_EQ(dir.Status, 1);
     EXPECT_EQ(Lines(dir.Err), 1);
     EXPECT_TRUE(dir.Err.starts_with("parlino-render: Cannot open file")) << dir.Err;
+}
+
+// ---- A track that cannot be written ----------------------------------------
+
+namespace {
+
+std::filesystem::path BuiltRenderProgram() {
+    return std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() /
+           "parlino-render";
+}
+
+std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+// Runs the program itself with `args`. With `maxFileBytes` every file it
+// writes is limited to that size, as a full disk limits it: a write beyond
+// fails with EFBIG ("File too large") instead of raising SIGXFSZ.
+TRunResult RunProgram(const std::vector<std::string>& args, rlim_t maxFileBytes = 0) {
+    const std::string program = BuiltRenderProgram().string();
+    // Tests run side by side, each in a process of its own.
+    static int runs = 0;
+    const std::string name = "program-" + std::to_string(::getpid()) + "-" + std::to_string(++runs);
+    const std::string out = TempPath(name + ".out"), err = TempPath(name + ".err");
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv) pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+    const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int errFd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    TRunResult r;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(outFd, 1);
+        ::dup2(errFd, 2);
+        if (maxFileBytes) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{maxFileBytes, maxFileBytes};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        ::execv(pointers[0], pointers.data());
+        ::_exit(127);
+    }
+    ::close(outFd);
+    ::close(errFd);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.Out = ReadWhole(out);
+    r.Err = ReadWhole(err);
+    std::filesystem::remove(out);
+    std::filesystem::remove(err);
+    return r;
+}
+
+// The names in `folder` that begin with `prefix`.
+std::vector<std::string> FilesStartingWith(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().filename().string().starts_with(prefix))
+            names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+// A failed write used to be ignored: the summary was printed and the run
+// ended with status 0.
+TEST(RenderProgram, AFullDeviceFailsTheRunNamingTheFileAndTheReason) {
+    if (!std::filesystem::exists(BuiltRenderProgram()))
+        GTEST_SKIP() << BuiltRenderProgram() << " is not built";
+    const std::string srt = WriteSrt("full.srt", {{1000, "This track goes nowhere at all."}});
+    const TRunResult r = RunProgram({"-o", "/dev/full", srt});
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_EQ(r.Err, "parlino-render: Cannot write file \"/dev/full\". No space left on device\n");
+    EXPECT_EQ(r.Out, ""); // no summary of a track that was not written
+}
+
+// On a disk that fills up, the track is written under a temporary name and
+// never put in place: no file under the track's name looks finished, and a
+// file there from before keeps its content.
+TEST(RenderProgram, ATrackTheDiskCannotHoldLeavesNoFileAndKeepsTheOldOne) {
+    if (!std::filesystem::exists(BuiltRenderProgram()))
+        GTEST_SKIP() << BuiltRenderProgram() << " is not built";
+    const std::string folder = TempPath("full-disk");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string srt =
+        WriteSrt("full-disk.srt", {{1000, "A subtitle long enough for more than sixteen kilobytes of speech."}});
+    const std::string wav = folder + "/track.wav";
+    const std::string fileTooLarge = "parlino-render: Cannot write file \"" + wav + "\". File too large\n";
+
+    TRunResult r = RunProgram({"-o", wav, srt}, 16 * 1024);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.ends_with(fileTooLarge)) << r.Err;
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(FilesStartingWith(folder, "track.wav"), std::vector<std::string>{});
+
+    std::ofstream(wav, std::ios::binary) << "the track of an earlier run";
+    r = RunProgram({"-o", wav, srt}, 16 * 1024);
+    EXPECT_EQ(r.Status, 1);
+    EXPECT_TRUE(r.Err.ends_with(fileTooLarge)) << r.Err;
+    EXPECT_EQ(ReadWhole(wav), "the track of an earlier run");
+    EXPECT_EQ(FilesStartingWith(folder, "track.wav"), std::vector<std::string>{"track.wav"});
+
+    // With room enough the same run replaces it, and leaves nothing else.
+    r = RunProgram({"-o", wav, srt});
+    EXPECT_EQ(r.Status, 0) << r.Err;
+    EXPECT_TRUE(r.Out.starts_with(wav + ": 1 of 1 subtitles found")) << r.Out;
+    const TWav track = ReadWav(wav);
+    EXPECT_GT(track.Samples.size(), 8u * 1024);
+    EXPECT_EQ(track.Bytes.size(), 44 + 2 * track.Samples.size());
+    EXPECT_EQ(FilesStartingWith(folder, "track.wav"), std::vector<std::string>{"track.wav"});
+    std::filesystem::remove_all(folder);
 }
 
 // ---- The track -----------------------------------------------------------

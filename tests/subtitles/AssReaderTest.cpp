@@ -10,6 +10,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <memory>
+#include <optional>
+#include <thread>
 
 using namespace parlino;
 
@@ -271,4 +276,46 @@ TEST(Ass, AThousandEventsAtOneMomentStayOneAndAllDifferentTextsStay) {
     EXPECT_EQ(items[1].DisplayText, "{\\blur0}Same sign");
     EXPECT_EQ(items[2].SpeechText, "Text 0");
     EXPECT_EQ(items[1001].SpeechText, "Text 999");
+}
+
+namespace {
+
+// AssSpeechText of `text` on a thread of its own, or nothing when it has not
+// answered within `limit`: a scan that went quadratic would run for minutes,
+// and the test fails at the limit instead (the thread is left to run out).
+std::optional<std::string> SpeechWithin(std::string text, const TLeadBytes& leadBytes,
+                                        std::chrono::seconds limit) {
+    auto result = std::make_shared<std::promise<std::string>>();
+    std::future<std::string> answer = result->get_future();
+    std::thread([text = std::move(text), leadBytes, result] {
+        result->set_value(AssSpeechText(text, leadBytes));
+    }).detach();
+    if (answer.wait_for(limit) != std::future_status::ready)
+        return std::nullopt;
+    return answer.get();
+}
+
+} // namespace
+
+// Every '{' that no '}' closes used to search the rest of the line for one:
+// 80,000 of them took seconds, a few megabytes hours, on the window's thread.
+TEST(Ass, UnclosedBracesAreReadInLinearTime) {
+    const std::string braces(1 << 20, '{');
+    const std::optional<std::string> plain = SpeechWithin(braces, noLeadBytes, std::chrono::seconds(20));
+    ASSERT_TRUE(plain) << "a megabyte of unclosed '{' took more than 20 s";
+    EXPECT_EQ(*plain, braces);
+    // The same with a block that closes after them, between text, and with
+    // the characters of a double-byte code page in between.
+    std::string mixed;
+    for (int k = 0; k < 100000; ++k)
+        mixed += "{\x82\xA0{\\p";
+    const std::optional<std::string> japanese =
+        SpeechWithin(mixed + "}x{" + mixed, TIconvCodec(932).LeadBytes(), std::chrono::seconds(20));
+    ASSERT_TRUE(japanese) << "unclosed '{' among double-byte characters took more than 20 s";
+    EXPECT_EQ(*japanese, "x{" + mixed);
+    // What the one search finds is what each '{' would have found.
+    EXPECT_EQ(AssSpeechText("{a{b}c{d}e{", noLeadBytes), "ce{");
+    EXPECT_EQ(AssSpeechText("{{{x}y{{", noLeadBytes), "y{{");
+    EXPECT_EQ(AssSpeechText("a{\\p1}{b{\\p0}c", noLeadBytes), "ac");
+    EXPECT_EQ(AssSpeechText("{\\fn\x83\x7D{x}y{", TIconvCodec(932).LeadBytes()), "y{");
 }

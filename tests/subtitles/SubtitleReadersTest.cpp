@@ -64,9 +64,20 @@ TEST(ReadSrt, LayoutVariationsReadTheSame) {
     }
 }
 
-TEST(ReadSrt, TextLinesJoinWithSingleSpacesAndBlankLinesInsideABlockAreText) {
+TEST(ReadSrt, TextLinesJoinWithSingleSpaces) {
     EXPECT_EQ(Texts(Srt("three_text_lines.srt")), (std::vector<std::string>{"", "line one line two line three"}));
-    EXPECT_EQ(Texts(Srt("blank_line_in_block.srt")), (std::vector<std::string>{"", "above     below", "next"}));
+}
+
+// Separator lines of spaces and tabs used to be taken as text, so the next
+// block's number and time line were read out as text of the one before.
+TEST(ReadSrt, ALineOfNothingButBlanksEndsABlock) {
+    TslItems items = Srt("blank_separator_lines.srt");
+    EXPECT_EQ(Texts(items),
+              (std::vector<std::string>{"", "Hello there.", "<i>General Kenobi.</i>", "Third."}));
+    ASSERT_EQ(items.size(), 4u);
+    EXPECT_EQ(items[1].EndMs, 65250);
+    EXPECT_EQ(items[2].StartMs, 66000);
+    EXPECT_EQ(items[3].StartMs, 69000);
 }
 
 TEST(ReadSrt, ShortAndMalformedTimeLinesGiveZeroPiecesButKeepTheEntry) {
@@ -87,15 +98,38 @@ TEST(ReadSrt, ShortAndMalformedTimeLinesGiveZeroPiecesButKeepTheEntry) {
 
 TEST(ReadSrt, EmptyFileGivesAnEmptyTrack) {
     EXPECT_TRUE(Srt("empty.srt").empty());
+    EXPECT_TRUE(Srt("blank_lines.srt").empty()); // nothing but blanks is empty too
+}
+
+// A file with text but no block used to load as the leading entry alone,
+// with no word said.
+TEST(ReadSrt, ANonEmptyFileWithoutABlockGivesAnEmptyTrackAndSaysWhy) {
+    TslItems items(3);
+    std::string reason;
+    ReadSrtFile(Data("no_block.srt"), items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, NoSrtBlockReason);
+    reason = "untouched";
+    ReadSrtFile(Data("blank_lines.srt"), items, codec, &reason);
+    EXPECT_EQ(reason, "untouched"); // an empty file fails as it always did
 }
 
 TEST(ReadSrt, EncodingsOfTheSameFileAgree) {
     const std::string russian = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0!";
-    for (const char* name : {"utf8_bom.srt", "utf16le_bom.srt", "cp1251.srt"}) {
+    for (const char* name : {"utf8_bom.srt", "utf16le_bom.srt", "utf16be_bom.srt", "cp1251.srt"}) {
         TslItems items = Srt(name);
         ASSERT_EQ(items.size(), 2u) << name;
         EXPECT_EQ(items[1].DisplayText, russian) << name;
     }
+}
+
+// One stray byte after a UTF-8 mark used to make the whole file empty.
+TEST(ReadSrt, AStrayByteInAUtf8FileIsOneQuestionMark) {
+    EXPECT_EQ(Texts(Srt("utf8_bom_stray_byte.srt")), (std::vector<std::string>{"", "Caf? au lait", "na?ve"}));
+    const TIconvCodec cp1252(1252);
+    TslItems items;
+    ReadSrtFile(Data("utf8_bom_stray_byte.srt"), items, cp1252);
+    EXPECT_EQ(Texts(items), (std::vector<std::string>{"", "Caf? au lait", "na\xEFve"}));
 }
 
 TEST(ReadSrt, BinaryFileDoesNotCrash) {
@@ -118,10 +152,24 @@ TEST(ReadTimecode, HundredthsBarsAndSkippedLines) {
 }
 
 TEST(ReadTimecode, EmptyFileGivesTwoEntriesAtZero) {
-    TslItems items = Timecode("empty.txt");
-    ASSERT_EQ(items.size(), 2u);
-    EXPECT_EQ(items[1].StartMs, 0);
-    EXPECT_EQ(items[1].DisplayText, "");
+    for (const char* name : {"empty.txt", "blank_lines.txt"}) {
+        std::string reason = "untouched";
+        TslItems items(3);
+        ReadTimecodeFile(Data(name), items, codec, &reason);
+        ASSERT_EQ(items.size(), 2u) << name;
+        EXPECT_EQ(items[1].StartMs, 0);
+        EXPECT_EQ(items[1].DisplayText, "");
+        EXPECT_EQ(reason, "untouched");
+    }
+}
+
+// Text without a single time used to load as the leading entry alone.
+TEST(ReadTimecode, ANonEmptyFileWithoutATimeGivesAnEmptyTrackAndSaysWhy) {
+    TslItems items(3);
+    std::string reason;
+    ReadTimecodeFile(Data("prose.txt"), items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, NoTimecodeLineReason);
 }
 
 TEST(ReaderChoice, OnlyTheSrtExtensionInAnyCaseIsSubRip) {
@@ -188,7 +236,13 @@ TEST(ReaderChoice, ReadSubtitleFileUsesTheChosenReader) {
     EXPECT_EQ(Texts(items), Texts(Timecode("timecode_as.srt.txt")));
     ReadSubtitleFile(Data("empty.srt"), items, codec, &reason);
     EXPECT_TRUE(items.empty());
-    EXPECT_EQ(reason, "untouched"); // only the WebVTT and ASS/SSA readers say why
+    EXPECT_EQ(reason, "untouched"); // an empty SubRip file: no reason beyond that
+    ReadSubtitleFile(Data("no_block.srt"), items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, NoSrtBlockReason);
+    ReadSubtitleFile(Data("prose.txt"), items, codec, &reason);
+    EXPECT_TRUE(items.empty());
+    EXPECT_EQ(reason, NoTimecodeLineReason);
     ReadSubtitleFile(data + "/webvtt/own_upper_case_ext.VTT", items, codec, &reason);
     ASSERT_EQ(items.size(), 2u);
     EXPECT_EQ(items[1].SpeechText, "Upper-case extension");

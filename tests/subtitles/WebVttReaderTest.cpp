@@ -128,6 +128,15 @@ TEST(WebVtt, AByteOrderMarkAndNotes) {
                            {5000, 9000, "- It will perforate your stomach. - You could die."}}));
 }
 
+// One stray byte after the mark used to empty the whole file, which was
+// then called no WebVTT file.
+TEST(WebVtt, AStrayByteInAUtf8FileIsOneReplacementCharacter) {
+    std::string reason = "untouched";
+    EXPECT_EQ(Cues(Vtt("own_utf8_bom_stray_byte.vtt", &reason)),
+              (std::vector<TCue>{{1000, 2000, "Caf? au lait"}, {3000, 4000, "na\xEFve"}}));
+    EXPECT_EQ(reason, "untouched");
+}
+
 TEST(WebVtt, TagsAndEntitiesLeaveTheSpokenTextAndStayInTheGrid) {
     const TslItems items = Vtt("own_tags_and_entities.vtt"); // CR LF line ends
     const std::vector<TCue> expected = {

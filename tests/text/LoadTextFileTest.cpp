@@ -41,9 +41,40 @@ TEST(LoadTextFile, BareMarksGiveNoLines) {
     EXPECT_THAT(Load("empty.txt"), IsEmpty());
 }
 
-TEST(LoadTextFile, MalformedUtf8AfterMarkGivesNoLinesAtAll) {
-    EXPECT_THAT(Load("utf8_bom_stray_byte.txt"), IsEmpty());
-    EXPECT_THAT(Load("utf8_bom_truncated_end.txt"), IsEmpty());
+// A stray byte after a UTF-8 mark used to lose the whole file.
+TEST(LoadTextFile, AMalformedSequenceAfterAUtf8MarkIsOneReplacementCharacter) {
+    // "abc", E9, " def", CR LF, "next": E9 begins a sequence that does not go on.
+    EXPECT_THAT(Load("utf8_bom_stray_byte.txt"), ElementsAre("abc ? def", "next"));
+    EXPECT_THAT(Load("utf8_bom_stray_byte.txt", cp1251), ElementsAre("abc ? def", "next"));
+    // A lead byte at the very end.
+    EXPECT_THAT(Load("utf8_bom_truncated_end.txt"), ElementsAre("abc?"));
+}
+
+TEST(DecodeUtf8Replacing, EachMaximalIllFormedSubpartIsOneReplacementCharacter) {
+    EXPECT_EQ(DecodeUtf8Replacing("plain \xD0\x96"), u"plain \u0416");
+    EXPECT_EQ(DecodeUtf8Replacing("a\xE9 b"), u"a\uFFFD b");
+    EXPECT_EQ(DecodeUtf8Replacing("a\xE2\x82z"), u"a\uFFFDz");          // two bytes of three
+    EXPECT_EQ(DecodeUtf8Replacing("\xF0\x9F\x98!"), u"\uFFFD!");         // three of four
+    EXPECT_EQ(DecodeUtf8Replacing("\xC0\xAF"), u"\uFFFD\uFFFD");          // no lead byte: each alone
+    EXPECT_EQ(DecodeUtf8Replacing("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD"); // a surrogate's bytes
+    EXPECT_EQ(DecodeUtf8Replacing("\xF4\x90\x80\x80"), u"\uFFFD\uFFFD\uFFFD\uFFFD"); // beyond U+10FFFF
+    EXPECT_EQ(DecodeUtf8Replacing("\x80\x80x\xFF"), u"\uFFFD\uFFFDx\uFFFD");
+    EXPECT_EQ(DecodeUtf8Replacing("\xE2\x82\xAC\xE2"), u"\u20AC\uFFFD");
+}
+
+// Long runs of malformed bytes, across the pieces the text is decoded in,
+// each still count once, and well-formed characters beside them stay whole.
+TEST(LoadTextFile, LongMalformedTextsAfterAMarkDecodeByteForByte) {
+    TStringList lines;
+    DecodeTextBytes(lines, "\xEF\xBB\xBF" + std::string(200000, '\x80') + "end", cp1252);
+    EXPECT_THAT(lines, ElementsAre(std::string(200000, '?') + "end"));
+    std::string utf8 = "\xEF\xBB\xBF", expected;
+    for (int k = 0; k < 40000; ++k) {
+        utf8 += "\xE9\xC3\xA9\x80\xE2\x82\xAC\xF0\x9F"; // stray, é, stray, €, cut face
+        expected += "?\xE9?\x80?";
+    }
+    DecodeTextBytes(lines, utf8, cp1252);
+    EXPECT_THAT(lines, ElementsAre(expected));
 }
 
 TEST(LoadTextFile, Utf16LittleEndianReadsLikeTheSameAnsiText) {
@@ -57,8 +88,30 @@ TEST(LoadTextFile, Utf16EndsAtZeroUnitAndDropsAnOddLastByte) {
     EXPECT_THAT(Load("utf16le_bom_odd_byte.txt"), ElementsAre("ab"));
 }
 
-TEST(LoadTextFile, Utf16WithoutMarkOrBigEndianIsAnsiUpToTheFirstZero) {
-    EXPECT_THAT(Load("utf16be_bom.txt"), ElementsAre("\xFE\xFF"));
+// A big-endian file with its mark used to read as the two bytes of the mark.
+TEST(LoadTextFile, Utf16BigEndianWithMarkReadsLikeLittleEndian) {
+    EXPECT_THAT(Load("utf16be_bom.txt"), ElementsAre("Hi"));
+    TStringList bigEndian = Load("utf16be_bom_russian.txt", cp1251);
+    EXPECT_EQ(bigEndian, Load("utf16le_bom_russian.txt", cp1251));
+    EXPECT_THAT(bigEndian, ElementsAre("\xCF\xF0\xE8\xE2\xE5\xF2", "\xEC\xE8\xF0"));
+    EXPECT_THAT(Load("utf16be_bom_zero_unit.txt"), ElementsAre("ab"));
+    EXPECT_THAT(Load("utf16be_bom_odd_byte.txt"), ElementsAre("ab"));
+    // Beyond one piece of decoding, with a surrogate pair in every line.
+    std::string bytes = "\xFE\xFF", expected;
+    for (int k = 0; k < 30000; ++k) {
+        for (char16_t unit : std::u16string(u"a\u00E9\U0001F600\r\n")) {
+            bytes += static_cast<char>(unit >> 8);
+            bytes += static_cast<char>(unit & 0xFF);
+        }
+        expected += "a\xE9?\r\n";
+    }
+    TStringList lines, expectedLines;
+    DecodeTextBytes(lines, bytes, cp1252);
+    SplitLines(expected, expectedLines);
+    EXPECT_EQ(lines, expectedLines);
+}
+
+TEST(LoadTextFile, Utf16WithoutMarkIsAnsiUpToTheFirstZero) {
     EXPECT_THAT(Load("utf16le_no_bom.txt"), ElementsAre("H"));
 }
 

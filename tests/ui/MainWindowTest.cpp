@@ -182,13 +182,17 @@ TEST_F(MainWindow, WebVttAndAssFilesFillTheGridAsReadAndSpeakTheirCleanedText) {
     EXPECT_TRUE(Errors.empty());
 }
 
-TEST_F(MainWindow, AWebVttOrAssFileWithNothingToSpeakFailsLikeAnEmptySubRipFileAndSaysWhy) {
+TEST_F(MainWindow, AFileWithNothingToSpeakFailsLikeAnEmptySubRipFileAndSaysWhy) {
     TfmParlinoA& w = *Window;
     const std::string data = PARLINO_TEST_DATA;
     const std::pair<std::string, std::string> cases[] = {
         {data + "/ass/own_no_events.ass", "It has no [Events] section, so it is not an ASS/SSA file."},
         {data + "/webvtt/own_binary.vtt",
          "It does not begin with the line \"WEBVTT\", so it is not a WebVTT file."},
+        // A SubRip file and a timecode list with text but no subtitle in it
+        // used to load as nothing, without a word.
+        {Data("no_block.srt"), "It has no SubRip block (a number line, then a time line)."},
+        {Data("prose.txt"), "None of its lines is a timecode line \"hh:mm:ss:cc hh:mm:ss:cc text\"."},
     };
     for (const auto& [file, reason] : cases) {
         w.LoadSubtitles(Data("basic_crlf.srt"));

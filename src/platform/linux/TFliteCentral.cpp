@@ -24,16 +24,6 @@ uint64_t TimeStamp() {
     return static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
 }
 
-// Flite reads English ASCII text: every other byte (a letter of another code
-// page, a control character) becomes a blank, so byte offsets stay the same.
-std::string Speakable(std::string text) {
-    for (char& c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x20 || b >= 0x7F) c = ' ';
-    }
-    return text;
-}
-
 double Gain(uint32_t volume) {
     const double left = volume & 0xFFFFu, right = volume >> 16;
     return (left + right) / (2.0 * 65535.0);
@@ -186,10 +176,11 @@ struct TFliteCentral::TClip {
 };
 
 TFliteCentral::TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine,
-                             size_t voice, int outputRate, std::shared_ptr<IAudioDestination> destination)
+                             size_t voice, int outputRate, std::shared_ptr<IAudioDestination> destination,
+                             const ITextCodec* codec)
     : FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FVoice(voice), FOutputRate(outputRate),
       FDevice(std::dynamic_pointer_cast<TFliteMultiMediaDevice>(destination)),
-      FFile(std::dynamic_pointer_cast<TFliteAudioFile>(destination)) {
+      FFile(std::dynamic_pointer_cast<TFliteAudioFile>(destination)), FTextReader(codec) {
     const TFliteVoiceInfo& info = FEngine->Voices().at(voice);
     FLimits.MinSpeed = TFliteEngine::MinWordsPerMinute;
     FLimits.MaxSpeed = TFliteEngine::MaxWordsPerMinute;
@@ -216,13 +207,16 @@ int TFliteCentral::TextRate() const {
     return FOutputRate > 0 ? FOutputRate : FEngine->Voices()[FVoice].SampleRate;
 }
 
-TFliteJob TFliteCentral::MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody) const {
+TFliteJob TFliteCentral::MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody,
+                                 std::shared_ptr<const TFliteText>& spoken) const {
     TFliteJob job;
     job.Voice = FVoice;
     job.OutputRate = TextRate();
     job.RateFactor = FSpeedFactor;
+    auto read = std::make_shared<TFliteText>(FTextReader.Read(text));
+    spoken = read;
     for (const TTSTextPiece& piece :
-         ParseControlTags(Speakable(text), (flags & TTSDATAFLAG_TAGGED) != 0, prosody, FLimits)) {
+         ParseControlTags(read->Text, (flags & TTSDATAFLAG_TAGGED) != 0, prosody, FLimits)) {
         TFlitePiece p;
         p.Text = piece.Text;
         p.Offset = piece.Offset;
@@ -255,7 +249,8 @@ HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const cha
 
     // Matched with the parameters in force before the text's own tags move them.
     const std::shared_ptr<TClip> clip = item->File ? nullptr : TakePrepared(text, flags);
-    TFliteJob job = MakeJob(text, flags, FProsody);
+    std::shared_ptr<const TFliteText> spoken;
+    TFliteJob job = MakeJob(text, flags, FProsody, spoken);
     if (clip) {
         // What is synthesised already is there at once, the rest follows.
         item->JobId = clip->JobId;
@@ -271,7 +266,9 @@ HRESULT TFliteCentral::TextData(uint32_t characterSet, uint32_t flags, const cha
         job.OnAudio = [item](const int16_t* samples, size_t count) {
             item->Queue({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
         };
-        job.OnWord = [item](uint32_t offset) { item->Queue({TItem::Word, {}, offset}); };
+        job.OnWord = [item, spoken](uint32_t offset) {
+            item->Queue({TItem::Word, {}, spoken->SourceOffset(offset)});
+        };
         job.OnBookmark = [item](uint32_t mark) { item->Queue({TItem::Bookmark, {}, mark}); };
         job.OnFinished = [item](bool) { item->Queue({TItem::Finished, {}, 0}); };
         // Someone waits to hear it: it goes before texts prepared ahead.
@@ -482,12 +479,13 @@ HRESULT TFliteCentral::Prepare(uint32_t characterSet, uint32_t flags, const char
     clip->Id = FNextPrepareId++;
     clip->Sink = std::move(sink);
     TTSProsody prosody = FProsody; // the text's tags act when it is spoken
-    TFliteJob job = MakeJob(clip->Text, clip->Flags, prosody);
+    std::shared_ptr<const TFliteText> spoken;
+    TFliteJob job = MakeJob(clip->Text, clip->Flags, prosody, spoken);
     using TItem = TText::TItem;
     job.OnAudio = [clip](const int16_t* samples, size_t count) {
         clip->Add({TItem::Audio, std::vector<int16_t>(samples, samples + count), 0});
     };
-    job.OnWord = [clip](uint32_t offset) { clip->Add({TItem::Word, {}, offset}); };
+    job.OnWord = [clip, spoken](uint32_t offset) { clip->Add({TItem::Word, {}, spoken->SourceOffset(offset)}); };
     job.OnBookmark = [clip](uint32_t mark) { clip->Add({TItem::Bookmark, {}, mark}); };
     job.OnFinished = [clip, poster = &FPoster, weak = weak_from_this()](bool completed) {
         clip->Add({TItem::Finished, {}, 0});

@@ -9,7 +9,8 @@
 // AudioReset cut audio that had started, or when the sound device failed).
 // Word positions are reported as the words are heard, as byte offsets into
 // the text given to TextData (tags included); TextDataDone when a text has
-// been heard to its end.
+// been heard to its end. Texts are read as TFliteText.h says: typographic
+// marks by their ASCII readings, other characters outside ASCII not at all.
 //
 // Texts can also be synthesised ahead (ITTSCentralAhead::Prepare) into
 // memory, behind the texts being spoken; a TextData that matches one plays
@@ -18,7 +19,9 @@
 
 #include "platform/IAudioOutput.h"
 #include "platform/IEventPoster.h"
+#include "platform/ITextCodec.h"
 #include "platform/linux/TFliteEngine.h"
+#include "platform/linux/TFliteText.h"
 #include "platform/linux/TTSControlTags.h"
 #include "speech/speech.h"
 
@@ -60,8 +63,11 @@ class TFliteCentral final : public ITTSCentralA,
                             public ITTSCentralAhead,
                             public std::enable_shared_from_this<TFliteCentral> {
 public:
+    // `codec` (null: Windows-1252) reads the texts, which are in its system
+    // code page; it must outlive the central.
     TFliteCentral(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine, size_t voice,
-                  int outputRate, std::shared_ptr<IAudioDestination> destination);
+                  int outputRate, std::shared_ptr<IAudioDestination> destination,
+                  const ITextCodec* codec = nullptr);
     ~TFliteCentral() override;
 
     HRESULT Inject(const char* tags) override;
@@ -109,7 +115,10 @@ private:
     int TextRate() const;
     // The job that speaks `text` as TextData with `flags` would, starting
     // from (and updating) `prosody`; its callbacks are the caller's to set.
-    TFliteJob MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody) const;
+    // `spoken` receives the text as Flite reads it, whose byte offsets the
+    // job's word positions are.
+    TFliteJob MakeJob(const std::string& text, uint32_t flags, TTSProsody& prosody,
+                      std::shared_ptr<const TFliteText>& spoken) const;
     // The prepared text that a TextData of `text` with `flags` would speak
     // now, taken out of the store; null when there is none.
     std::shared_ptr<TClip> TakePrepared(const std::string& text, uint32_t flags);
@@ -147,6 +156,7 @@ private:
     double FSpeedFactor = 1.0;
     std::deque<std::shared_ptr<TClip>> FClips; // prepared, oldest first
     uint64_t FNextPrepareId = 1;
+    TFliteTextReader FTextReader;
 };
 
 } // namespace parlino

@@ -34,8 +34,9 @@ const TVoiceText VoiceTexts[] = {
 class TFliteEnum final : public ITTSEnumA {
 public:
     TFliteEnum(const TFliteTTSClasses& classes, IAudioOutput& audio, IEventPoster& poster,
-               std::shared_ptr<TFliteEngine> engine, int outputRate)
-        : FClasses(classes), FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FOutputRate(outputRate) {}
+               std::shared_ptr<TFliteEngine> engine, int outputRate, const ITextCodec* codec)
+        : FClasses(classes), FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FOutputRate(outputRate),
+          FCodec(codec) {}
 
     HRESULT Next(uint32_t count, TTSModeInfoA* modes, uint32_t* fetched) override {
         if (!modes && count > 0) return E_INVALIDARG;
@@ -61,7 +62,7 @@ public:
             if (!std::dynamic_pointer_cast<TFliteMultiMediaDevice>(destination) &&
                 !std::dynamic_pointer_cast<TFliteAudioFile>(destination))
                 return E_INVALIDARG;
-            *central = std::make_shared<TFliteCentral>(FAudio, FPoster, FEngine, i, FOutputRate, destination);
+            *central = std::make_shared<TFliteCentral>(FAudio, FPoster, FEngine, i, FOutputRate, destination, FCodec);
             return S_OK;
         }
         return E_INVALIDARG;
@@ -73,18 +74,19 @@ private:
     IEventPoster& FPoster;
     std::shared_ptr<TFliteEngine> FEngine;
     int FOutputRate;
+    const ITextCodec* FCodec;
     size_t FPosition = 0;
 };
 
 } // namespace
 
 TFliteTTSClasses::TFliteTTSClasses(IAudioOutput& audio, IEventPoster& poster, std::shared_ptr<TFliteEngine> engine,
-                                   int outputRate)
-    : FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FOutputRate(outputRate) {}
+                                   int outputRate, const ITextCodec* codec)
+    : FAudio(audio), FPoster(poster), FEngine(std::move(engine)), FOutputRate(outputRate), FCodec(codec) {}
 
 std::shared_ptr<ITTSEnumA> TFliteTTSClasses::CreateEnum() {
     if (!FEngine->Initialised()) return nullptr;
-    return std::make_shared<TFliteEnum>(*this, FAudio, FPoster, FEngine, FOutputRate);
+    return std::make_shared<TFliteEnum>(*this, FAudio, FPoster, FEngine, FOutputRate, FCodec);
 }
 
 std::shared_ptr<IAudioMultiMediaDevice> TFliteTTSClasses::CreateMultiMediaDevice() {

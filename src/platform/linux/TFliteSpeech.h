@@ -7,6 +7,7 @@
 
 #include "platform/IAudioOutput.h"
 #include "platform/IEventPoster.h"
+#include "platform/ITextCodec.h"
 #include "platform/linux/TFliteEngine.h"
 #include "speech/speech.h"
 
@@ -17,9 +18,12 @@ namespace parlino {
 class TFliteTTSClasses final : public ITTSClasses {
 public:
     // `outputRate`: the rate streams are opened at (0: each voice's own).
-    // The audio output and the poster must outlive every object made here.
+    // `codec`: whose system code page the texts are in (null: Windows-1252).
+    // The audio output, the poster and the codec must outlive every object
+    // made here.
     TFliteTTSClasses(IAudioOutput& audio, IEventPoster& poster,
-                     std::shared_ptr<TFliteEngine> engine = TFliteEngine::Shared(), int outputRate = 0);
+                     std::shared_ptr<TFliteEngine> engine = TFliteEngine::Shared(), int outputRate = 0,
+                     const ITextCodec* codec = nullptr);
 
     // Null when Flite has no voices.
     std::shared_ptr<ITTSEnumA> CreateEnum() override;
@@ -35,6 +39,7 @@ private:
     IEventPoster& FPoster;
     std::shared_ptr<TFliteEngine> FEngine;
     int FOutputRate;
+    const ITextCodec* FCodec;
 };
 
 } // namespace parlino

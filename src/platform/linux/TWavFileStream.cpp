@@ -6,6 +6,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <unistd.h>
 
 namespace parlino {
 
@@ -58,37 +59,73 @@ void TWavFileStream::Open(const WideString& fileName, int32_t fileMode, bool) {
         throw EParlinoError("The file stream can only create files for writing.");
     Close();
     const std::string name = WideToUtf8(fileName);
-    FFile = std::fopen(name.c_str(), "wb");
-    if (!FFile)
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    if (!file)
         throw EFOpenError("Cannot open file \"" + name + "\". " + std::strerror(errno));
-    FSamples = 0;
-    WriteHeader();
+    Adopt(file);
 }
 
-void TWavFileStream::Close() {
+void TWavFileStream::Adopt(std::FILE* file) {
+    Close();
+    FFile = file;
+    FSamples = 0;
+    FError = 0;
+    WriteHeader(); // at the start: no seek, so a pipe takes it too
+}
+
+void TWavFileStream::Fail(int error) {
+    if (FError == 0)
+        FError = error != 0 ? error : EIO;
+}
+
+void TWavFileStream::CloseFile(bool toDisk) {
     if (!FFile)
         return;
     Flush();
-    std::fclose(FFile);
+    // fsync fails with EINVAL where there is no disk to reach (a device, a
+    // pipe); that is no failure of the file.
+    if (toDisk && FError == 0 && ::fsync(fileno(FFile)) != 0 && errno != EINVAL)
+        Fail(errno);
+    if (std::fclose(FFile) != 0)
+        Fail(errno);
     FFile = nullptr;
 }
 
+void TWavFileStream::Close() {
+    CloseFile(false);
+}
+
+void TWavFileStream::CloseToDisk() {
+    CloseFile(true);
+}
+
 void TWavFileStream::Write(const int16_t* samples, size_t count) {
-    if (!FFile || count == 0)
+    if (!FFile || count == 0 || FError != 0)
         return;
     // The file holds little-endian samples; this machine is little-endian.
     static_assert(std::endian::native == std::endian::little);
-    FSamples += std::fwrite(samples, sizeof(int16_t), count, FFile);
+    const size_t written = std::fwrite(samples, sizeof(int16_t), count, FFile);
+    FSamples += written;
+    if (written < count)
+        Fail(errno);
 }
 
 void TWavFileStream::Flush() {
     if (!FFile)
         return;
-    const long end = std::ftell(FFile);
-    WriteHeader();
-    if (end > 0)
-        std::fseek(FFile, end, SEEK_SET);
-    std::fflush(FFile);
+    if (FError == 0) {
+        const long end = std::ftell(FFile);
+        if (end >= 0) { // else a pipe: no going back to the header
+            if (std::fseek(FFile, 0, SEEK_SET) != 0)
+                Fail(errno);
+            else
+                WriteHeader();
+            if (FError == 0 && std::fseek(FFile, end, SEEK_SET) != 0)
+                Fail(errno);
+        }
+    }
+    if (std::fflush(FFile) != 0)
+        Fail(errno);
 }
 
 void TWavFileStream::WriteHeader() {
@@ -107,8 +144,8 @@ void TWavFileStream::WriteHeader() {
     PutLE(header + 34, 16, 2);                        // bits per sample
     std::memcpy(header + 36, "data", 4);
     PutLE(header + 40, uint32_t(dataBytes), 4);
-    std::fseek(FFile, 0, SEEK_SET);
-    std::fwrite(header, 1, sizeof header, FFile);
+    if (std::fwrite(header, 1, sizeof header, FFile) != sizeof header)
+        Fail(errno);
 }
 
 } // namespace parlino
