@@ -4,6 +4,7 @@
 #include "platform/Exceptions.h"
 #include "players/VirtualPlayer.h"
 #include "settings/UbUtilFile.h"
+#include "subtitles/FilmSubtitles.h"
 #include "subtitles/SubtitleReaders.h"
 #include "text/Charsets.h"
 #include "text/ProcessSubtitles.h"
@@ -17,6 +18,7 @@
 #include <QFileDialog>
 #include <QFrame>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QIcon>
 #include <QMenuBar>
 #include <QKeyEvent>
@@ -439,7 +441,14 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         ClearItems();
         ClearQueue();
         std::string emptyReason;
-        ReadSubtitleFile(fileName, Items, FPlatform.Codec, &emptyReason);
+        if (IsFilmFileName(fileName)) {
+            if (!ReadFilm(fileName)) { // no track chosen: nothing is loaded
+                ProcessTick();
+                return;
+            }
+        } else {
+            ReadSubtitleFile(fileName, Items, FPlatform.Codec, &emptyReason);
+        }
         GridModel->SetItems(&Items);
         sg1->setCurrentIndex(GridModel->index(0, 1));
         eFile->setText(DisplayPath(fileName));
@@ -459,6 +468,31 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         throw;
     }
     ProcessTick();
+}
+
+bool TfmParlinoA::ReadFilm(const std::string& fileName) {
+    if (!FPlayers.Film) throw EParlinoError("Film files cannot be opened by this build: " + fileName);
+    const TFilmTracks tracks = FPlayers.Film->Tracks(fileName);
+    int number = 1;
+    if (tracks.Text.size() > 1) {
+        std::vector<std::string> names;
+        for (size_t i = 0; i < tracks.Text.size(); ++i) names.push_back(FilmTrackName(int(i) + 1, tracks.Text[i]));
+        int chosen = -1;
+        if (ChooseFilmTrack) {
+            chosen = ChooseFilmTrack(names);
+        } else {
+            QStringList items;
+            for (const std::string& name : names) items << QString::fromStdString(name);
+            bool ok = false;
+            const QString item = QInputDialog::getItem(this, "Subtitle track",
+                                                       "The film has several subtitle tracks. Read:", items, 0, false, &ok);
+            chosen = ok ? int(items.indexOf(item)) : -1;
+        }
+        if (chosen < 0 || size_t(chosen) >= names.size()) return false;
+        number = chosen + 1;
+    }
+    ReadFilmSubtitles(*FPlayers.Film, fileName, number, Items, FPlatform.Codec);
+    return true;
 }
 
 void TfmParlinoA::SetWarning(const std::string& text) {

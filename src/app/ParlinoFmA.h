@@ -122,6 +122,9 @@ public:
 
     // Reads the file, fills the grid, runs the clean-up pass, marks Loaded.
     void LoadSubtitles(const std::string& fileName);
+    // A film's text track into Items, the one the user chooses when it has
+    // several; false when none was chosen.
+    bool ReadFilm(const std::string& fileName);
     // Loads a file handed over from outside (the command line, "Open with"):
     // the same load as a file chosen in "Load..", its failure reported alike.
     void OpenFile(const std::string& fileName);
@@ -129,7 +132,11 @@ public:
     // extension (SubtitleFormatOf), each one alone, and all files.
     static constexpr const char* LoadDialogFilter =
         "Subtitles (*.srt *.vtt *.ass *.ssa *.txt);;SubRip (*.srt);;WebVTT (*.vtt);;"
-        "ASS/SSA (*.ass *.ssa);;Timecode list (*.txt);;All files (*.*) (*)";
+        "ASS/SSA (*.ass *.ssa);;Timecode list (*.txt);;"
+        "Films (*.mkv *.mp4 *.m4v *.mov *.webm *.avi *.ts *.m2ts *.ogv);;All files (*.*) (*)";
+    // Which of a film's several text tracks to read, by their names: the
+    // index, or -1 for none. Unset, the user is asked.
+    std::function<int(const std::vector<std::string>& names)> ChooseFilmTrack;
     void ClearItems();
     void UpdateControls();
     void ProcessTick() { Controller->ProcessTick(); }

@@ -4,6 +4,7 @@
 // channel for mpv, the session bus for media players. The composition root
 // fills it with the real services, tests with fakes.
 
+#include "platform/IFilmReader.h"
 #include "platform/ILineChannel.h"
 #include "platform/IMprisBus.h"
 #include "platform/IWindowSystem.h"
@@ -23,6 +24,7 @@ struct TPlayerEnvironment {
     IWindowSystem& Windows;
     std::function<std::unique_ptr<ILineChannel>()> CreateChannel;
     IMprisBus* Mpris = nullptr; // none: no session bus
+    const IFilmReader* Film = nullptr; // the subtitle tracks of film files; none: films cannot be opened
 };
 
 // The text of each "Video player type" item.

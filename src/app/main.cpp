@@ -4,6 +4,7 @@
 #include "platform/linux/TEspeakEngine.h"
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TFliteSpeech.h"
+#include "platform/linux/TFfmpegFilmReader.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TLinuxWindowSystem.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
@@ -82,7 +83,8 @@ int main(int argc, char** argv) {
 
     TLinuxWindowSystem windows;
     TQtMprisBus mpris;
-    TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, &mpris};
+    const TFfmpegFilmReader film;
+    TPlayerEnvironment players{windows, [] { return std::make_unique<TUnixLineChannel>(); }, &mpris, &film};
 
     TfmParlinoA fmParlinoA(services, speech, players);
     mainWindow = &fmParlinoA;

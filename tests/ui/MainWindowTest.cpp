@@ -1,4 +1,5 @@
 #include "app/ParlinoFmA.h"
+#include "fakes/TFakeFilmReader.h"
 #include "fakes/TFakePlatform.h"
 #include "fakes/TFakePlayers.h"
 #include "fakes/TFakeSpeechVoice.h"
@@ -665,4 +666,30 @@ TEST_F(MainWindow, LinksToLocalFilesAreFileUrlsThatSurviveABlankInTheProgramFold
     ASSERT_EQ(Fake.Shell.Calls.size(), 1u);
     EXPECT_EQ(Fake.Shell.Calls[0].Target, "file://" + Fake.Folders.Root + "/My%20Apps/parlino/README.md");
     EXPECT_EQ(Fake.Shell.Calls[0].Parameters, "");
+}
+
+TEST_F(MainWindow, AFilmWithSeveralTextTracksLoadsTheOneTheUserChooses) {
+    test::TFakeFilmReader film;
+    film.Film.Text = {{"subrip", "eng", ""}, {"ass", "", "Signs"}};
+    film.Texts[1] = {TFilmTextLayout::SubRip, "1\n00:00:01,000 --> 00:00:02,000\nDialogue\n\n"};
+    film.Texts[2] = {TFilmTextLayout::Ass, "[Events]\nFormat: Layer, Start, End, Style, Text\n"
+                                           "Dialogue: 0,0:00:03.00,0:00:04.00,Default,A sign\n"};
+    Players.Environment.Film = &film;
+    Window = std::make_unique<TfmParlinoA>(Fake.Platform, Env, Players.Environment);
+    std::vector<std::string> offered;
+    int choice = 1;
+    Window->ChooseFilmTrack = [&](const std::vector<std::string>& names) {
+        offered = names;
+        return choice;
+    };
+    Window->LoadSubtitles("/films/film.mkv");
+    EXPECT_EQ(offered, (std::vector<std::string>{"1: eng [subrip]", "2: (Signs) [ass]"}));
+    EXPECT_TRUE(Window->Loaded);
+    EXPECT_EQ(Window->eFile->text(), "/films/film.mkv");
+    EXPECT_EQ(Cell(2, 2), "A sign");
+    choice = -1; // the user closes the choice: nothing is loaded
+    Window->LoadSubtitles("/films/film.mkv");
+    EXPECT_FALSE(Window->Loaded);
+    EXPECT_EQ(Window->eFile->text(), "");
+    EXPECT_TRUE(Errors.empty());
 }
