@@ -388,6 +388,7 @@ void TfmParlinoA::ClearItems() { Items.clear(); }
 
 void TfmParlinoA::Timer1Timer() {
     RunGuarded([this] { ProcessTick(); });
+    ReadShownSubtitles();
     ShowWarnings();
     // An entry that becomes due before the next regular tick gets a tick of
     // its own at that moment (a millisecond late rather than early, so the
@@ -430,7 +431,7 @@ private:
 
 } // namespace
 
-void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
+void TfmParlinoA::LoadSubtitles(const std::string& fileName, int filmTrack) {
     StopPlayback();
     repaint();
     try {
@@ -442,7 +443,7 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         ClearQueue();
         std::string emptyReason;
         if (IsFilmFileName(fileName)) {
-            if (!ReadFilm(fileName)) { // no track chosen: nothing is loaded
+            if (!ReadFilm(fileName, filmTrack)) { // no track chosen: nothing is loaded
                 ProcessTick();
                 return;
             }
@@ -463,6 +464,11 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
         TProcessProgress progress(*this);
         ProcessSubtitles(Items, rules ? &*rules : nullptr, FPlatform.Codec, &progress);
         Loaded = true;
+        if (!FLoadingShown) {
+            FHandLoaded = true;
+            FHandFilm.clear();
+            FReadingNote.clear();
+        }
     } catch (...) {
         ProcessTick();
         throw;
@@ -470,11 +476,11 @@ void TfmParlinoA::LoadSubtitles(const std::string& fileName) {
     ProcessTick();
 }
 
-bool TfmParlinoA::ReadFilm(const std::string& fileName) {
+bool TfmParlinoA::ReadFilm(const std::string& fileName, int filmTrack) {
     if (!FPlayers.Film) throw EParlinoError("Film files cannot be opened by this build: " + fileName);
     const TFilmTracks tracks = FPlayers.Film->Tracks(fileName);
-    int number = 1;
-    if (tracks.Text.size() > 1) {
+    int number = filmTrack > 0 ? filmTrack : 1;
+    if (filmTrack <= 0 && tracks.Text.size() > 1) {
         std::vector<std::string> names;
         for (size_t i = 0; i < tracks.Text.size(); ++i) names.push_back(FilmTrackName(int(i) + 1, tracks.Text[i]));
         int chosen = -1;
@@ -495,6 +501,45 @@ bool TfmParlinoA::ReadFilm(const std::string& fileName) {
     return true;
 }
 
+void TfmParlinoA::ReadShownSubtitles() {
+    if (!Controller->Running || !Controller->Connection) return;
+    const std::optional<TShownSubtitles> shown = Controller->Connection->ShownSubtitles();
+    if (!shown || shown->FilmPath.empty()) return;
+    if (FHandLoaded) {
+        if (FHandFilm.empty()) FHandFilm = shown->FilmPath;
+        if (FHandFilm == shown->FilmPath) return;
+        FHandLoaded = false; // the next film: what the player shows is read
+    }
+    if (FShownRead == shown) return;
+    FShownRead = shown;
+    std::string file = shown->File, name = shown->File;
+    int track = 0;
+    if (file.empty() && shown->StreamIndex >= 0 && FPlayers.Film) {
+        try {
+            const TFilmTracks tracks = FPlayers.Film->Tracks(shown->FilmPath);
+            for (size_t i = 0; i < tracks.Text.size(); ++i)
+                if (tracks.Text[i].StreamIndex == shown->StreamIndex) {
+                    file = shown->FilmPath;
+                    track = int(i) + 1;
+                    name = shown->FilmPath + ", track " + FilmTrackName(track, tracks.Text[i]);
+                }
+        } catch (const std::exception&) {
+            // A film that cannot be opened shows nothing Parlino can read.
+        }
+    }
+    if (file.empty()) return; // no subtitles shown, or picture subtitles
+    // The run goes on with the new subtitles: following, shift and all.
+    const TPlayerConnection follower = Controller->Connection;
+    const int32_t shift = Controller->TimeShift;
+    FLoadingShown = true;
+    RunGuarded([&] { LoadSubtitles(file, track); });
+    FLoadingShown = false;
+    FReadingNote = Loaded ? "Reading the subtitles the player shows: " + name : std::string();
+    Controller->Connection = follower;
+    Controller->TimeShift = shift;
+    Controller->StartPlayback();
+}
+
 void TfmParlinoA::SetWarning(const std::string& text) {
     FPlayerWarning = text;
     ShowWarnings();
@@ -511,8 +556,8 @@ std::string TfmParlinoA::DeviceWarning() const {
 void TfmParlinoA::ShowWarnings() {
     FDeviceWarning = DeviceWarning();
     std::string text = FPlayerWarning;
-    if (!text.empty() && !FDeviceWarning.empty()) text += "\r\n";
-    text += FDeviceWarning;
+    for (const std::string* more : {&FDeviceWarning, &FReadingNote})
+        if (!more->empty()) text += (text.empty() ? "" : "\r\n") + *more;
     const QString shown = AnsiToQt(text).replace("\r\n", "\n");
     if (lWarning->text() != shown) lWarning->setText(shown);
 }

@@ -121,10 +121,15 @@ public:
     void SaveSettings();
 
     // Reads the file, fills the grid, runs the clean-up pass, marks Loaded.
-    void LoadSubtitles(const std::string& fileName);
-    // A film's text track into Items, the one the user chooses when it has
-    // several; false when none was chosen.
-    bool ReadFilm(const std::string& fileName);
+    // A film's text track `filmTrack` (from 1; 0: the one the user chooses
+    // when the film has several).
+    void LoadSubtitles(const std::string& fileName, int filmTrack = 0);
+    // A film's text track into Items; false when none was chosen.
+    bool ReadFilm(const std::string& fileName, int filmTrack);
+    // While following a player that says what it shows and no file was
+    // loaded by hand for the film it plays: loads what it shows, and again
+    // whenever that changes (another track, the next film of a playlist).
+    void ReadShownSubtitles();
     // Loads a file handed over from outside (the command line, "Open with"):
     // the same load as a file chosen in "Load..", its failure reported alike.
     void OpenFile(const std::string& fileName);
@@ -200,6 +205,11 @@ private:
     void ShowWarnings();
     std::string DeviceWarning() const;
     std::string FPlayerWarning, FDeviceWarning;
+    std::string FReadingNote;                     // what is read of what the player shows
+    bool FHandLoaded = false;                     // the user loaded a file for the film
+    std::string FHandFilm;                        // the film playing then; empty: not known yet
+    bool FLoadingShown = false;                   // the load under way reads what the player shows
+    std::optional<TShownSubtitles> FShownRead;    // what was read of what the player shows
     IWaveOut* FDeviceNews = nullptr; // the devices whose news this window takes
     // The same for a stored voice that is not installed in this run (or no
     // voice at all): it is written back with its speed, pitch and volume

@@ -12,6 +12,7 @@ namespace parlino {
 enum class TFilmTextLayout { SubRip, WebVtt, Ass };
 
 struct TFilmTextTrack {
+    int StreamIndex = -1; // the film's stream
     std::string Codec;    // the film's name for its format: "subrip", "ass", "webvtt", "mov_text"
     std::string Language; // from the film's metadata; may be empty
     std::string Title;

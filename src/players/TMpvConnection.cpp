@@ -12,13 +12,15 @@ namespace {
 using json = nlohmann::json;
 
 // Observer ids of the play-state properties.
-enum TObserved : int { PauseProp = 2, IdleActive, EofReached, CoreIdle };
+enum TObserved : int { PauseProp = 2, IdleActive, EofReached, CoreIdle, FilmPath, ShownSub };
 
 const char* const ObserveCommands[] = {
     R"({"command":["observe_property",2,"pause"]})",
     R"({"command":["observe_property",3,"idle-active"]})",
     R"({"command":["observe_property",4,"eof-reached"]})",
     R"({"command":["observe_property",5,"core-idle"]})",
+    R"({"command":["observe_property",6,"path"]})",
+    R"({"command":["observe_property",7,"current-tracks/sub"]})",
 };
 
 std::string Shorten(const std::string& s) { return s.size() <= 80 ? s : s.substr(0, 77) + "..."; }
@@ -105,8 +107,26 @@ void TMpvConnection::HandleMessage(const nlohmann::json& message) {
     case IdleActive: FIdle = asBool(data, false); break;
     case EofReached: FEof = asBool(data, false); break;
     case CoreIdle: FCoreIdle = asBool(data, true); break;
+    case FilmPath:
+        if (data.is_string()) FFilmPath = data.get<std::string>();
+        else FFilmPath.reset();
+        break;
+    case ShownSub:
+        FShown = {};
+        if (data.is_object()) {
+            if (data.value("external", false)) FShown.File = data.value("external-filename", "");
+            else if (data.value("ff-index", json()).is_number_integer()) FShown.StreamIndex = data["ff-index"].get<int>();
+        }
+        break;
     default: break;
     }
+}
+
+std::optional<TShownSubtitles> TMpvConnection::ShownSubtitles() {
+    if (!FFilmPath || !FChannel->IsOpen()) return std::nullopt;
+    TShownSubtitles shown = FShown;
+    shown.FilmPath = *FFilmPath;
+    return shown;
 }
 
 bool TMpvConnection::IsPlaying() {

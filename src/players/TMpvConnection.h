@@ -3,7 +3,8 @@
 // --input-ipc-server=<socket> listens on a Unix socket for one JSON message
 // per line. The follower asks mpv to report its play state whenever it
 // changes (pause, idle-active, eof-reached, core-idle), and asks for the
-// position (time-pos) on every tick. Nothing is waited for: what arrives
+// position (time-pos) on every tick. It also watches which film plays and
+// which subtitle track mpv shows. Nothing is waited for: what arrives
 // between two ticks is read at the next one, and an answer's position is
 // taken as it stood when the question was sent, so it is not a tick old. A
 // player that leaves a question unanswered for seconds is dropped; a player
@@ -39,6 +40,8 @@ public:
     // EPlayerError once for every line the player sent that could not be read.
     int32_t GetPosition() override;
     void Activate() override {}
+    // The film mpv plays and the subtitle track it shows, once it has said.
+    std::optional<TShownSubtitles> ShownSubtitles() override;
 
 private:
     void Connect();
@@ -56,6 +59,8 @@ private:
     std::optional<uint32_t> FAskedAt;      // the unanswered position question, sent then
     int64_t FAskId = 0;                    // its request id
     bool FPaused = true, FIdle = true, FEof = false, FCoreIdle = true;
+    std::optional<std::string> FFilmPath;  // "path"; none until mpv says
+    TShownSubtitles FShown;                // from "current-tracks/sub"
     std::string FBadLine;                  // the last line that could not be read
 };
 

@@ -6,8 +6,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace parlino {
+
+// The subtitles a player shows: an external file, or a track inside the film.
+struct TShownSubtitles {
+    std::string FilmPath;     // the film the player plays
+    std::string File;         // an external subtitle file; empty: a track of the film
+    int StreamIndex = -1;     // the film's stream of that track; -1 with File, or no subtitles shown
+    bool operator==(const TShownSubtitles&) const = default;
+};
 
 class IPlayerConnection {
 public:
@@ -23,6 +33,8 @@ public:
     virtual void Play() = 0;
     virtual void Pause() = 0;
     virtual void Activate() = 0;         // bring the player forward
+    // What the player shows, where it says so; none: unknown.
+    virtual std::optional<TShownSubtitles> ShownSubtitles() { return std::nullopt; }
 };
 
 using TPlayerConnection = std::shared_ptr<IPlayerConnection>;

@@ -13,7 +13,7 @@ using namespace parlino::test;
 TEST(FilmSubtitles, EachLayoutIsReadByItsReaderAndAFilmWithoutTextTracksSaysWhatItHas) {
     const TIconvCodec codec(1252);
     TFakeFilmReader film;
-    film.Film.Text = {{"subrip", "eng", ""}, {"ass", "", "Signs"}, {"webvtt", "", ""}};
+    film.Film.Text = {{1, "subrip", "eng", ""}, {2, "ass", "", "Signs"}, {3, "webvtt", "", ""}};
     film.Texts[1] = {TFilmTextLayout::SubRip, "1\n00:00:01,000 --> 00:00:02,000\n<i>Caf\xC3\xA9</i> first\n\n"};
     film.Texts[2] = {TFilmTextLayout::Ass, "[Events]\nFormat: Layer, Start, End, Style, Text\n"
                                            "Dialogue: 0,0:00:03.00,0:00:04.00,Default,{\\an8}Sign\\Nhere\n"};

@@ -670,7 +670,7 @@ TEST_F(MainWindow, LinksToLocalFilesAreFileUrlsThatSurviveABlankInTheProgramFold
 
 TEST_F(MainWindow, AFilmWithSeveralTextTracksLoadsTheOneTheUserChooses) {
     test::TFakeFilmReader film;
-    film.Film.Text = {{"subrip", "eng", ""}, {"ass", "", "Signs"}};
+    film.Film.Text = {{1, "subrip", "eng", ""}, {2, "ass", "", "Signs"}};
     film.Texts[1] = {TFilmTextLayout::SubRip, "1\n00:00:01,000 --> 00:00:02,000\nDialogue\n\n"};
     film.Texts[2] = {TFilmTextLayout::Ass, "[Events]\nFormat: Layer, Start, End, Style, Text\n"
                                            "Dialogue: 0,0:00:03.00,0:00:04.00,Default,A sign\n"};

@@ -163,7 +163,7 @@ TFilmTracks TFfmpegFilmReader::Tracks(const std::string& path) const {
         if (stream->codecpar->codec_type != AVMEDIA_TYPE_SUBTITLE) continue;
         const char* codec = avcodec_get_name(stream->codecpar->codec_id);
         if (IsTextSubtitle(stream))
-            tracks.Text.push_back({codec ? codec : "", Tag(stream, "language"), Tag(stream, "title")});
+            tracks.Text.push_back({int(i), codec ? codec : "", Tag(stream, "language"), Tag(stream, "title")});
         else
             tracks.Pictures.push_back(codec ? codec : "");
     }
