@@ -276,7 +276,12 @@ void TfmParlinoA::btStartWatchClick() {
     Controller->StartPlayback();
 }
 
-void TfmParlinoA::btStopWatchClick() { StopPlayback(); }
+void TfmParlinoA::btStopWatchClick() {
+    StopPlayback();
+    // The next run reads again what the player shows.
+    FReadingNote.clear();
+    FShownRead.reset();
+}
 
 void TfmParlinoA::btPlayClick() {
     Controller->TimeShift = 0;

@@ -5,6 +5,7 @@
 // earlier subtitles again, and a player that quits is found again when it
 // is back. Prints every onset against its due point.
 
+#include "fakes/MakeFilm.h"
 #include "ui/TWindowE2E.h"
 
 using namespace parlino;
@@ -168,4 +169,38 @@ TEST_F(FollowingE2E, AnMprisPlayerOnTheSessionBusIsFollowed) {
     Wait(500);
     EXPECT_EQ(Window->lStatus1->text(), "Stopped");
     EXPECT_TRUE(Errors.empty()) << Errors.front();
+}
+
+TEST_F(FollowingE2E, TheTrackMpvShowsIsReadFollowedAcrossTrackChangesAndAFileLoadedByHandWins) {
+    const std::string first = WriteSrt("first.srt", {{3000, "From the first track."}});
+    const std::string second = WriteSrt("second.srt", {{3000, "From the second track."}});
+    Film = Folder + "/film.mkv";
+    MakeFilm(Film, 30, {first, second}, {"srt", "srt"});
+    StartPlayer();
+    Window->rbTrack->click();
+    Window->cbPlayerType->setCurrentIndex(static_cast<int>(TPlayerType::Mpv));
+    Window->btStartWatch->click();
+    const auto reads = [&](const std::string& text) {
+        for (int i = 0; i < 50; ++i, Wait(100))
+            if (Window->Loaded && Window->Items.size() == 2 && Window->Items[1].DisplayText == text) return true;
+        return false;
+    };
+    ASSERT_TRUE(reads("From the first track."));
+    EXPECT_TRUE(Window->Running());
+    EXPECT_NE(Window->lWarning->text().toStdString().find("Reading the subtitles the player shows: " + Film),
+              std::string::npos)
+        << Window->lWarning->text().toStdString();
+    Player->Command(R"({"command":["set_property","sid",2]})");
+    ASSERT_TRUE(reads("From the second track."));
+    Since = TClock::now(); // the new track is followed: its line is heard when due
+    Player->SetPaused(false);
+    WaitForFilm(2.5);
+    ExpectHeardWhenDue(3000, 0, "From the second track.", 300);
+
+    // A file loaded by hand is read for this film, whatever mpv shows.
+    Window->LoadSubtitles(WriteSrt("mine.srt", {{5000, "My own file."}}));
+    Window->btStartWatch->click();
+    Player->Command(R"({"command":["set_property","sid",1]})");
+    EXPECT_FALSE(reads("From the first track."));
+    EXPECT_EQ(Window->Items[1].DisplayText, "My own file.");
 }

@@ -9,6 +9,7 @@
 #include "fakes/TRealPlayers.h"
 #include "fakes/WriteSrt.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFfmpegFilmReader.h"
 #include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TLinuxWindowSystem.h"
 #include "platform/linux/TMonotonicTickCounter.h"
@@ -47,7 +48,7 @@ protected:
         ASSERT_NO_THROW(Bus = std::make_unique<TPrivateSessionBus>(Folder));
         Mpris = std::make_unique<TQtMprisBus>();
         Players = std::make_unique<TPlayerEnvironment>(
-            TPlayerEnvironment{Windows, [] { return std::make_unique<TUnixLineChannel>(); }, Mpris.get()});
+            TPlayerEnvironment{Windows, [] { return std::make_unique<TUnixLineChannel>(); }, Mpris.get(), &FilmReader});
         Audio = std::make_unique<TPulseAudioOutput>("parlino-e2e");
         WaveOut = std::make_unique<TPulseWaveOut>(*Audio, &Fake.Codec);
         Poster = std::make_unique<TQtEventPoster>(&QtApp());
@@ -96,6 +97,7 @@ protected:
     std::string Folder;
     TFakePlatform Fake;
     TLinuxWindowSystem Windows;
+    TFfmpegFilmReader FilmReader;
     TMonotonicTickCounter Ticks;
     TPlatform Platform{Fake.Codec, Fake.Locale, Ticks, Fake.Folders, Fake.Shell, Fake.Messages};
     std::unique_ptr<TPrivatePulseServer> Server;
