@@ -146,7 +146,7 @@ TEST_F(MpvConnection, APlayerThatQuitsIsLookedForAgainAndFoundWhenRestarted) {
     Peer->Listening = true; // restarted
     Peer->Sent.clear();
     Tick();
-    EXPECT_EQ(Peer->Sent.size(), 5u); // the observers and a first question, anew
+    EXPECT_EQ(Peer->Sent.size(), 7u); // the six observers and a first question, anew
     Playing("7");
     Tick();
     EXPECT_TRUE(Connected);
@@ -176,4 +176,23 @@ TEST_F(MpvConnection, APlayerThatNeverAnswersOrFallsSilentIsDropped) {
     EXPECT_FALSE(Connected);
     EXPECT_GE(ticks, 25);
     EXPECT_LE(ticks, 31);
+}
+
+TEST_F(MpvConnection, TellsTheFilmAndTheSubtitlesItShows) {
+    Tick();
+    Playing("1.0");
+    Tick();
+    EXPECT_FALSE(Follower.ShownSubtitles().has_value()); // no film named yet
+    struct TCase {
+        const char* Track;
+        TShownSubtitles Shown;
+    };
+    for (const TCase& c : {TCase{R"({"id":2,"external":false,"ff-index":3,"codec":"ass"})", {"/f/film.mkv", "", 3}},
+                           TCase{R"({"id":3,"external":true,"external-filename":"/f/film.en.srt"})",
+                                 {"/f/film.mkv", "/f/film.en.srt", -1}},
+                           TCase{"null", {"/f/film.mkv", "", -1}}, TCase{R"("odd")", {"/f/film.mkv", "", -1}}}) {
+        Peer->Incoming = {Property(6, "path", R"("/f/film.mkv")"), Property(7, "current-tracks/sub", c.Track)};
+        Tick();
+        EXPECT_EQ(Follower.ShownSubtitles(), c.Shown) << c.Track;
+    }
 }
