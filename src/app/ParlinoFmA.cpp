@@ -519,7 +519,26 @@ void TfmParlinoA::ReadShownSubtitles() {
     FShownRead = shown;
     std::string file = shown->File, name = shown->File;
     int track = 0;
-    if (file.empty() && shown->StreamIndex >= 0 && FPlayers.Film) {
+    if (shown->Guess) {
+        // A subtitle file beside the film with its base name, else its first text track.
+        const std::filesystem::path film(shown->FilmPath);
+        for (const char* ext : {".srt", ".ass", ".ssa", ".vtt"}) {
+            std::filesystem::path beside = film;
+            beside.replace_extension(ext);
+            std::error_code error;
+            if (file.empty() && std::filesystem::is_regular_file(beside, error)) file = name = beside.string();
+        }
+        try {
+            if (file.empty() && IsFilmFileName(shown->FilmPath) && FPlayers.Film &&
+                !FPlayers.Film->Tracks(shown->FilmPath).Text.empty()) {
+                file = shown->FilmPath;
+                track = 1;
+                name = shown->FilmPath + ", its first subtitle track";
+            }
+        } catch (const std::exception&) {
+            // A film that cannot be opened shows nothing Parlino can read.
+        }
+    } else if (file.empty() && shown->StreamIndex >= 0 && FPlayers.Film) {
         try {
             const TFilmTracks tracks = FPlayers.Film->Tracks(shown->FilmPath);
             for (size_t i = 0; i < tracks.Text.size(); ++i)
@@ -543,6 +562,7 @@ void TfmParlinoA::ReadShownSubtitles() {
     Controller->Connection = follower;
     Controller->TimeShift = shift;
     Controller->StartPlayback();
+    UpdateControls();
 }
 
 void TfmParlinoA::SetWarning(const std::string& text) {

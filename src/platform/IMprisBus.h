@@ -24,6 +24,7 @@ struct TMprisReply {
     std::string PlaybackStatus;          // State: "Playing", "Paused" or "Stopped"
     std::optional<int64_t> PositionUs;   // State: none when the player has no position
     bool CanRaise = false;               // State
+    std::string Url;                     // State: the film's address (Metadata's xesam:url); may be empty
     std::string Error;                   // Failure
 };
 

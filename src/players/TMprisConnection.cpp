@@ -6,6 +6,29 @@
 
 namespace parlino {
 namespace {
+
+// The file a file:// address names, with its %XX escapes undone; none for
+// any other address (a stream, a disc) or a broken escape.
+std::optional<std::string> LocalPath(const std::string& url) {
+    constexpr std::string_view scheme = "file://";
+    if (url.size() <= scheme.size() || url.compare(0, scheme.size(), scheme) != 0) return std::nullopt;
+    std::string path;
+    for (size_t i = scheme.size(); i < url.size(); ++i) {
+        if (url[i] != '%') {
+            path.push_back(url[i]);
+            continue;
+        }
+        const auto hex = [](char c) {
+            return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        };
+        if (i + 2 >= url.size() || hex(url[i + 1]) < 0 || hex(url[i + 2]) < 0) return std::nullopt;
+        path.push_back(char(hex(url[i + 1]) * 16 + hex(url[i + 2])));
+        i += 2;
+    }
+    if (path.empty() || path.front() != '/') return std::nullopt; // file://host/... is not local
+    return path;
+}
+
 bool IsGone(const std::string& error) {
     // The bus's own answer for a service that has left it.
     return error.find("ServiceUnknown") != std::string::npos || error.find("NameHasNoOwner") != std::string::npos;
@@ -61,6 +84,7 @@ void TMprisConnection::TakeReplies(uint32_t now) {
         }
         player.Status = reply.PlaybackStatus;
         player.CanRaise = reply.CanRaise;
+        player.Url = reply.Url;
         player.LastState = now;
         player.Position.Report(reply.PositionUs.value_or(0) / 1000, askedAt);
         player.Position.SetRunning(player.Status == "Playing");
@@ -104,6 +128,16 @@ void TMprisConnection::Choose(uint32_t now) {
         FRaisePending = false;
         if (FPlayers.at(FFollowed)->CanRaise) FBus->Raise(FFollowed);
     }
+}
+
+std::optional<TShownSubtitles> TMprisConnection::ShownSubtitles() {
+    const TPlayer* player = FollowedPlayer();
+    const std::optional<std::string> path = player ? LocalPath(player->Url) : std::nullopt;
+    if (!path) return std::nullopt;
+    TShownSubtitles shown;
+    shown.FilmPath = *path;
+    shown.Guess = true;
+    return shown;
 }
 
 TMprisConnection::TPlayer* TMprisConnection::FollowedPlayer() {

@@ -38,6 +38,9 @@ public:
     int32_t GetPosition() override;
     // Raises the followed player's window, now or as soon as one is found.
     void Activate() override;
+    // A local film the followed player plays (a file:// address): its
+    // subtitles are guessed, as the player does not say which it shows.
+    std::optional<TShownSubtitles> ShownSubtitles() override;
 
     // The service being followed; empty when none.
     const std::string& Followed() const { return FFollowed; }
@@ -48,6 +51,7 @@ private:
         TPositionEstimate Position;
         std::string Status;
         bool CanRaise = false;
+        std::string Url;
         std::optional<uint32_t> LastState;    // tick of the last state received
         std::optional<uint32_t> AskedSince;   // an unanswered state request, sent then
     };

@@ -16,6 +16,9 @@ struct TShownSubtitles {
     std::string FilmPath;     // the film the player plays
     std::string File;         // an external subtitle file; empty: a track of the film
     int StreamIndex = -1;     // the film's stream of that track; -1 with File, or no subtitles shown
+    // The player does not say which it shows: a subtitle file beside the
+    // film with its base name, else the film's first text track.
+    bool Guess = false;
     bool operator==(const TShownSubtitles&) const = default;
 };
 

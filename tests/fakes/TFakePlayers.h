@@ -152,6 +152,7 @@ public:
     struct TPlayer {
         std::string Status = "Playing";
         std::optional<int64_t> PositionUs = 0;
+        std::string Url; // Metadata's xesam:url
         bool CanRaise = true;
         bool Answers = true;
         std::string Error; // non-empty: state requests fail with it
@@ -197,6 +198,7 @@ public:
             reply.PlaybackStatus = found->second.Status;
             reply.PositionUs = found->second.PositionUs;
             reply.CanRaise = found->second.CanRaise;
+            reply.Url = found->second.Url;
         }
         FReplies.push_back(reply);
     }

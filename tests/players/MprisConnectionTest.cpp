@@ -118,3 +118,24 @@ TEST_F(MprisConnection, ActivateRaisesTheFollowedPlayerWhenItCan) {
     Follower.Activate();
     EXPECT_EQ(Bus.Raised.size(), 1u);
 }
+
+TEST_F(MprisConnection, ALocalFilmOfTheFollowedPlayerIsTold) {
+    Bus.AddPlayer(Vlc);
+    for (int i = 0; i < 3; ++i) Tick();
+    for (const auto& [url, path] : std::vector<std::pair<std::string, std::optional<std::string>>>{
+             {"file:///films/My%20Film.mkv", "/films/My Film.mkv"},
+             {"https://example.invalid/stream", std::nullopt},
+             {"file:///films/broken%2", std::nullopt},
+             {"file://host/films/a.mkv", std::nullopt},
+             {"", std::nullopt}}) {
+        Bus.Players[Vlc].Url = url;
+        Tick();
+        Tick();
+        const auto shown = Follower.ShownSubtitles();
+        EXPECT_EQ(shown.has_value(), path.has_value()) << url;
+        if (shown && path) {
+            EXPECT_EQ(shown->FilmPath, *path);
+            EXPECT_TRUE(shown->Guess);
+        }
+    }
+}

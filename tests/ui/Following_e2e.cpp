@@ -204,3 +204,24 @@ TEST_F(FollowingE2E, TheTrackMpvShowsIsReadFollowedAcrossTrackChangesAndAFileLoa
     EXPECT_FALSE(reads("From the first track."));
     EXPECT_EQ(Window->Items[1].DisplayText, "My own file.");
 }
+
+TEST_F(FollowingE2E, AnMprisPlayersLocalFilmGivesTheSubtitlesBesideItOrInsideIt) {
+    Film = Folder + "/film.mkv";
+    MakeFilm(Film, 30, {WriteSrt("inside.srt", {{3000, "Inside the film."}})}, {"srt"});
+    StartPlayer(true);
+    Window->rbTrack->click();
+    Window->cbPlayerType->setCurrentIndex(static_cast<int>(TPlayerType::Mpris));
+    const auto reads = [&](const std::string& text) {
+        for (int i = 0; i < 80; ++i, Wait(100))
+            if (Window->Loaded && Window->Items.size() == 2 && Window->Items[1].DisplayText == text) return true;
+        return false;
+    };
+    Window->btStartWatch->click();
+    EXPECT_TRUE(reads("Inside the film."));
+    // A subtitle file of the film's base name beside it is read first.
+    ASSERT_TRUE(Window->btStopWatch->isEnabled()); // still following after the load
+    Window->btStopWatch->click();
+    WriteSrtFile(Folder + "/film.srt", {{3000, "Beside the film."}});
+    Window->btStartWatch->click();
+    EXPECT_TRUE(reads("Beside the film."));
+}

@@ -120,6 +120,11 @@ void TQtMprisBus::RequestState(const std::string& service) {
         bool ok = false;
         const qlonglong us = position.toLongLong(&ok);
         if (position.isValid() && ok) reply.PositionUs = us;
+        const QVariant metadata = Unwrap(properties.value("Metadata"));
+        const QVariantMap fields = metadata.canConvert<QDBusArgument>()
+                                       ? qdbus_cast<QVariantMap>(metadata.value<QDBusArgument>())
+                                       : metadata.toMap();
+        reply.Url = Unwrap(fields.value("xesam:url")).toString().toStdString();
         finish();
     });
 
