@@ -136,6 +136,17 @@ bool IsUtf8(std::string_view bytes, bool& multiByte) {
     return true;
 }
 
+// One code point as UTF-16: a surrogate pair above the basic plane.
+void AppendUtf16(WideString& out, uint32_t cp) {
+    if (cp >= 0x10000) {
+        cp -= 0x10000;
+        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+        out.push_back(static_cast<char16_t>(cp));
+    }
+}
+
 } // namespace
 
 std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
@@ -148,13 +159,7 @@ std::optional<WideString> DecodeUtf8(std::string_view bytes, bool* multiByte) {
         uint32_t cp;
         size_t len = Utf8Sequence(p, n, i, cp);
         if (len == 0) return std::nullopt;
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        AppendUtf16(out, cp);
         anyMulti = anyMulti || len > 1;
         i += len;
     }
@@ -175,13 +180,7 @@ WideString DecodeUtf8Replacing(std::string_view bytes) {
             i += Utf8BadSubpart(p, n, i);
             continue;
         }
-        if (cp >= 0x10000) {
-            cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-        } else {
-            out.push_back(static_cast<char16_t>(cp));
-        }
+        AppendUtf16(out, cp);
         i += len;
     }
     return out;
