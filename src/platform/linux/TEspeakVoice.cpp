@@ -113,9 +113,9 @@ TSpeechObjectTokens TEspeakSpeechVoice::GetVoices(const WideString&, const WideS
 
 TSpeechObjectTokens TEspeakSpeechVoice::GetAudioOutputs(const WideString&, const WideString&) {
     TSpeechObjectTokens tokens;
-    const auto devices = FAudio.OutputDevices();
+    const auto devices = FAudio.OutputDeviceInfos();
     for (size_t i = 0; i < devices.size(); ++i)
-        tokens.push_back(std::make_shared<TEspeakAudioOutputToken>(int(i), devices[i]));
+        tokens.push_back(std::make_shared<TEspeakAudioOutputToken>(int(i), devices[i].Name, devices[i].Id));
     return tokens;
 }
 
@@ -410,13 +410,12 @@ std::unique_ptr<IAudioStream> TEspeakSpeechVoice::OpenAudio(const TSpeechObjectT
         return FAudio.OpenStream(-1, format, events);
     // The device's place in the list now: where the token saw it, or else
     // wherever a device of that name is.
-    const std::vector<std::string> devices = FAudio.OutputDevices();
+    const std::vector<TAudioDeviceInfo> devices = FAudio.OutputDeviceInfos();
+    const auto same = [token](const TAudioDeviceInfo& device) { return device.Id == token->Id; };
     int index = -1;
-    if (token->Index >= 0 && size_t(token->Index) < devices.size() &&
-        devices[size_t(token->Index)] == token->Name)
+    if (token->Index >= 0 && size_t(token->Index) < devices.size() && same(devices[size_t(token->Index)]))
         index = token->Index;
-    else if (const auto it = std::find(devices.begin(), devices.end(), token->Name);
-             it != devices.end())
+    else if (const auto it = std::find_if(devices.begin(), devices.end(), same); it != devices.end())
         index = int(it - devices.begin());
     if (index >= 0) {
         try {
