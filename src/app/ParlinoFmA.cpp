@@ -30,6 +30,7 @@
 #include <QWindow>
 
 #include <filesystem>
+#include <tuple>
 
 // Resources compiled into a static library must be registered by hand.
 static void InitParlinoResources() { Q_INIT_RESOURCE(parlino); }
@@ -112,7 +113,7 @@ void TfmParlinoA::FormCreate() {
         });
         std::vector<std::string> cards;
         GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
-        for (const std::string& card : cards) cbDevice->addItem(AnsiToQt(card));
+        FillSoundCards(cards, GetSoundCardIds(*FSpeechEnv.WaveOut, cards));
         // Speech still runs to its end without a device, but nobody hears it.
         if (cards.empty())
             QTimer::singleShot(0, this, [] {
@@ -165,7 +166,14 @@ void TfmParlinoA::ApplySettings() {
         if (found < 0 && !name.empty()) choice.Name = name;
         choice.FallbackIndex = box->currentIndex();
     };
-    select(cbDevice, AnsiToQt(s.WaveOutDeviceName), FDeviceChoice, s.WaveOutDeviceName);
+    const int card = FindSoundCard(s.WaveOutDeviceName, s.Sound_card_id);
+    cbDevice->setCurrentIndex(card >= 0 ? card : (cbDevice->count() > 0 ? 0 : -1));
+    FDeviceChoice = {};
+    if (card < 0 && !s.WaveOutDeviceName.empty()) {
+        FDeviceChoice.Name = s.WaveOutDeviceName;
+        FDeviceChoice.Id = s.Sound_card_id;
+    }
+    FDeviceChoice.FallbackIndex = cbDevice->currentIndex();
     select(cbDic, DisplayPath(s.default_dic_name), FDicChoice, s.default_dic_name);
     chkDict->setChecked(s.f1);
     eSpeechShift->setValue(s.Speak_mode);
@@ -224,7 +232,7 @@ void TfmParlinoA::SaveSettings() {
     TWaitCursor wait;
     TFlagGuard lock(SettingsLock);
     TGlobalSettings& s = *GlobalSettings;
-    s.WaveOutDeviceName = ChoiceToSave(FDeviceChoice, cbDevice, QtToAnsi(cbDevice->currentText()));
+    std::tie(s.WaveOutDeviceName, s.Sound_card_id) = DeviceChoiceToSave();
     s.default_dic_name = ChoiceToSave(FDicChoice, cbDic, NativePath(cbDic->currentText()));
     s.f1 = chkDict->isChecked();
     s.Speak_mode = eSpeechShift->value();
@@ -571,6 +579,8 @@ void TfmParlinoA::SetWarning(const std::string& text) {
 }
 
 std::string TfmParlinoA::DeviceWarning() const {
+    if (FSpeechEnv.WaveOut && FSpeechEnv.WaveOut->ServerNotAnswering())
+        return "The sound server does not answer: subtitles are read on time, but not heard.";
     // The chosen card is gone from the list: "(default)" stands in for it.
     if (FDeviceChoice.Name && !FDeviceChoice.Chosen && cbDevice->currentIndex() == FDeviceChoice.FallbackIndex &&
         cbDevice->count() > 0)
@@ -587,29 +597,64 @@ void TfmParlinoA::ShowWarnings() {
     if (lWarning->text() != shown) lWarning->setText(shown);
 }
 
+void TfmParlinoA::FillSoundCards(const std::vector<std::string>& cards, const std::vector<std::string>& ids) {
+    cbDevice->clear();
+    for (size_t i = 0; i < cards.size(); ++i)
+        cbDevice->addItem(AnsiToQt(cards[i]), i < ids.size() ? QString::fromStdString(ids[i]) : QString());
+}
+
+std::string TfmParlinoA::SoundCardId(int index) const {
+    return index >= 0 ? cbDevice->itemData(index).toString().toStdString() : std::string();
+}
+
+int TfmParlinoA::FindSoundCard(const std::string& name, const std::string& id) const {
+    if (id.empty()) return cbDevice->findText(AnsiToQt(name), Qt::MatchExactly);
+    for (int i = 0; i < cbDevice->count(); ++i)
+        if (SoundCardId(i) == id) return i;
+    return -1; // that card is not here, even when another one's name looks the same
+}
+
+std::pair<std::string, std::string> TfmParlinoA::DeviceChoiceToSave() const {
+    const int index = cbDevice->currentIndex();
+    if (FDeviceChoice.Name && !FDeviceChoice.Chosen && index == FDeviceChoice.FallbackIndex)
+        return {*FDeviceChoice.Name, FDeviceChoice.Id};
+    return {QtToAnsi(cbDevice->currentText()), SoundCardId(index)};
+}
+
 void TfmParlinoA::RefreshSoundCards() {
     std::vector<std::string> cards;
     GetSoundCardList(*FSpeechEnv.WaveOut, cards, true);
-    QStringList items;
-    for (const std::string& card : cards) items << AnsiToQt(card);
-    QStringList shown;
-    for (int i = 0; i < cbDevice->count(); ++i) shown << cbDevice->itemText(i);
-    if (items != shown) {
-        // The user's choice by name: the one shown, or the one that is gone.
-        const std::string chosen = ChoiceToSave(FDeviceChoice, cbDevice, QtToAnsi(cbDevice->currentText()));
+    const std::vector<std::string> ids = GetSoundCardIds(*FSpeechEnv.WaveOut, cards);
+    bool same = static_cast<int>(cards.size()) == cbDevice->count();
+    for (int i = 0; same && i < cbDevice->count(); ++i)
+        same = cbDevice->itemText(i) == AnsiToQt(cards[static_cast<size_t>(i)]) &&
+               SoundCardId(i) == ids[static_cast<size_t>(i)];
+    if (!same) {
+        // The user's choice: the one shown, or the one that is gone.
+        const auto [chosen, chosenId] = DeviceChoiceToSave();
         const bool userPicked = FDeviceChoice.Chosen;
         const QSignalBlocker quiet(cbDevice);
-        cbDevice->clear();
-        cbDevice->addItems(items);
-        const int found = cbDevice->findText(AnsiToQt(chosen), Qt::MatchExactly);
+        FillSoundCards(cards, ids);
+        const int found = FindSoundCard(chosen, chosenId);
         cbDevice->setCurrentIndex(found >= 0 ? found : (cbDevice->count() > 0 ? 0 : -1));
         FDeviceChoice = {};
         FDeviceChoice.Chosen = userPicked && found >= 0;
-        if (found < 0 && !chosen.empty()) FDeviceChoice.Name = chosen;
+        if (found < 0 && !chosen.empty()) {
+            FDeviceChoice.Name = chosen;
+            FDeviceChoice.Id = chosenId;
+        }
         FDeviceChoice.FallbackIndex = cbDevice->currentIndex();
         // The facade's outputs follow the list, index for index.
         Speech->LoadAudioOutputs();
         Speech->AudioOutput = cbDevice->currentIndex() - 1;
+    }
+    // A sound server that stops answering is news too; the user hears of it once.
+    if (FSpeechEnv.WaveOut->ServerNotAnswering() && !FServerHangReported) {
+        FServerHangReported = true;
+        QTimer::singleShot(0, this, [] {
+            parlino::ReportError("The sound server does not answer. Subtitles are still read on time, but they "
+                                 "cannot be heard until it answers again.");
+        });
     }
     ShowWarnings();
 }

@@ -195,11 +195,22 @@ private:
     // unplugged headset or a moved dictionary keeps its place.
     struct TUnavailableChoice {
         std::optional<std::string> Name; // the stored name, when it was not found
+        std::string Id;                  // and its stored identity (sound cards)
         int FallbackIndex = -1;          // the item selected instead
         bool Chosen = false;             // the user picked an item in this run
     };
     std::string ChoiceToSave(const TUnavailableChoice& choice, const QComboBox* box, const std::string& current) const;
     TUnavailableChoice FDeviceChoice, FDicChoice;
+    // The sound card list: each item carries its card's lasting identity (the
+    // item data), for the names, cut to 31 bytes, may be alike. A card is
+    // found by its identity, or by its name when none is known (an older
+    // settings file).
+    void FillSoundCards(const std::vector<std::string>& cards, const std::vector<std::string>& ids);
+    std::string SoundCardId(int index) const;
+    int FindSoundCard(const std::string& name, const std::string& id) const;
+    // The card to keep: the one shown, or the stored one that is gone. Name and identity.
+    std::pair<std::string, std::string> DeviceChoiceToSave() const;
+    bool FServerHangReported = false; // the user was told the sound server hangs
     // The status area's warning: the controller's (player) text, then the
     // sound card's, which the tick does not clear.
     void ShowWarnings();

@@ -50,11 +50,31 @@ public:
     virtual uint64_t PlayedFrames() const = 0;
 };
 
+// One output device: Id names it for good (the sound server's own name of
+// it, which no other device has), Name is what the user reads.
+struct TAudioDeviceInfo {
+    std::string Id;
+    std::string Name;
+    bool operator==(const TAudioDeviceInfo&) const = default;
+};
+
 class IAudioOutput {
 public:
     virtual ~IAudioOutput() = default;
     // Output device names in the sound server's order; empty without a server.
     virtual std::vector<std::string> OutputDevices() = 0;
+    // The same devices in the same order, each with its identity. A layer
+    // without identities of its own uses the names.
+    virtual std::vector<TAudioDeviceInfo> OutputDeviceInfos() {
+        std::vector<TAudioDeviceInfo> devices;
+        for (std::string& name : OutputDevices()) devices.push_back({name, name});
+        return devices;
+    }
+    // The sound server is there but has stopped answering: streams opened
+    // now play into nothing on a real-time clock, as without a server, and
+    // the devices stay listed as they were. The devices' news handler is
+    // called when this changes.
+    virtual bool ServerNotAnswering() const { return false; }
     // Opens device `deviceIndex` of OutputDevices (negative: the default
     // device). Without any device the stream plays into nothing on a
     // real-time clock, so that its marks and drain still arrive in time.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace parlino {
 
@@ -56,6 +57,18 @@ public:
     // an unknown device, MMSYSERR_INVALPARAM for a null record).
     virtual MMRESULT WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* caps,
                                         uint32_t capsSize) = 0;
+    // The lasting identity of device `deviceId` of the last reading (where
+    // Windows has one, its function instance identifier; here the sound
+    // server's own name of it): unlike the product name, which is cut to 31
+    // bytes, no two devices share it. Empty for an unknown device or where the
+    // system has none.
+    virtual std::string WaveOutGetInstanceId(uint32_t deviceId) {
+        (void)deviceId;
+        return {};
+    }
+    // The sound server is there but does not answer: what is played now is
+    // not heard. The devices-changed handler is called when this changes.
+    virtual bool ServerNotAnswering() { return false; }
     // `handler` (null: none) is called when output devices are added or
     // removed, on a thread of the sound layer or inside one of its calls: it
     // must only post the news to the program's thread. Once this returns, an old handler is not called.

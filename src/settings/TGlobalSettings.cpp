@@ -90,6 +90,7 @@ std::exception_ptr TGlobalSettings::PutDefaults() {
     Hook_Keys = false;
     Hook_Clipboard = true;
     TextThreadPriority_SoundCard = TextThreadPriority_AudioFile = 3;
+    Sound_card_id.clear();
     Player_type.clear();
     Fit_speech = false;
     Fit_speech_max_percent = DefaultFitPercent;
@@ -215,6 +216,7 @@ void TGlobalSettings::ReadGlobal(const TIniFile& ini) {
         std::min(MaxThreadPriority, ini.ReadInteger("Advanced", "TextThreadPriority_AudioFile",
                                                     TextThreadPriority_AudioFile));
 
+    Sound_card_id = ini.ReadString("Audio file", "Sound_card_id", Sound_card_id);
     Player_type = ini.ReadString("Misc", "Player_type", Player_type);
     Fit_speech = ini.ReadBool("Misc", "Fit_speech", Fit_speech);
     const int32_t percent = ini.ReadInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);
@@ -268,6 +270,7 @@ void TGlobalSettings::WriteGlobal(TIniFile& ini) {
     ini.WriteInteger("Advanced", "TextThreadPriority_SoundCard", TextThreadPriority_SoundCard);
     ini.WriteInteger("Advanced", "TextThreadPriority_AudioFile", TextThreadPriority_AudioFile);
 
+    ini.WriteString("Audio file", "Sound_card_id", Sound_card_id);
     ini.WriteString("Misc", "Player_type", Player_type);
     ini.WriteBool("Misc", "Fit_speech", Fit_speech);
     ini.WriteInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);

@@ -66,6 +66,11 @@ public:
     std::string LangFile;
     bool Hook_Keys = false, Hook_Clipboard = false;
     int32_t TextThreadPriority_SoundCard = 0, TextThreadPriority_AudioFile = 0;
+    // The chosen sound card's lasting identity ("Audio file", "Sound_card_id",
+    // beside WaveOutDeviceName): the sound server's name of it, for the card
+    // names that WaveOutDeviceName holds cut to 31 bytes may be alike. Empty
+    // in files of older versions, which are found by the name.
+    std::string Sound_card_id;
     // The text of the main window's video player type ("Misc", "Player_type").
     std::string Player_type;
     // "Fit speech into subtitle time" and its "up to N % faster"

@@ -2,8 +2,10 @@
 
 #include "platform/Exceptions.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <string_view>
 
 namespace parlino {
 namespace {
@@ -41,6 +43,69 @@ std::string ProtectPitchTags(const std::string& s, std::vector<std::string>& bod
         pos = close + 1;
     }
     out.append(s, pos);
+    return out;
+}
+
+// The longest pause a mark may ask for, as the legacy voices' own limit.
+constexpr int32_t MaxPauseMs = 10000;
+
+bool AsciiEqualsIgnoringCase(std::string_view text, size_t at, std::string_view lower) {
+    if (text.size() - at < lower.size()) return false;
+    for (size_t k = 0; k < lower.size(); ++k) {
+        char c = text[at + k];
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c != lower[k]) return false;
+    }
+    return true;
+}
+
+// The decimal digits at `at` (at least one), as milliseconds held to
+// MaxPauseMs; `end` is set after them.
+bool ReadPauseMs(std::string_view text, size_t at, int32_t& ms, size_t& end) {
+    int64_t value = 0;
+    end = at;
+    while (end < text.size() && text[end] >= '0' && text[end] <= '9') {
+        value = std::min<int64_t>(value * 10 + (text[end] - '0'), MaxPauseMs);
+        ++end;
+    }
+    ms = static_cast<int32_t>(value);
+    return end > at;
+}
+
+// Replaces every pause mark by one 0x03 and appends its length to `pauses`,
+// in text order: the dictionaries' "<#pauN>" (the form a rule's replacement
+// hands on as written) and the legacy pause tag "\Pau=N\", taking along the
+// full stops that the rules engine puts on both sides of it (".\PAU=500\.",
+// its form of a mark written in the subtitle). Letter case does not matter.
+// Walks whole characters, so that the second byte of a double-byte character
+// never opens a mark.
+std::string ProtectPauseMarks(const std::string& s, const TLeadBytes& leadBytes, std::vector<int32_t>& pauses) {
+    std::string out;
+    out.reserve(s.size());
+    for (size_t i = 0; i < s.size();) {
+        int32_t ms = 0;
+        size_t end = 0;
+        if (s[i] == '<' && AsciiEqualsIgnoringCase(s, i + 1, "#pau") && ReadPauseMs(s, i + 5, ms, end) &&
+            end < s.size() && s[end] == '>') {
+            out.push_back('\x03');
+            pauses.push_back(ms);
+            i = end + 1;
+        } else if (s[i] == '\\' && AsciiEqualsIgnoringCase(s, i + 1, "pau=") && ReadPauseMs(s, i + 5, ms, end) &&
+                   end < s.size() && s[end] == '\\') {
+            ++end;
+            if (!out.empty() && out.back() == '.' && end < s.size() && s[end] == '.') {
+                out.pop_back();
+                ++end;
+            }
+            out.push_back('\x03');
+            pauses.push_back(ms);
+            i = end;
+        } else {
+            const size_t length = AnsiCharLength(leadBytes, s, i);
+            out.append(s, i, length);
+            i += length;
+        }
+    }
     return out;
 }
 
@@ -256,6 +321,14 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
         RemoveAll(s, '\x02');
         s = ProtectPitchTags(s, savedTags);
     }
+    // Pause marks become each family's own pause: the modern voices' silence
+    // tag, the legacy voices' pause tag. Set aside as one 0x03 each, so that
+    // neither the stress-mark pass nor the escaping touches them.
+    std::vector<int32_t> pauses;
+    if (UseTags) {
+        RemoveAll(s, '\x03');
+        s = ProtectPauseMarks(s, FCodec.LeadBytes(), pauses);
+    }
     if (info.Name.find("Alyona") != std::string::npos) {
         // Walks whole characters: in a double-byte code page the byte before
         // a sign may be the second half of a character, which must be raised
@@ -278,11 +351,22 @@ std::string TUbSmartSpeech::BuildSpeechText() const {
     if (tags) {
         std::string out = "<PITCH ABSMIDDLE=\"" + std::to_string(PitchValue) + "\">";
         out.reserve(out.size() + s.size() + s.size() / 8);
-        size_t nextTag = 0;
+        size_t nextTag = 0, nextPause = 0;
         for (const char c : s) {
             if (c == '<') out += "&lt;";
             else if (c == '>') out += "&gt;";
             else if (c == '\x02' && nextTag < savedTags.size()) out.append("<PITCH ").append(savedTags[nextTag++]).push_back('>');
+            else if (c == '\x03' && nextPause < pauses.size()) out.append("<SILENCE MSEC=\"").append(std::to_string(pauses[nextPause++])).append("\"/>");
+            else out.push_back(c);
+        }
+        return out;
+    }
+    if (!pauses.empty()) {
+        std::string out;
+        out.reserve(s.size() + pauses.size() * 8);
+        size_t nextPause = 0;
+        for (const char c : s) {
+            if (c == '\x03' && nextPause < pauses.size()) out.append("\\Pau=").append(std::to_string(pauses[nextPause++])).push_back('\\');
             else out.push_back(c);
         }
         return out;

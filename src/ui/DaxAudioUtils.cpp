@@ -57,4 +57,14 @@ int GetSoundCardList(IWaveOut& waveOut, std::vector<std::string>& list, bool out
     return result;
 }
 
+std::vector<std::string> GetSoundCardIds(IWaveOut& waveOut, const std::vector<std::string>& list) {
+    std::vector<std::string> ids;
+    if (list.empty())
+        return ids;
+    ids.emplace_back(); // "(default)"
+    for (uint32_t device = 0; device + 1 < list.size(); ++device)
+        ids.push_back(waveOut.WaveOutGetInstanceId(device));
+    return ids;
+}
+
 } // namespace parlino

@@ -18,4 +18,10 @@ namespace parlino {
 // always reports none. Raises nothing.
 int GetSoundCardList(IWaveOut& waveOut, std::vector<std::string>& list, bool output);
 
+// The lasting identities of the entries GetSoundCardList just listed (of the
+// same reading of the devices), entry for entry: empty for "(default)", then
+// each device's WaveOutGetInstanceId. A list of names cut to 31 bytes may
+// show two cards alike; their identities tell them apart.
+std::vector<std::string> GetSoundCardIds(IWaveOut& waveOut, const std::vector<std::string>& list);
+
 } // namespace parlino

@@ -15,12 +15,20 @@ public:
     struct TDevice {
         std::string Name;                   // copied into the record, up to 32 bytes
         MMRESULT Result = MMSYSERR_NOERROR; // what the query of this device returns
+        std::string Id{};                   // its lasting identity; empty: the name
     };
     std::vector<TDevice> Devices;
     std::string MapperName = "Fake Sound Mapper";
     MMRESULT MapperResult = MMSYSERR_NOERROR;
     std::vector<uint32_t> Queries; // device identifiers in the order queried
     std::function<void()> OnDevicesChanged; // what the program set; the test calls it
+    bool NotAnswering = false;              // the sound server hangs
+
+    std::string WaveOutGetInstanceId(uint32_t deviceId) override {
+        if (deviceId >= Devices.size()) return {};
+        return Devices[deviceId].Id.empty() ? Devices[deviceId].Name : Devices[deviceId].Id;
+    }
+    bool ServerNotAnswering() override { return NotAnswering; }
 
     void SetOnDevicesChanged(std::function<void()> handler) override { OnDevicesChanged = std::move(handler); }
 

@@ -360,11 +360,27 @@ void TPrivatePulseServer::Kill() {
     kill(FServerPid, SIGKILL);
     WaitChild(FServerPid, 5s);
     FServerPid = -1;
+    FHung = false;
 }
 
 void TPrivatePulseServer::Stop() {
+    Continue(); // a stopped process takes no SIGTERM
     StopChild(FServerPid);
     FServerPid = -1;
+}
+
+void TPrivatePulseServer::Hang() {
+    if (!Running() || FHung)
+        return;
+    kill(FServerPid, SIGSTOP);
+    FHung = true;
+}
+
+void TPrivatePulseServer::Continue() {
+    if (!Running() || !FHung)
+        return;
+    kill(FServerPid, SIGCONT);
+    FHung = false;
 }
 
 TMonitorRecording& TPrivatePulseServer::Record(const std::string& sink) {
@@ -405,7 +421,9 @@ int TPrivatePulseServer::LoadNullSink(const std::string& name, const std::string
     const std::string out = FRuntimeDir + "/load-" + name + ".out";
     std::filesystem::remove(out);
     const int status = Pactl({"load-module", "module-null-sink", "sink_name=" + name, "norewinds=1",
-                              "sink_properties=device.description=" + description},
+                              // Quoted twice, for the module's arguments and for the
+                              // property list, so that a description may hold blanks.
+                              "sink_properties=\"device.description='" + description + "'\""},
                              out);
     std::ifstream in(out);
     int module = -1;

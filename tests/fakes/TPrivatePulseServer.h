@@ -102,6 +102,11 @@ public:
     // Ends the server normally.
     void Stop();
     bool Running() const { return FServerPid > 0; }
+    // Stops the server with SIGSTOP, as a hung server: its socket stays open
+    // and takes connections, but nothing answers. Continue wakes it up.
+    void Hang();
+    void Continue();
+    bool Hung() const { return FHung; }
 
     const std::string& RuntimeDir() const { return FRuntimeDir; }
     // The address clients use, "unix:<runtime folder>/native".
@@ -114,7 +119,8 @@ public:
 
     // Runs pactl against the server; its exit code (-1 when it hung).
     int Pactl(const std::vector<std::string>& arguments, const std::string& outputPath = {}) const;
-    // A device plugged in: a null sink `name` described `description`; returns
+    // A device plugged in: a null sink `name` described `description` (which
+    // may hold blanks, not quotes); returns
     // its module's index for UnloadModule (a device unplugged), -1 on failure.
     int LoadNullSink(const std::string& name, const std::string& description) const;
     bool UnloadModule(int module) const;
@@ -128,6 +134,7 @@ public:
 private:
     std::string FRuntimeDir, FAddress;
     pid_t FServerPid = -1;
+    bool FHung = false;
     int FStarts = 0;
     int FRecordings = 0;
     std::vector<std::unique_ptr<TMonitorRecording>> FRecorders;

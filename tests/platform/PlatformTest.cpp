@@ -1,4 +1,5 @@
 #include "fakes/TFakePlatform.h"
+#include "platform/Exceptions.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
 #include "platform/linux/TMonotonicTickCounter.h"
@@ -191,6 +192,58 @@ TEST(XdgFolders, UseXdgVariablesOrTheHomeFallbacksAndMakeThemOnANewAccount) {
     EXPECT_EQ(folders.TempPath(), "/var/tmp");
     EXPECT_FALSE(folders.ProgramFolder().empty());
     std::filesystem::remove_all(someone);
+}
+
+TEST(XdgFolders, TheRuntimeFolderIsOneOnlyThisUserCanEnter) {
+    namespace fs = std::filesystem;
+    const std::string shared = ::testing::TempDir() + "parlino-shared-tmp-" + std::to_string(::getpid());
+    fs::remove_all(shared);
+    fs::create_directories(shared);
+    fs::permissions(shared, fs::perms::all | fs::perms::sticky_bit); // like /tmp
+    TEnv runtime("XDG_RUNTIME_DIR", nullptr), tmp("TMPDIR", shared.c_str());
+    TXdgFolders folders;
+    // Without XDG_RUNTIME_DIR: a folder of this user in the temporary folder,
+    // made private, not the shared folder itself.
+    const std::string own = shared + "/parlino-" + std::to_string(::geteuid());
+    EXPECT_EQ(folders.RuntimeFolder(), own);
+    EXPECT_EQ(fs::symlink_status(own).permissions(), fs::perms::owner_all);
+    EXPECT_EQ(folders.RuntimeFolder(), own); // found again as it is
+    // Opened to others (by whoever): refused, and left alone.
+    fs::permissions(own, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+    try {
+        folders.RuntimeFolder();
+        ADD_FAILURE() << "a folder others may enter was used";
+    } catch (const EParlinoError& e) {
+        EXPECT_NE(std::string(e.what()).find(own), std::string::npos) << e.what();
+        EXPECT_NE(std::string(e.what()).find("0755"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(fs::symlink_status(own).permissions() & fs::perms::others_read, fs::perms::others_read);
+    // Made by someone else before us (here as a link to a private folder of ours).
+    fs::remove_all(own);
+    const std::string elsewhere = shared + "/elsewhere";
+    fs::create_directory(elsewhere);
+    fs::permissions(elsewhere, fs::perms::owner_all);
+    fs::create_directory_symlink(elsewhere, own);
+    EXPECT_THROW(folders.RuntimeFolder(), EParlinoError);
+    fs::remove(own);
+    if (::geteuid() == 0) { // only root can give a folder away
+        fs::create_directory(own);
+        fs::permissions(own, fs::perms::owner_all);
+        ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
+        try {
+            folders.RuntimeFolder();
+            ADD_FAILURE() << "another user's folder was used";
+        } catch (const EParlinoError& e) {
+            EXPECT_NE(std::string(e.what()).find("another user"), std::string::npos) << e.what();
+        }
+    }
+    // XDG_RUNTIME_DIR is taken as it is when it is private, refused when not.
+    TEnv runtime2("XDG_RUNTIME_DIR", (elsewhere + "/").c_str());
+    EXPECT_EQ(folders.RuntimeFolder(), elsewhere);
+    TEnv runtime3("XDG_RUNTIME_DIR", shared.c_str());
+    EXPECT_THROW(folders.RuntimeFolder(), EParlinoError);
+    fs::remove_all(shared);
 }
 
 TEST(XdgShell, OpensEverythingWithTheDesktopHandlerAndNeverRunsASplitPath) {

@@ -9,7 +9,10 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <csignal>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
@@ -119,4 +122,45 @@ TEST_F(UnixLineChannel, APeerThatNeverReadsOrNeverEndsItsLineBlocksNothing) {
     writer.join();
     ASSERT_FALSE(pieces.empty());
     EXPECT_EQ(pieces[0].size(), TUnixLineChannel::MaxLineBytes); // cut, not grown without end
+}
+
+TEST(UnixLineChannelPeer, APeerRunningAsAnotherUserIsRefused) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can start a peer as another user";
+    // A folder any user may write to, as the shared temporary folder is.
+    const std::string folder = ::testing::TempDir() + "parlino-peer-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0777);
+    chmod(folder.c_str(), 01777);
+    const std::string path = folder + "/parlino-mpv.sock";
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) { // another user's program, answering like a player
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+        const int listener = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        path.copy(address.sun_path, path.size());
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(listener, 4) != 0)
+            _exit(3);
+        (void)!write(ready[1], "x", 1);
+        for (int i = 0; i < 2; ++i) {
+            const int peer = accept(listener, nullptr, nullptr);
+            const char line[] = "{\"request_id\":1,\"data\":12.5}\n";
+            (void)!write(peer, line, sizeof line - 1);
+        }
+        _exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(read(ready[0], &byte, 1), 1);
+    TUnixLineChannel channel;
+    EXPECT_FALSE(channel.Open(path));
+    EXPECT_FALSE(channel.IsOpen());
+    EXPECT_TRUE(channel.ReadLines().empty());
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    close(ready[0]);
+    close(ready[1]);
+    unlink(path.c_str());
+    rmdir(folder.c_str());
 }

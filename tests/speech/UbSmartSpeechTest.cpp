@@ -265,6 +265,36 @@ TEST_F(SmartSpeech, StopAfterPauseResumesPurgesAndIsIdle) {
     EXPECT_EQ(Voice->Calls.size(), calls);
 }
 
+TEST_F(SmartSpeech, PauseMarksBecomeTheModernVoicesSilenceTag) {
+    AddVoice(u"Anna");
+    TUbSmartSpeech& s = Make();
+    s.SelectVoice("");
+    // The mark a rule puts in, and the legacy tag with the full stops the
+    // rules engine puts around a mark written in the subtitle.
+    s.Text = {"Stop.<#pau500> Go", "a .\\PAU=500\\.b \\pau=70\\c <#PAU20000>d"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">Stop.<SILENCE MSEC=\"500\"/> Go\r\n"
+                                   "a <SILENCE MSEC=\"500\"/>b <SILENCE MSEC=\"70\"/>c <SILENCE MSEC=\"10000\"/>d\r\n");
+    // What only looks like a mark is text; a control byte 3 of the caller's is dropped.
+    s.Text = {"<#pau> <#pau5 \\Pau=\\ \\Pau=5 x\x03y"};
+    EXPECT_EQ(s.BuildSpeechText(), "<PITCH ABSMIDDLE=\"0\">&lt;#pau&gt; &lt;#pau5 \\Pau=\\ \\Pau=5 xy\r\n");
+    // Without tags the text is spoken as it is.
+    s.UseTags = false;
+    s.Text = {"a<#pau500>b"};
+    EXPECT_EQ(s.BuildSpeechText(), "a<#pau500>b\r\n");
+}
+
+TEST_F(SmartSpeech, PauseMarksBecomeTheLegacyVoicesPauseTag) {
+    Legacy.Modes = {"Mike", "Alyona Russian"};
+    TUbSmartSpeech& s = Make(false, true);
+    s.SelectVoice("Mike");
+    s.Text = {"Stop.<#pau500> Go .\\PAU=500\\.on \\Spd=5\\"};
+    EXPECT_EQ(s.BuildSpeechText(), "Stop.\\Pau=500\\ Go \\Pau=500\\on \\Spd=5\\\r\n");
+    // A stress voice leaves the mark's brackets alone, after a letter too.
+    s.SelectVoice("Alyona Russian");
+    s.Text = {"ma<#pau500>ma<ma"};
+    EXPECT_EQ(s.BuildSpeechText(), "ma\\Pau=500\\mAma\r\n");
+}
+
 TEST_F(SmartSpeech, LegacyVoicesUseTheComponentsFlagsAndSettings) {
     Legacy.Modes = {"Mike"};
     TUbSmartSpeech& s = Make(false, true);

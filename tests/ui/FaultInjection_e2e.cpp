@@ -92,6 +92,75 @@ TEST_F(FaultInjectionE2E, TheSoundServerDiesMidSubtitleAndTheNextOneIsHeardWhenI
     EXPECT_TRUE(Window->Items[3].Spoken);
 }
 
+// The user sees: the window never stops answering while the sound server
+// hangs (stopped, its socket open); one message box says that the server
+// does not answer, the status area says so while it lasts, and the subtitles
+// are still read on time, unheard; once the server answers again they are
+// heard, and the status area clears.
+TEST_F(FaultInjectionE2E, AHungSoundServerNeverFreezesTheWindowAndTheUserIsToldOnce) {
+    const std::vector<std::pair<int, std::string>> entries{
+        {500, "One."}, {2000, "Two."}, {3500, "Three."}, {5000, "Four."}, {9500, "Five."}};
+    Window->LoadSubtitles(WriteSrt("hung.srt", entries));
+    Window->rbManual->click();
+    Window->sg1->setCurrentIndex(Window->GridModel->index(0, 1));
+    // The window's thread: the longest it went without handling its events.
+    double longestGap = 0;
+    auto last = TClock::now();
+    bool watching = false;
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const auto now = TClock::now();
+        if (watching) longestGap = std::max(longestGap, Ms(now - last));
+        last = now;
+    });
+    heartbeat.start(5);
+    const auto t0 = TClock::now(); // the clock stands at -200 ms
+    Window->btPlay->click();
+    Wait(1000);
+    Server->Hang();
+    last = TClock::now();
+    watching = true;
+    Wait(4200); // "Two.", "Three." and "Four." are due meanwhile
+    EXPECT_EQ(Window->lStatus1->text().toStdString().rfind("Playing", 0), 0u) << "the run goes on";
+    for (const size_t row : {2u, 3u, 4u}) EXPECT_TRUE(Window->Items[row].Spoken) << "row " << row;
+    ASSERT_EQ(Errors.size(), 1u) << "told " << Errors.size() << " times";
+    EXPECT_NE(Errors.front().find("sound server does not answer"), std::string::npos) << Errors.front();
+    EXPECT_NE(Window->lWarning->text().toStdString().find("sound server does not answer"), std::string::npos)
+        << Window->lWarning->text().toStdString();
+    watching = false;
+    std::printf("while the sound server hangs the window's longest gap is %.0f ms\n", longestGap);
+    EXPECT_LT(longestGap, 250) << "the window stood still";
+
+    Server->Continue();
+    Wait(2000);
+    EXPECT_TRUE(Window->lWarning->text().isEmpty()) << Window->lWarning->text().toStdString();
+    TMonitorRecording& rec = Server->Record("test");
+    const auto due = t0 + std::chrono::milliseconds(9500 - 999 + 200);
+    const auto wait = due + 1500ms - TClock::now();
+    Wait(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(wait).count()));
+    ASSERT_TRUE(rec.WaitUntilRecorded(due + 1500ms));
+    const auto onset = rec.FirstSound(due - 100ms, due + 1500ms);
+    ASSERT_TRUE(onset.has_value()) << "the subtitle after the server woke up was not heard";
+    EXPECT_LE(*onset - due, 500ms);
+
+    // Say it, while the server hangs again: it returns at once, and nobody is told twice.
+    Wait(1500);
+    Server->Hang();
+    Wait(1500);
+    Window->eTest->setText("Is anybody there?");
+    const auto clicked = TClock::now();
+    Window->bt1->click();
+    const double sayIt = Ms(TClock::now() - clicked);
+    Wait(500);
+    Window->bt1->click();
+    std::printf("Say it while the sound server hangs takes %.1f ms\n", sayIt);
+    EXPECT_LT(sayIt, 100);
+    Wait(1500);
+    EXPECT_NE(Window->lWarning->text().toStdString().find("sound server does not answer"), std::string::npos);
+    EXPECT_EQ(Errors.size(), 1u);
+    Server->Continue();
+}
+
 namespace {
 
 // Runs the real program on the private server with its own folders, ends it

@@ -151,3 +151,37 @@ TEST(PulseWaveOut, NamesBecomeAnsiInTheSystemCodePage) {
     EXPECT_EQ(list[1], headphones);
     EXPECT_EQ(list[2], longName.substr(0, 30));
 }
+
+namespace {
+
+// An output whose devices have identities of their own.
+class TIdentifiedOutput final : public IAudioOutput {
+public:
+    std::vector<TAudioDeviceInfo> Devices;
+    std::vector<std::string> OutputDevices() override {
+        std::vector<std::string> names;
+        for (const auto& d : Devices) names.push_back(d.Name);
+        return names;
+    }
+    std::vector<TAudioDeviceInfo> OutputDeviceInfos() override { return Devices; }
+    std::unique_ptr<IAudioStream> OpenStream(int, const TAudioFormat&, TAudioStreamEvents) override { return nullptr; }
+};
+
+} // namespace
+
+TEST(PulseWaveOut, CardsCutAlikeKeepTheirOwnIdentities) {
+    const std::string common = "Navi 21/23 HDMI/DP Audio Controller";
+    TIdentifiedOutput output;
+    output.Devices = {{"analog", "Speakers"}, {"hdmi2", common + " (HDMI 2)"}, {"hdmi3", common + " (HDMI 3)"}};
+    TPulseWaveOut waveOut(output);
+    std::vector<std::string> list;
+    GetSoundCardList(waveOut, list, true);
+    EXPECT_THAT(list, ElementsAre("(default)", "Speakers", common.substr(0, 31), common.substr(0, 31)));
+    EXPECT_THAT(GetSoundCardIds(waveOut, list), ElementsAre("", "analog", "hdmi2", "hdmi3"));
+    EXPECT_EQ(waveOut.WaveOutGetInstanceId(3), "");
+    // The identities are those of the reading the list was filled from.
+    output.Devices.erase(output.Devices.begin());
+    EXPECT_THAT(GetSoundCardIds(waveOut, list), ElementsAre("", "analog", "hdmi2", "hdmi3"));
+    list.clear();
+    EXPECT_TRUE(GetSoundCardIds(waveOut, list).empty());
+}

@@ -127,7 +127,7 @@ bool TEspeakEngine::SynthesisePiece(TRun& run, const TEspeakPiece& piece) {
     run.PieceBase = run.Produced;
     run.Pending.clear();
     espeak_Synth(piece.Utf8Text.c_str(), piece.Utf8Text.size() + 1, 0, POS_CHARACTER, 0,
-                 espeakCHARS_UTF8, nullptr, nullptr);
+                 espeakCHARS_UTF8 | (piece.EndPause ? espeakENDPAUSE : 0), nullptr, nullptr);
     if (run.Record->Cancelled)
         return false;
     FlushEvents(run);

@@ -33,6 +33,10 @@ struct TEspeakPiece {
     int Pitch = 50;           // 0..100
     int Amplitude = 100;      // 0..200, 100 = normal
     int SilenceMs = 0;
+    // The pause that ends the text's last clause is kept (espeak-ng leaves it
+    // out at the end of a text): for a piece that a pause of its own follows,
+    // so that a clause ended there is heard as long as within one text.
+    bool EndPause = false;
 };
 
 enum class TEspeakEventKind { Word, Sentence };

@@ -81,6 +81,13 @@ constexpr double EmphasisSpeed = 0.85;
 constexpr int EmphasisPitch = 10;
 constexpr int EmphasisAmplitudePercent = 125;
 
+// The text ends with a clause's punctuation (closing quotes and brackets
+// after it aside).
+bool EndsClause(std::string_view utf8) {
+    const size_t last = utf8.find_last_not_of(" \t\r\n\"')]");
+    return last != std::string_view::npos && std::string_view(".,;:!?").find(utf8[last]) != std::string_view::npos;
+}
+
 } // namespace
 
 TEspeakSpeechVoice::TEspeakSpeechVoice(IAudioOutput& audio, IEventPoster& poster,
@@ -106,9 +113,9 @@ TSpeechObjectTokens TEspeakSpeechVoice::GetVoices(const WideString&, const WideS
 
 TSpeechObjectTokens TEspeakSpeechVoice::GetAudioOutputs(const WideString&, const WideString&) {
     TSpeechObjectTokens tokens;
-    const auto devices = FAudio.OutputDevices();
+    const auto devices = FAudio.OutputDeviceInfos();
     for (size_t i = 0; i < devices.size(); ++i)
-        tokens.push_back(std::make_shared<TEspeakAudioOutputToken>(int(i), devices[i]));
+        tokens.push_back(std::make_shared<TEspeakAudioOutputToken>(int(i), devices[i].Name, devices[i].Id));
     return tokens;
 }
 
@@ -358,6 +365,11 @@ void TEspeakSpeechVoice::SubmitJob(const std::shared_ptr<TStream>& stream, const
         piece.SilenceMs = run.SilenceMs;
         job.Pieces.push_back(std::move(piece));
     }
+    // A pause asked for after the end of a clause comes on top of the
+    // clause's own pause, as espeak-ng makes it within one text; within a
+    // clause there is none.
+    for (size_t i = 0; i + 1 < job.Pieces.size(); ++i)
+        job.Pieces[i].EndPause = job.Pieces[i + 1].SilenceMs > 0 && EndsClause(job.Pieces[i].Utf8Text);
     // Audio synthesised ahead is kept whole, so it is not held back.
     job.AheadLimit = live && !stream->File ? uint64_t(AheadSeconds) * uint64_t(FEngine->SampleRate()) : 0;
     // Worker thread.
@@ -398,13 +410,12 @@ std::unique_ptr<IAudioStream> TEspeakSpeechVoice::OpenAudio(const TSpeechObjectT
         return FAudio.OpenStream(-1, format, events);
     // The device's place in the list now: where the token saw it, or else
     // wherever a device of that name is.
-    const std::vector<std::string> devices = FAudio.OutputDevices();
+    const std::vector<TAudioDeviceInfo> devices = FAudio.OutputDeviceInfos();
+    const auto same = [token](const TAudioDeviceInfo& device) { return device.Id == token->Id; };
     int index = -1;
-    if (token->Index >= 0 && size_t(token->Index) < devices.size() &&
-        devices[size_t(token->Index)] == token->Name)
+    if (token->Index >= 0 && size_t(token->Index) < devices.size() && same(devices[size_t(token->Index)]))
         index = token->Index;
-    else if (const auto it = std::find(devices.begin(), devices.end(), token->Name);
-             it != devices.end())
+    else if (const auto it = std::find_if(devices.begin(), devices.end(), same); it != devices.end())
         index = int(it - devices.begin());
     if (index >= 0) {
         try {

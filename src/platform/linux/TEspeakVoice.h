@@ -31,10 +31,12 @@ public:
 
 class TEspeakAudioOutputToken final : public ISpeechObjectToken {
 public:
-    TEspeakAudioOutputToken(int index, std::string name) : Index(index), Name(std::move(name)) {}
+    TEspeakAudioOutputToken(int index, std::string name, std::string id)
+        : Index(index), Name(std::move(name)), Id(std::move(id)) {}
     WideString GetDescription(int32_t locale = 0) const override; // the device name
-    const int Index; // into IAudioOutput::OutputDevices, when the token was made
-    const std::string Name; // UTF-8; identifies the device when the list changes
+    const int Index; // into IAudioOutput::OutputDeviceInfos, when the token was made
+    const std::string Name; // UTF-8
+    const std::string Id;   // identifies the device when the list changes
 };
 
 // ---- The voice -----------------------------------------------------------

@@ -17,6 +17,13 @@ cst_voice* register_cmu_us_slt(const char* voxdir);
 
 namespace parlino {
 
+namespace {
+// How much of the voice's opening pause TrimLeading keeps: a moment at a seam,
+// more after a clause's end.
+constexpr int SeamKeepMs = 20;
+constexpr int ClausePauseKeepMs = 100;
+} // namespace
+
 struct TFliteEngine::TRun {
     TFliteEngine* Engine = nullptr;
     TJobRecord* Record = nullptr;
@@ -31,6 +38,8 @@ struct TFliteEngine::TRun {
     uint64_t OnsetSkipped = 0;  // input samples left out while awaiting it
     uint64_t TrimUntil = 0;     // input samples before this are left out
     bool TrimTrailing = false;  // the utterance continues the same sentence
+    bool PauseFollows = false;  // the next piece opens with a pause asked for
+    int LeadingKeepMs = SeamKeepMs; // of the opening pause TrimLeading leaves out
     uint64_t TrimFrom = UINT64_MAX; // input samples from this one on are left out
     uint64_t UtteranceBase = 0; // samples consumed before the current utterance
     const cst_utterance* Utterance = nullptr;
@@ -88,9 +97,10 @@ struct TFliteCallback {
                 // The voice opens every utterance with a pause; the first
                 // one of a job is left out but for a moment, so speech
                 // starts as soon as it is asked for.
-                const uint64_t keep = uint64_t(sampleRate) * 20 / 1000;
+                const uint64_t keep = uint64_t(sampleRate) * uint64_t(run.LeadingKeepMs) / 1000;
                 run.TrimUntil = sample > keep ? sample - keep : 0;
                 run.TrimLeading = false;
+                run.LeadingKeepMs = SeamKeepMs;
             }
         }
     }
@@ -113,6 +123,12 @@ struct TFliteCallback {
 bool EndsSentence(std::string_view text) {
     const size_t last = text.find_last_not_of(" \t\r\n\"')");
     return last != std::string_view::npos && std::strchr(".!?", text[last]) != nullptr;
+}
+
+// A sentence end or a comma, semicolon or colon.
+static bool EndsClause(std::string_view text) {
+    const size_t last = text.find_last_not_of(" \t\r\n\"')");
+    return last != std::string_view::npos && std::strchr(".!?,;:", text[last]) != nullptr;
 }
 
 std::vector<std::pair<size_t, size_t>> SplitForSynthesis(std::string_view text, size_t maxLength, size_t firstLength) {
@@ -205,8 +221,16 @@ void TFliteEngine::RunJob(TJobRecord& record) {
         run.OutputRate = record.Job.OutputRate > 0 ? record.Job.OutputRate : run.InputRate;
     }
     bool completed = !record.Cancelled && record.Job.Voice < FVoiceHandles.size();
-    for (size_t i = 0; completed && i < record.Job.Pieces.size(); ++i)
-        completed = SynthesisePiece(run, record.Job.Pieces[i]) && !record.Cancelled;
+    bool clauseEnded = false; // the text so far ends with a clause
+    for (size_t i = 0; completed && i < record.Job.Pieces.size(); ++i) {
+        const TFlitePiece& piece = record.Job.Pieces[i];
+        run.PauseFollows = i + 1 < record.Job.Pieces.size() && record.Job.Pieces[i + 1].SilenceMs > 0;
+        // After a pause asked for at a clause's end, the voice's pauses on
+        // both sides make up its own pause between clauses.
+        run.LeadingKeepMs = piece.SilenceMs > 0 && clauseEnded ? ClausePauseKeepMs : SeamKeepMs;
+        completed = SynthesisePiece(run, piece) && !record.Cancelled;
+        if (piece.Text.find_first_not_of(" \t\r\n") != std::string::npos) clauseEnded = EndsClause(piece.Text);
+    }
     if (record.Job.OnFinished) record.Job.OnFinished(completed && !record.Cancelled);
 }
 
@@ -217,7 +241,14 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
     if (piece.Bookmark && job.OnBookmark) job.OnBookmark(*piece.Bookmark);
     const TFliteVoiceInfo& info = FVoices[job.Voice];
     static const int16_t zeros[1024] = {};
-    if (piece.SilenceMs > 0) run.TrimLeading = run.AwaitOnset = false; // a pause asked for is kept
+    // A pause asked for is kept whole; the voice's own pause that opens the
+    // speech after it is left out but for a moment (the one that closes the
+    // speech before it stays where a clause ends there), so the pause lasts
+    // as long as asked.
+    if (piece.SilenceMs > 0) {
+        run.AwaitOnset = false;
+        run.TrimLeading = true;
+    }
     for (uint64_t left = uint64_t(piece.SilenceMs) * uint64_t(info.SampleRate) / 1000; left > 0;) {
         const size_t take = size_t(std::min<uint64_t>(left, 1024));
         if (!Deliver(run, zeros, take)) return false;
@@ -249,7 +280,8 @@ bool TFliteEngine::SynthesisePiece(TRun& run, const TFlitePiece& piece) {
         run.ChunkOffset = piece.Offset + static_cast<uint32_t>(begin);
         run.TokenCursor = 0;
         run.Utterance = nullptr;
-        run.TrimTrailing = i + 1 < chunks.size() && !EndsSentence(chunk);
+        run.TrimTrailing = (i + 1 < chunks.size() && !EndsSentence(chunk)) ||
+                           (i + 1 == chunks.size() && run.PauseFollows && !EndsClause(chunk));
         if (i > 0 && !EndsSentence(piece.Text.substr(chunks[i - 1].first, chunks[i - 1].second)))
             run.TrimLeading = true;
         flite_text_to_speech(chunk.c_str(), voice, "none");

@@ -54,9 +54,15 @@ TPulseWaveOut::TPulseWaveOut(IAudioOutput& output, const ITextCodec* codec)
     : FOutput(output), FCodec(codec) {}
 
 uint32_t TPulseWaveOut::WaveOutGetNumDevs() {
-    FDevices = FOutput.OutputDevices();
+    FDevices = FOutput.OutputDeviceInfos();
     FRead = true;
     return static_cast<uint32_t>(FDevices.size());
+}
+
+std::string TPulseWaveOut::WaveOutGetInstanceId(uint32_t deviceId) {
+    if (!FRead)
+        WaveOutGetNumDevs();
+    return deviceId < FDevices.size() ? FDevices[deviceId].Id : std::string();
 }
 
 std::string TPulseWaveOut::RecordName(const std::string& utf8Name) const {
@@ -84,7 +90,7 @@ MMRESULT TPulseWaveOut::WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* cap
     if (deviceId == WAVE_MAPPER)
         name = MapperName;
     else if (deviceId < FDevices.size())
-        name = RecordName(FDevices[deviceId]);
+        name = RecordName(FDevices[deviceId].Name);
     else
         return MMSYSERR_BADDEVICEID;
 

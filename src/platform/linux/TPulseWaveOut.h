@@ -27,6 +27,9 @@ public:
     uint32_t WaveOutGetNumDevs() override;
     // Uses the reading of the last WaveOutGetNumDevs (taking one if none).
     MMRESULT WaveOutGetDevCapsA(uint32_t deviceId, TWaveOutCapsA* caps, uint32_t capsSize) override;
+    // The device's identity in the output layer (the sink's name).
+    std::string WaveOutGetInstanceId(uint32_t deviceId) override;
+    bool ServerNotAnswering() override { return FOutput.ServerNotAnswering(); }
     // The output layer's news of devices added or removed.
     void SetOnDevicesChanged(std::function<void()> handler) override {
         FOutput.SetOnDevicesChanged(std::move(handler));
@@ -38,7 +41,7 @@ public:
 private:
     IAudioOutput& FOutput;
     const ITextCodec* FCodec;
-    std::vector<std::string> FDevices;
+    std::vector<TAudioDeviceInfo> FDevices;
     bool FRead = false;
 };
 

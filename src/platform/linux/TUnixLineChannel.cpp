@@ -17,13 +17,24 @@ bool TUnixLineChannel::Open(const std::string& path) {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     FSocket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (FSocket < 0) return false;
-    if (::connect(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return true;
+    if (::connect(FSocket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        if (PeerIsThisUser()) return true;
+        Close();
+        return false;
+    }
     if (errno == EINPROGRESS || errno == EAGAIN) { // the listener's backlog is full; it may still accept
         FConnecting = true;
         return true;
     }
     Close();
     return false;
+}
+
+bool TUnixLineChannel::PeerIsThisUser() const {
+    ucred peer{};
+    socklen_t length = sizeof peer;
+    return ::getsockopt(FSocket, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && length == sizeof peer &&
+           peer.uid == ::geteuid();
 }
 
 void TUnixLineChannel::Close() {
@@ -52,6 +63,10 @@ bool TUnixLineChannel::Flush() {
             return false;
         }
         FConnecting = false;
+        if (!PeerIsThisUser()) {
+            Close();
+            return false;
+        }
     }
     while (!FOut.empty()) {
         const ssize_t sent = ::send(FSocket, FOut.data(), FOut.size(), MSG_NOSIGNAL | MSG_DONTWAIT);

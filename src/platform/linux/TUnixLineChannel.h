@@ -7,7 +7,9 @@ namespace parlino {
 
 // A line channel over a non-blocking Unix stream socket. Lines longer than
 // MaxLineBytes are cut there, so a peer that never sends a line feed cannot
-// make the buffer grow without end.
+// make the buffer grow without end. Only a peer that runs as this user is
+// talked to (its credentials, SO_PEERCRED): Open refuses any other, as a
+// socket where nothing listens.
 class TUnixLineChannel final : public ILineChannel {
 public:
     static constexpr size_t MaxLineBytes = 1 << 20;
@@ -25,6 +27,7 @@ public:
 
 private:
     bool Flush();
+    bool PeerIsThisUser() const;
 
     int FSocket = -1;
     bool FConnecting = false; // connect() still in progress

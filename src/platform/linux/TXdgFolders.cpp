@@ -1,8 +1,14 @@
 #include "platform/linux/TXdgFolders.h"
 
+#include "platform/Exceptions.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace parlino {
@@ -54,9 +60,37 @@ std::string TXdgFolders::TempPath() const {
     return "/tmp";
 }
 
+std::string PrivateFolderProblem(const std::string& folder) {
+    struct stat info {};
+    if (::lstat(folder.c_str(), &info) != 0) return std::string("it cannot be read (") + std::strerror(errno) + ")";
+    if (S_ISLNK(info.st_mode)) return "it is a link, not a folder";
+    if (!S_ISDIR(info.st_mode)) return "it is not a folder";
+    if (info.st_uid != ::geteuid()) return "it belongs to another user";
+    if ((info.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+        return std::string("other users may enter it (its mode is ") + mode + ", not 0700)";
+    }
+    return {};
+}
+
 std::string TXdgFolders::RuntimeFolder() const {
-    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && dir[0] == '/') return StripDelimiter(dir);
-    return TempPath();
+    std::string folder;
+    if (const char* dir = std::getenv("XDG_RUNTIME_DIR"); dir && dir[0] == '/') {
+        folder = StripDelimiter(dir);
+    } else {
+        // The shared temporary folder: a folder of our own in it, made
+        // private before anything goes into it.
+        folder = TempPath() + "/parlino-" + std::to_string(::geteuid());
+        if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
+            throw EParlinoError("Parlino cannot make its run-time folder " + folder + ": " + std::strerror(errno) +
+                                ".");
+    }
+    if (const std::string problem = PrivateFolderProblem(folder); !problem.empty())
+        throw EParlinoError("Parlino does not use the run-time folder " + folder + " for its sockets: " + problem +
+                            ". Only a folder that no other user can enter is safe. Remove it, or set "
+                            "XDG_RUNTIME_DIR to such a folder.");
+    return folder;
 }
 
 std::string TXdgFolders::ProgramFolder() const {

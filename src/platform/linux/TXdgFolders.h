@@ -13,7 +13,15 @@ public:
     std::string CommonAppData() const override { return {}; }
     std::string TempPath() const override;
     std::string ProgramFolder() const override;
-    std::string RuntimeFolder() const override; // $XDG_RUNTIME_DIR
+    // $XDG_RUNTIME_DIR when it is set, else the folder "parlino-<uid>" in
+    // the temporary folder, made with mode 0700 when it is missing. Either
+    // must be a folder (not a link) of this user that nobody else may enter
+    // (no permission bits for group or others); anything else throws
+    // EParlinoError naming the folder and what is wrong with it.
+    std::string RuntimeFolder() const override;
 };
+
+// Why `folder` is no private folder of this user: empty when it is one.
+std::string PrivateFolderProblem(const std::string& folder);
 
 } // namespace parlino
