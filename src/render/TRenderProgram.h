@@ -5,7 +5,6 @@
 // render into a WAV file.
 
 #include "platform/ITextCodec.h"
-#include "platform/linux/TEspeakEngine.h"
 #include "render/TRenderOptions.h"
 #include "subtitles/TslItem.h"
 
@@ -17,6 +16,8 @@
 #include <vector>
 
 namespace parlino {
+
+class TEspeakEngine; // the Linux voices' engine
 
 struct TRenderEnvironment {
     const ITextCodec& Codec;
