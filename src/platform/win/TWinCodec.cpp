@@ -11,8 +11,9 @@ namespace {
 
 // The characters of a single-byte code page, byte by byte. Windows gives a
 // byte the code page leaves unassigned the C1 control of the same number
-// (0x81 -> U+0081); such a byte is no character, so it becomes U+FFFD here,
-// as on the other systems.
+// (0x81 -> U+0081) or a private-use character (0xAA of 1253 -> U+F8F9);
+// such a byte is no character, so it becomes U+FFFD here, as on the other
+// systems.
 struct TSingleByteTable {
     bool Valid = false;
     std::array<char16_t, 256> Chars{};
@@ -32,7 +33,7 @@ const TSingleByteTable& SingleByteTable(uint32_t codePage) {
             wchar_t ch = 0;
             if (MultiByteToWideChar(codePage, 0, &byte, 1, &ch, 1) != 1)
                 ch = 0xFFFD;
-            if (b >= 0x80 && ch >= 0x80 && ch <= 0x9F)
+            if (b >= 0x80 && ((ch >= 0x80 && ch <= 0x9F) || (ch >= 0xE000 && ch <= 0xF8FF)))
                 ch = 0xFFFD;
             table->Chars[b] = static_cast<char16_t>(ch);
         }
