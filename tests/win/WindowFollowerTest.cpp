@@ -26,10 +26,14 @@ protected:
         ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &Process));
         CloseHandle(Process.hThread);
-        WaitForInputIdle(Process.hProcess, 10000);
-        for (int k = 0; k < 500 && !Follower.FindPlayer(); ++k)
+        // The first window program of a fresh Wine prefix may take seconds to start.
+        DWORD exitCode = STILL_ACTIVE;
+        for (int k = 0; k < 1500 && !Follower.FindPlayer() && exitCode == STILL_ACTIVE; ++k) {
             Sleep(20);
-        ASSERT_NE(Follower.MainWindow, 0u) << "the stand-in player did not start";
+            GetExitCodeProcess(Process.hProcess, &exitCode);
+        }
+        ASSERT_NE(Follower.MainWindow, 0u) << "the stand-in player did not start (exit code "
+                                           << exitCode << ")";
     }
     void TearDown() override {
         if (Process.hProcess) {
