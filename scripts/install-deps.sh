@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Parlino needs; with --test also those the test
-# suite uses. Does nothing when they are all present already.
+# suite uses; with --windows only those of the Windows build and its tests
+# under Wine. Does nothing when they are all present already.
 set -euo pipefail
 
 build=(cmake g++ make pkg-config dpkg-dev qt6-base-dev libgl-dev libespeak-ng-dev espeak-ng-data flite1-dev libpulse-dev
@@ -8,8 +9,13 @@ build=(cmake g++ make pkg-config dpkg-dev qt6-base-dev libgl-dev libespeak-ng-de
 test_only=(pulseaudio pulseaudio-utils sox espeak-ng xvfb xauth dbus mpv mpv-mpris at-spi2-core python3-pyatspi
            desktop-file-utils appstream man-db clang libclang-rt-14-dev ffmpeg)
 
+# The cross compiler with POSIX threads (std::thread needs them), Wine, which
+# runs the tests, and the sources of GoogleTest, built for the cross compiler.
+windows=(g++-mingw-w64-x86-64-posix wine64 cmake make googletest nlohmann-json3-dev)
+
 wanted=("${build[@]}")
 [[ "${1:-}" == "--test" ]] && wanted+=("${test_only[@]}")
+[[ "${1:-}" == "--windows" ]] && wanted=("${windows[@]}")
 
 missing=()
 for p in "${wanted[@]}"; do

@@ -6,7 +6,6 @@
 
 #include "platform/IFilmReader.h"
 #include "platform/ITextCodec.h"
-#include "platform/linux/TEspeakEngine.h"
 #include "render/TRenderOptions.h"
 #include "subtitles/TslItem.h"
 
@@ -18,6 +17,8 @@
 #include <vector>
 
 namespace parlino {
+
+class TEspeakEngine; // the Linux voices' engine
 
 struct TRenderEnvironment {
     const ITextCodec& Codec;

@@ -1,6 +1,7 @@
 #include "settings/IniFile.h"
 #include "text/Blanks.h"
 
+#include "platform/ReadOpenFlags.h"
 #include "settings/AtomicFile.h"
 
 #include <algorithm>
@@ -192,7 +193,7 @@ void TIniFile::Parse() {
 }
 
 TIniFile TIniFile::Load(const std::string& fileName) {
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(fileName.c_str(), ReadOpenFlags);
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return TIniFile();

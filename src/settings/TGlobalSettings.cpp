@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 namespace parlino {
 namespace {
@@ -36,7 +39,12 @@ void TGlobalSettings::ForceDirectory(const std::string& Path) {
     const std::string folder = WithoutDelimiter(Path);
     if (FolderExists(folder))
         return;
-    if (::mkdir(folder.c_str(), 0777) != 0 && !(errno == EEXIST && FolderExists(folder)))
+#ifdef _WIN32
+    const int made = ::_mkdir(folder.c_str());
+#else
+    const int made = ::mkdir(folder.c_str(), 0777);
+#endif
+    if (made != 0 && !(errno == EEXIST && FolderExists(folder)))
         throw EParlinoError("Cannot create directory\r\n" + folder);
 }
 

@@ -14,20 +14,23 @@ namespace {
 
 // Case folding of file names, which are UTF-8 on Linux. Bytes that are not
 // valid UTF-8 stand for themselves and never fold.
-locale_t FoldLocale() {
-    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-    return loc;
+#ifdef _WIN32
+char32_t FoldWide(char32_t ch) {
+    return ch <= 0xFFFF ? static_cast<char32_t>(std::towlower(static_cast<wint_t>(ch))) : ch;
 }
+#else
+char32_t FoldWide(char32_t ch) {
+    static locale_t loc = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    return loc ? static_cast<char32_t>(towlower_l(static_cast<wint_t>(ch), loc)) : ch;
+}
+#endif
 
 char32_t Fold(char32_t ch) {
     if (ch < 0x80)
         return (ch >= 'A' && ch <= 'Z') ? ch - 'A' + 'a' : ch;
     if (ch >= 0xDC80 && ch <= 0xDCFF)
         return ch; // an undecodable byte
-    locale_t loc = FoldLocale();
-    if (!loc)
-        return ch;
-    return static_cast<char32_t>(towlower_l(static_cast<wint_t>(ch), loc));
+    return FoldWide(ch);
 }
 
 std::u32string FoldedCharacters(std::string_view text) {

@@ -1,6 +1,7 @@
 #include "text/LoadTextFile.h"
 
 #include "platform/Exceptions.h"
+#include "platform/ReadOpenFlags.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -28,8 +29,10 @@ std::string NotRegularReason(mode_t mode) {
         return "It is a pipe, not a regular file.";
     if (S_ISCHR(mode) || S_ISBLK(mode))
         return "It is a device, not a regular file.";
+#ifdef S_ISSOCK
     if (S_ISSOCK(mode))
         return "It is a socket, not a regular file.";
+#endif
     return "It is not a regular file.";
 }
 
@@ -40,7 +43,7 @@ std::string NotRegularReason(mode_t mode) {
 
 std::string ReadWholeFile(const std::string& fileName) {
     // Opened without blocking: opening a pipe would wait for a writer.
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = ::open(fileName.c_str(), ReadOpenFlags);
     if (fd < 0) ThrowOpenError(fileName, errno);
     struct Closer {
         int Fd;

@@ -103,10 +103,14 @@ private:
 size_t Find(std::string_view text, std::string_view pattern, size_t from) {
     if (from > text.size() || text.size() - from < pattern.size())
         return std::string_view::npos;
+#ifdef _WIN32
+    return text.find(pattern, from); // the C library has no memmem there
+#else
     const void* at =
         ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
     return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
               : std::string_view::npos;
+#endif
 }
 
 // The matching loop of one rule. `search` is the text itself or its upper

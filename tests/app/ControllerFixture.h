@@ -113,7 +113,7 @@ protected:
     }
     void FinishSpeech() { Voice->FireEnd(Voice->NextStream); }
 
-    TIconvCodec Codec{1252};
+    TSystemCodec Codec{1252};
     TQueuePoster Poster;
     TFakeSpeechVoice* Voice = nullptr;
     std::unique_ptr<TUbSmartSpeech> Speech;

@@ -1,16 +1,23 @@
 #include "fakes/TFakePlatform.h"
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 namespace parlino::test {
 
 TFakeFolders::TFakeFolders() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "parlino-fake-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        throw std::runtime_error("cannot create a temporary folder");
-    Root = pattern;
+    // A folder no other fake, in this process or another, has: the process
+    // and a random number in its name, created only if it is new.
+    std::random_device random;
+    const auto base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; Root.empty(); ++attempt) {
+        if (attempt == 100)
+            throw std::runtime_error("cannot create a temporary folder");
+        const auto folder = base / ("parlino-fake-" + std::to_string(random()) + std::to_string(random()));
+        if (std::filesystem::create_directory(folder))
+            Root = folder.string();
+    }
     Local = Root + "/config";
     Data = Root + "/data";
     Program = Root + "/program";

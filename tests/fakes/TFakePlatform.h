@@ -2,7 +2,7 @@
 // Fakes of the platform services, settable and observable by tests.
 
 #include "platform/TPlatform.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 
 #include <string>
 #include <vector>
@@ -71,11 +71,11 @@ public:
     }
 };
 
-// The real iconv codec with a fixed system code page (1252 unless told),
+// The real codec with a fixed system code page (1252 unless told),
 // so that tests do not depend on the machine's locale.
 struct TFakePlatform {
     explicit TFakePlatform(uint32_t systemCodePage = 1252) : Codec(systemCodePage) {}
-    TIconvCodec Codec;
+    TSystemCodec Codec;
     TFakeLocaleInfo Locale;
     TFakeTickCounter Ticks;
     TFakeFolders Folders;

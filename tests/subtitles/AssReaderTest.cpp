@@ -4,7 +4,7 @@
 // each comes from.
 
 #include "subtitles/AssReader.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "subtitles/SubtitleReaders.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,7 @@ using namespace parlino;
 
 namespace {
 
-const TIconvCodec codec(1252);
+const TSystemCodec codec(1252);
 const TLeadBytes noLeadBytes{};
 
 std::string Data(const std::string& name) {
@@ -229,7 +229,7 @@ TEST(Ass, SpeechTextPieceByPiece) {
 TEST(Ass, TheSecondByteOfADoubleByteCharacterIsNeverAMarkUpCharacter) {
     // In Shift-JIS the second byte of "hyou" (0x95 0x5C) is a backslash and
     // that of "ma" (0x83 0x7D) a '}'.
-    const TIconvCodec japanese(932);
+    const TSystemCodec japanese(932);
     const TLeadBytes lead = japanese.LeadBytes();
     const std::string hyouN = "\x95\x5CN";
     EXPECT_EQ(AssSpeechText(hyouN, lead), hyouN);

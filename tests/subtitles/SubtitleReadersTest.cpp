@@ -1,5 +1,5 @@
 #include "platform/Exceptions.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "subtitles/FormatTime.h"
 #include "subtitles/SubtitleReaders.h"
 
@@ -11,7 +11,7 @@ using namespace parlino;
 
 namespace {
 
-const TIconvCodec codec(1251);
+const TSystemCodec codec(1251);
 
 std::string Data(const std::string& name) { return std::string(PARLINO_TEST_DATA) + "/subtitles/" + name; }
 

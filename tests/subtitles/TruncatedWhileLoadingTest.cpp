@@ -3,7 +3,7 @@
 // subtitles that were in the file up to where it stood, never a crash or a
 // hang.
 
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "subtitles/SubtitleReaders.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ TEST(TruncatedWhileLoading, EveryReadGivesAPrefixOfTheSubtitles) {
     }
     std::ofstream(path, std::ios::binary) << whole;
     TslItems complete;
-    const TIconvCodec codec(1252);
+    const TSystemCodec codec(1252);
     ReadSrtFile(path, complete, codec);
     ASSERT_EQ(complete.size(), 3001u);
 

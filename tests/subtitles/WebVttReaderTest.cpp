@@ -3,7 +3,7 @@
 // tests/data/webvtt/SOURCE.md names where each comes from.
 
 #include "subtitles/WebVttReader.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "subtitles/SubtitleReaders.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@ using namespace parlino;
 
 namespace {
 
-const TIconvCodec codec(1252);
+const TSystemCodec codec(1252);
 
 std::string Data(const std::string& name) {
     return std::string(PARLINO_TEST_DATA) + "/webvtt/" + name;

@@ -1,5 +1,5 @@
 #include "platform/Exceptions.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "text/Charsets.h"
 #include "text/LoadTextFile.h"
 
@@ -20,8 +20,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
-const TIconvCodec cp1252(1252);
-const TIconvCodec cp1251(1251);
+const TSystemCodec cp1252(1252);
+const TSystemCodec cp1251(1251);
 
 TStringList Load(const std::string& name, const ITextCodec& codec = cp1252) {
     TStringList lines{"stale line"};
@@ -168,7 +168,7 @@ TEST(LoadTextFile, LongTextsDecodeAlike) {
     DecodeTextBytes(lines, bytes, cp1252);
     EXPECT_EQ(lines, expectedLines);
     // Three bytes of UTF-8 become two in a double-byte code page.
-    const TIconvCodec cp932(932);
+    const TSystemCodec cp932(932);
     std::string japanese;
     for (int k = 0; k < 30000; ++k)
         japanese += "\xE6\x97\xA5\xE6\x9C\xAC "; // "日本"
@@ -278,10 +278,10 @@ TEST(Charsets, TableAndCodePages) {
     EXPECT_EQ(CharsetByIdentifier("GREEK_CHARSET"), std::optional<uint8_t>(161));
     EXPECT_FALSE(CharsetByIdentifier("greek_charset").has_value());
     // Every code page in the table converts with the platform's codec.
-    const TIconvCodec codec(1252);
+    const TSystemCodec codec(1252);
     for (const TCharsetName& c : CharsetNames) {
         if (uint32_t cp = CharsetToCodePage(c.Number)) {
-            EXPECT_FALSE(TIconvCodec::IconvName(cp).empty()) << cp;
+            EXPECT_EQ(codec.ToWide("A", cp), u"A") << cp;
         }
     }
 }

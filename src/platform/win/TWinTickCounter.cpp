@@ -1,0 +1,11 @@
+#include "platform/win/TWinTickCounter.h"
+
+#include <windows.h>
+
+namespace parlino {
+
+uint32_t TWinTickCounter::GetTickCount() const {
+    return ::GetTickCount();
+}
+
+} // namespace parlino
