@@ -310,12 +310,12 @@ TEST(Ass, UnclosedBracesAreReadInLinearTime) {
     for (int k = 0; k < 100000; ++k)
         mixed += "{\x82\xA0{\\p";
     const std::optional<std::string> japanese =
-        SpeechWithin(mixed + "}x{" + mixed, TIconvCodec(932).LeadBytes(), std::chrono::seconds(20));
+        SpeechWithin(mixed + "}x{" + mixed, TSystemCodec(932).LeadBytes(), std::chrono::seconds(20));
     ASSERT_TRUE(japanese) << "unclosed '{' among double-byte characters took more than 20 s";
     EXPECT_EQ(*japanese, "x{" + mixed);
     // What the one search finds is what each '{' would have found.
     EXPECT_EQ(AssSpeechText("{a{b}c{d}e{", noLeadBytes), "ce{");
     EXPECT_EQ(AssSpeechText("{{{x}y{{", noLeadBytes), "y{{");
     EXPECT_EQ(AssSpeechText("a{\\p1}{b{\\p0}c", noLeadBytes), "ac");
-    EXPECT_EQ(AssSpeechText("{\\fn\x83\x7D{x}y{", TIconvCodec(932).LeadBytes()), "y{");
+    EXPECT_EQ(AssSpeechText("{\\fn\x83\x7D{x}y{", TSystemCodec(932).LeadBytes()), "y{");
 }

@@ -2,7 +2,7 @@
 // without any says.
 
 #include "fakes/TFakeFilmReader.h"
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 #include "subtitles/FilmSubtitles.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ using namespace parlino;
 using namespace parlino::test;
 
 TEST(FilmSubtitles, EachLayoutIsReadByItsReaderAndAFilmWithoutTextTracksSaysWhatItHas) {
-    const TIconvCodec codec(1252);
+    const TSystemCodec codec(1252);
     TFakeFilmReader film;
     film.Film.Text = {{1, "subrip", "eng", ""}, {2, "ass", "", "Signs"}, {3, "webvtt", "", ""}};
     film.Texts[1] = {TFilmTextLayout::SubRip, "1\n00:00:01,000 --> 00:00:02,000\n<i>Caf\xC3\xA9</i> first\n\n"};

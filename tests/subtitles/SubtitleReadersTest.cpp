@@ -126,7 +126,7 @@ TEST(ReadSrt, EncodingsOfTheSameFileAgree) {
 // One stray byte after a UTF-8 mark used to make the whole file empty.
 TEST(ReadSrt, AStrayByteInAUtf8FileIsOneQuestionMark) {
     EXPECT_EQ(Texts(Srt("utf8_bom_stray_byte.srt")), (std::vector<std::string>{"", "Caf? au lait", "na?ve"}));
-    const TIconvCodec cp1252(1252);
+    const TSystemCodec cp1252(1252);
     TslItems items;
     ReadSrtFile(Data("utf8_bom_stray_byte.srt"), items, cp1252);
     EXPECT_EQ(Texts(items), (std::vector<std::string>{"", "Caf? au lait", "na\xEFve"}));
