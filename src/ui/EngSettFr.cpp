@@ -4,6 +4,8 @@
 #include "ui/TCursorGuard.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QKeyEvent>
 #include <QStyle>
 
@@ -214,11 +216,20 @@ void TfrEngSett::selVoiceButtonClick() {
         popup.g1->setItem(i, 1, new QTableWidgetItem(lbEngines->itemText(i)));
     }
     popup.g1->setCurrentCell(std::max(0, lbEngines->currentIndex()), 1);
-    // Right edge in line with the edit's, moved right by an edge and half a scroll bar.
-    const QPoint p = mapToGlobal(QPoint(selVoice->x(), selVoice->y() + selVoice->height() + 1));
-    const int edge = 2;
-    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    popup.move(std::max(0, p.x() + selVoice->width() - popup.width() + edge + scrollBar / 2), p.y());
+    // Under the voice box: one pixel below it, its left edge in line with the
+    // box's (the design lined the right edges up, which put the list, wider
+    // than the box, over the "Voice:" caption at the window's left edge).
+    // Where the program places windows itself (X11) the list is kept on the
+    // screen; on Wayland the desktop does that for a popup.
+    QPoint p = mapToGlobal(QPoint(selVoice->x(), selVoice->y() + selVoice->height() + 1));
+    if (!QGuiApplication::platformName().startsWith("wayland")) {
+        if (const QScreen* screen = this->screen()) {
+            const QRect room = screen->availableGeometry();
+            p.setX(std::max(room.left(), std::min(p.x(), room.right() + 1 - popup.width())));
+            p.setY(std::max(room.top(), std::min(p.y(), room.bottom() + 1 - popup.height())));
+        }
+    }
+    popup.move(p);
     const int result = SelectorHook() ? SelectorHook()(popup) : popup.exec();
     if (result != QDialog::Accepted) return;
     QTableWidgetItem* chosen = popup.g1->item(popup.g1->currentRow(), 1);

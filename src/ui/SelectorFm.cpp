@@ -1,20 +1,71 @@
 #include "ui/SelectorFm.h"
 
+#include <QAccessible>
+#include <QAccessibleObject>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
 
+#include <vector>
+
 namespace parlino {
 namespace {
 constexpr int ClientWidth = 253, ClientHeight = 338, BarHeight = 17;
-}
+
+// What screen readers see of the application: its windows, and also an open
+// voice list. The toolkit leaves popups out of the application's windows on
+// the accessibility bus (it expects menus, which announce themselves), so a
+// screen reader would find the list nowhere; it is listed after the windows
+// while it is open, as the window it is.
+class TAccessibleApplication final : public QAccessibleApplication {
+public:
+    int childCount() const override { return QAccessibleApplication::childCount() + static_cast<int>(Lists().size()); }
+    QAccessibleInterface* child(int index) const override {
+        const int windows = QAccessibleApplication::childCount();
+        if (index < windows) return QAccessibleApplication::child(index);
+        const std::vector<TfmSelector*> lists = Lists();
+        const size_t list = static_cast<size_t>(index - windows);
+        return list < lists.size() ? QAccessible::queryAccessibleInterface(lists[list]) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override {
+        const int index = QAccessibleApplication::indexOfChild(child);
+        if (index >= 0 || !child) return index;
+        const std::vector<TfmSelector*> lists = Lists();
+        for (size_t i = 0; i < lists.size(); ++i)
+            if (child->object() == lists[i]) return QAccessibleApplication::childCount() + static_cast<int>(i);
+        return -1;
+    }
+
+private:
+    static std::vector<TfmSelector*> Lists() {
+        std::vector<TfmSelector*> lists;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* list = qobject_cast<TfmSelector*>(w); list && list->isVisible()) lists.push_back(list);
+        return lists;
+    }
+};
+
+// Installed before the application object exists, so that the accessibility
+// layer never makes the toolkit's own interface for it.
+const bool ApplicationInterfaceInstalled = [] {
+    QAccessible::installFactory([](const QString&, QObject* object) -> QAccessibleInterface* {
+        if (object && object == QCoreApplication::instance() && qobject_cast<QApplication*>(object))
+            return new TAccessibleApplication;
+        return nullptr;
+    });
+    return true;
+}();
+
+} // namespace
 
 TfmSelector::TfmSelector(QWidget* parent) : QDialog(parent, Qt::Popup | Qt::FramelessWindowHint) {
     // A popup of the window it opens from: the desktop places it relative to
     // that window, which is the only placement some desktops (Wayland) allow.
-    // A click elsewhere closes it like "X".
+    // A click elsewhere closes it like "X". On the accessibility bus it is a
+    // window of the application, named "Voices", holding the table "Voices".
+    (void)ApplicationInterfaceInstalled;
     setFixedSize(ClientWidth, ClientHeight);
     setAccessibleName("Voices");
 

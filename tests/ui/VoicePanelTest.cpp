@@ -8,6 +8,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -105,6 +106,27 @@ TEST_F(VoicePanel, ThePopupChoosesAVoiceAndStopsSpeech) {
     });
     Panel->selVoiceButtonClick();
     EXPECT_EQ(Speech->VoiceName(), "Voice 15");
+}
+
+TEST_F(VoicePanel, ThePopupOpensUnderTheVoiceBoxAndStaysOnTheScreen) {
+    Make(20);
+    Panel->SetVoice("Voice 1");
+    Panel->move(100, 80);
+    Panel->show();
+    QPoint opened;
+    TfrEngSett::SetSelectorHook([&](TfmSelector& popup) {
+        opened = popup.pos();
+        return int(QDialog::Rejected);
+    });
+    Panel->selVoiceButtonClick();
+    const QWidget* box = Panel->selVoice;
+    EXPECT_EQ(opened, Panel->mapToGlobal(QPoint(box->x(), box->y() + box->height() + 1)));
+    // Near the screen's right and bottom edges it moves just enough to stay on it.
+    const QRect room = Panel->screen()->availableGeometry();
+    Panel->move(room.right() - 200, room.bottom() - 100);
+    Panel->selVoiceButtonClick();
+    EXPECT_EQ(opened.x(), room.right() + 1 - 253);
+    EXPECT_EQ(opened.y(), room.bottom() + 1 - 338);
 }
 
 TEST_F(VoicePanel, TagVoicesKeepTheirOwnValuesAndSendThemAsTags) {

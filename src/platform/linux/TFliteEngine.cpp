@@ -21,7 +21,7 @@ namespace {
 // How much of the voice's opening pause TrimLeading keeps: a moment at a seam,
 // more after a clause's end.
 constexpr int SeamKeepMs = 20;
-constexpr int ClausePauseKeepMs = 100;
+constexpr int ClausePauseKeepMs = 160;
 } // namespace
 
 struct TFliteEngine::TRun {
