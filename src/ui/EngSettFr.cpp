@@ -217,8 +217,8 @@ void TfrEngSett::selVoiceButtonClick() {
     }
     popup.g1->setCurrentCell(std::max(0, lbEngines->currentIndex()), 1);
     // Under the voice box: one pixel below it, its left edge in line with the
-    // box's (the design lined the right edges up, which put the list, wider
-    // than the box, over the "Voice:" caption at the window's left edge).
+    // box's (lining up the right edges put the list, wider than the box,
+    // over the "Voice:" caption at the window's left edge).
     // Where the program places windows itself (X11) the list is kept on the
     // screen; on Wayland the desktop does that for a popup.
     QPoint p = mapToGlobal(QPoint(selVoice->x(), selVoice->y() + selVoice->height() + 1));
