@@ -208,6 +208,12 @@ TEST_F(SmartSpeechE2E, AChosenCardUnpluggedFallsBackToTheDefaultAndIsUsedAgainWh
     ASSERT_EQ(Speech->AudioOutputs()[2].first, "TestC");
     TMonitorRecording& fallback = Server->Record("test"); // the default card
     ASSERT_TRUE(Server->UnloadModule(module));            // the headset is unplugged
+    // The card list follows the server's news, which a loaded machine may
+    // deliver some milliseconds late.
+    const auto cards = [&](size_t count) {
+        return PumpUntil([&] { return Audio->OutputDeviceInfos().size() == count; }, std::chrono::seconds(5));
+    };
+    ASSERT_TRUE(cards(2));
 
     auto start = TClock::now();
     ASSERT_NO_THROW(Say(Sentence, 2));
@@ -217,6 +223,7 @@ TEST_F(SmartSpeechE2E, AChosenCardUnpluggedFallsBackToTheDefaultAndIsUsedAgainWh
     EXPECT_TRUE(PumpUntil([&] { return Speech->IsIdle(); })) << "the speech never ended";
 
     ASSERT_GE(Server->LoadNullSink("test_c", "TestC"), 0); // plugged in again
+    ASSERT_TRUE(cards(3));
     TMonitorRecording& headset = Server->Record("test_c");
     start = TClock::now();
     Say(Sentence, 2);
