@@ -17,7 +17,7 @@ target_include_directories(parlino_json SYSTEM INTERFACE ${PARLINO_JSON_DIR})
 add_library(nlohmann_json::nlohmann_json ALIAS parlino_json)
 
 parlino_sources(CORE_SOURCES subtitles text settings players speech platform)
-foreach(unit TPlaybackController TSpeechAhead TDueSchedule TDuckEnvelope ErrorGuard CommandLine TPlayerEnvironment)
+foreach(unit TPlaybackController TSpeechAhead TDueSchedule TDuckEnvelope TFilmDucker ErrorGuard CommandLine TPlayerEnvironment)
   list(APPEND CORE_SOURCES ${PROJECT_SOURCE_DIR}/src/app/${unit}.cpp)
 endforeach()
 # The save that replaces a file has a Windows version of its own.

@@ -75,10 +75,22 @@ TfmParlinoA::TfmParlinoA(TPlatform& platform, TSpeechEnvironment& speech, TPlaye
     DueTimer->setSingleShot(true);
     DueTimer->setTimerType(Qt::PreciseTimer);
     connect(DueTimer, &QTimer::timeout, this, [this] { Timer1Timer(); });
+    Controller->EnableFilmDucking(platform.Ticks);
+    FilmTimer = new QTimer(this);
+    FilmTimer->setInterval(25);
+    FilmTimer->setTimerType(Qt::PreciseTimer);
+    connect(FilmTimer, &QTimer::timeout, this, [this] { RunGuarded([this] { Controller->UpdateFilm(); }); });
+    FilmTimer->start();
 }
 
 TfmParlinoA::~TfmParlinoA() {
     if (FDeviceNews) FDeviceNews->SetOnDevicesChanged(nullptr);
+    // The followed film gets its own volume back, and plays if the program paused it.
+    try {
+        FilmTimer->stop();
+        Controller->ReleaseFilm();
+    } catch (...) {
+    }
     // FormDestroy: the settings are saved before anything is freed.
     try {
         SaveSettings();
@@ -179,6 +191,9 @@ void TfmParlinoA::ApplySettings() {
     eSpeechShift->setValue(s.Speak_mode);
     chkFitSpeech->setChecked(s.Fit_speech);
     eFitPercent->setValue(s.Fit_speech_max_percent);
+    chkDuckFilm->setChecked(s.Duck_film);
+    eDuckDb->setValue(s.Duck_film_db);
+    chkHoldFilm->setChecked(s.Hold_film_for_voice);
     if (const int player = cbPlayerType->findText(AnsiToQt(s.Player_type), Qt::MatchExactly);
         !s.Player_type.empty() && player >= 0)
         cbPlayerType->setCurrentIndex(player);
@@ -247,6 +262,9 @@ void TfmParlinoA::SaveSettings() {
     s.Player_type = QtToAnsi(cbPlayerType->currentText());
     s.Fit_speech = chkFitSpeech->isChecked();
     s.Fit_speech_max_percent = eFitPercent->value();
+    s.Duck_film = chkDuckFilm->isChecked();
+    s.Duck_film_db = eDuckDb->value();
+    s.Hold_film_for_voice = chkHoldFilm->isChecked();
     s.Save();
 }
 
@@ -279,6 +297,8 @@ void TfmParlinoA::eFileChange() {
 }
 
 void TfmParlinoA::btStartWatchClick() {
+    Controller->ReleaseFilm();
+    FFilmNote.clear();
     Controller->TimeShift = ShiftFromSpinText();
     Controller->Connection = CreateFollower(PlayerType(), FPlayers, FPlatform);
     Controller->StartPlayback();
@@ -288,6 +308,7 @@ void TfmParlinoA::btStopWatchClick() {
     StopPlayback();
     // The next run reads again what the player shows.
     FReadingNote.clear();
+    FFilmNote.clear();
     FShownRead.reset();
 }
 
@@ -591,7 +612,7 @@ std::string TfmParlinoA::DeviceWarning() const {
 void TfmParlinoA::ShowWarnings() {
     FDeviceWarning = DeviceWarning();
     std::string text = FPlayerWarning;
-    for (const std::string* more : {&FDeviceWarning, &FReadingNote})
+    for (const std::string* more : {&FDeviceWarning, &FReadingNote, &FFilmNote})
         if (!more->empty()) text += (text.empty() ? "" : "\r\n") + *more;
     const QString shown = AnsiToQt(text).replace("\r\n", "\n");
     if (lWarning->text() != shown) lWarning->setText(shown);
@@ -658,6 +679,11 @@ void TfmParlinoA::RefreshSoundCards() {
     }
     ShowWarnings();
 }
+void TfmParlinoA::SetFilmNote(const std::string& text) {
+    FFilmNote = text;
+    ShowWarnings();
+}
+
 void TfmParlinoA::SetStatus1(const std::string& text) { lStatus1->setText(AnsiToQt(text)); }
 
 void TfmParlinoA::SetLateness(const std::string& text) {

@@ -86,6 +86,11 @@ public:
     QCheckBox* chkFitSpeech;
     QSpinBox* eFitPercent;
     QLabel *lFitUpTo, *lFitPercent, *lLateness;
+    QCheckBox* chkDuckFilm;
+    QSpinBox* eDuckDb;
+    QLabel* lDuckDb;
+    QCheckBox* chkHoldFilm;
+    QTimer* FilmTimer; // the film's volume follows the voice more finely than the tick
     QTableView* sg1;
     TSubtitleGridModel* GridModel;
     QTimer* Timer1;
@@ -171,6 +176,10 @@ private:
     bool QueueFastSubtitles() const override { return chkCompleteSpeech->isChecked(); }
     bool FitSpeech() const override { return chkFitSpeech->isChecked(); }
     int32_t FitCeilingPercent() const override { return eFitPercent->value(); }
+    bool DuckFilm() const override { return chkDuckFilm->isChecked(); }
+    int32_t DuckFilmDb() const override { return eDuckDb->value(); }
+    bool HoldFilmForVoice() const override { return chkHoldFilm->isChecked(); }
+    void SetFilmNote(const std::string& text) override;
     void SetLateness(const std::string& text) override;
     bool AutoScroll() const override { return chkTracing->isChecked(); }
     int SoundCardIndex() const override { return cbDevice->currentIndex(); }
@@ -217,6 +226,7 @@ private:
     std::string DeviceWarning() const;
     std::string FPlayerWarning, FDeviceWarning;
     std::string FReadingNote;                     // what is read of what the player shows
+    std::string FFilmNote;                        // the followed player's volume cannot be set
     bool FHandLoaded = false;                     // the user loaded a file for the film
     std::string FHandFilm;                        // the film playing then; empty: not known yet
     bool FLoadingShown = false;                   // the load under way reads what the player shows

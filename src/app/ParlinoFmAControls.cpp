@@ -35,8 +35,10 @@
 namespace parlino {
 namespace {
 
-constexpr int ClientWidth = 858;   // inside the 866 x 720 outer frame
-constexpr int ClientHeight = 682;
+constexpr int ClientWidth = 858;   // inside the 866 x 760 outer frame
+constexpr int ClientHeight = 722;
+// The expert group's two rows about the followed film.
+constexpr int FilmRows = 40;
 
 template <typename T, typename... Args>
 T* Place(QWidget* parent, int left, int top, int width, int height, Args&&... args) {
@@ -83,14 +85,14 @@ void TfmParlinoA::CreateControls() {
     linkHomepage->setAccessibleName("Homepage");
 
     // Top band: the file group and the expert group.
-    pnlTop = Place<QWidget>(pnlMain, 0, 74, width, 87);
-    gbFile = Place<QGroupBox>(pnlTop, 4, 2, width / 2 - 6, 83, "1. Subtitles File");
+    pnlTop = Place<QWidget>(pnlMain, 0, 74, width, 87 + FilmRows);
+    gbFile = Place<QGroupBox>(pnlTop, 4, 2, width / 2 - 6, 83 + FilmRows, "1. Subtitles File");
     eFile = Place<QLineEdit>(gbFile, 8, 24, gbFile->width() - 96, 21);
     eFile->setReadOnly(true);
     eFile->setAccessibleName("Subtitles file");
     btLoad = Place<QPushButton>(gbFile, gbFile->width() - 82, 22, 74, 25, "Load..");
 
-    gbExpert = Place<QGroupBox>(pnlTop, width / 2 + 2, 2, width / 2 - 6, 83, "Expert Settings");
+    gbExpert = Place<QGroupBox>(pnlTop, width / 2 + 2, 2, width / 2 - 6, 83 + FilmRows, "Expert Settings");
     chkDict = Place<QCheckBox>(gbExpert, 8, 16, 300, 17, "Use dictionary (text processing rules)");
     cbDic = Place<QComboBox>(gbExpert, 8, 34, 300, 21);
     cbDic->setAccessibleName("Dictionary");
@@ -117,13 +119,22 @@ void TfmParlinoA::CreateControls() {
     eFitPercent->setValue(TGlobalSettings::DefaultFitPercent);
     eFitPercent->setAccessibleName("Fit speech up to percent faster");
     lFitPercent = Place<QLabel>(gbExpert, 316, 60, 80, 17, "% faster");
-    sbProcess = Place<QProgressBar>(gbExpert, 2, 77, gbExpert->width() - 4, 5);
+    chkDuckFilm = Place<QCheckBox>(gbExpert, 8, 80, 270, 17, "Lower the film's sound while speaking by");
+    chkDuckFilm->setToolTip("While following a player, its volume dips while the voice speaks");
+    eDuckDb = Place<QSpinBox>(gbExpert, 282, 78, 50, 21);
+    eDuckDb->setRange(TGlobalSettings::MinDuckDb, TGlobalSettings::MaxDuckDb);
+    eDuckDb->setValue(TGlobalSettings::DefaultDuckDb);
+    eDuckDb->setAccessibleName("Lower the film's sound by decibels");
+    lDuckDb = Place<QLabel>(gbExpert, 336, 80, 30, 17, "dB");
+    chkHoldFilm = Place<QCheckBox>(gbExpert, 8, 100, 330, 17, "Pause the film while the voice catches up");
+    chkHoldFilm->setToolTip("While following a player, it pauses when a subtitle is due before the voice is free");
+    sbProcess = Place<QProgressBar>(gbExpert, 2, 77 + FilmRows, gbExpert->width() - 4, 5);
     sbProcess->setTextVisible(false);
     sbProcess->setAccessibleName("Processing progress");
     sbProcess->hide();
 
     // Voice group.
-    gbVoice = Place<QGroupBox>(pnlMain, 4, 161, width - 8, 158, "2. Voice Settings");
+    gbVoice = Place<QGroupBox>(pnlMain, 4, 161 + FilmRows, width - 8, 158, "2. Voice Settings");
     frEngSett1 = new TfrEngSett(*Speech, gbVoice, 423, 141);
     frEngSett1->move(6, 14);
     for (TUbScrollBar* slider : {frEngSett1->sb1, frEngSett1->sb2, frEngSett1->sb3}) {
@@ -154,7 +165,7 @@ void TfmParlinoA::CreateControls() {
     bt1 = Place<QPushButton>(gbVoice, gbVoice->width() - 80, 120, 72, 25, "Say it");
 
     // Left column: mode, the two control groups in one place, the status area.
-    const int lowerTop = 321;
+    const int lowerTop = 321 + FilmRows;
     const int lowerHeight = ClientHeight - menuBar()->sizeHint().height() - lowerTop - 4;
     pnlControl = Place<QWidget>(pnlMain, 0, lowerTop, 429, lowerHeight);
     gbControlMode = Place<QGroupBox>(pnlControl, 4, 0, 421, 48, "3. Mode");
@@ -279,6 +290,7 @@ void TfmParlinoA::CreateControls() {
 
 void TfmParlinoA::SetTabOrder() {
     QWidget* order[] = {eFile,        btLoad,      chkDict,      cbDic,         btDicHelp, chkFitSpeech, eFitPercent,
+                        chkDuckFilm,  eDuckDb,     chkHoldFilm,
                         frEngSett1->lbEngines, frEngSett1->selVoice->Edit, frEngSett1->sb1, frEngSett1->sb2,
                         frEngSett1->sb3, cbDevice, cbCharset,    eTest,         bt1,
                         rbTrack,      rbManual,    cbPlayerType, btPlayerHint,  btStartWatch,

@@ -29,7 +29,7 @@ public:
     void EndSpeech(int64_t endMs);
     // Forgets stretches whose release ended before ms.
     void ForgetBefore(int64_t ms);
-    void Clear() { FSpans.clear(); }
+    void Clear();
 
     // 0: the film's own level; 1: fully lowered. Linear in between, so that
     // a gain in decibels follows a straight line.
@@ -37,13 +37,19 @@ public:
     // The first moment at or after ms where the depth changes, or Open.
     int64_t NextChangeAfter(int64_t ms) const;
     bool Empty() const { return FSpans.empty(); }
+    const TDuckTiming& Timing() const { return FTiming; }
 
 private:
     struct TSpan { int64_t Start, End; };
-    void Merge();
+    // The stretches as given, and the same merged where the film stays
+    // lowered between them; the merged ones are far enough apart that only
+    // one of them shapes any moment.
+    const std::vector<TSpan>& Merged() const;
 
     TDuckTiming FTiming;
-    std::vector<TSpan> FSpans; // sorted, merged where the film stays lowered
+    std::vector<TSpan> FSpans;
+    mutable std::vector<TSpan> FMerged;
+    mutable bool FMergedValid = true;
 };
 
 // The factor of the film's amplitude at a depth, for a full dip of `db`.

@@ -18,7 +18,73 @@ TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& sp
     };
 }
 
-TPlaybackController::~TPlaybackController() { FSpeech.OnPrepared = FOldOnPrepared; }
+TPlaybackController::~TPlaybackController() {
+    FSpeech.OnPrepared = FOldOnPrepared;
+    try {
+        ReleaseFilm();
+    } catch (...) {
+    }
+}
+
+void TPlaybackController::EnableFilmDucking(const ITickCounter& ticks) {
+    FTicks = &ticks;
+    FDucker.emplace(ticks);
+}
+
+bool TPlaybackController::MayHoldFilm() const {
+    return Running && Connection && !FHoldRefused && FView.HoldFilmForVoice() && Connection->CanHoldFilm();
+}
+
+std::optional<int64_t> TPlaybackController::SpeechInMs() const {
+    if (!Running || !Connection) return std::nullopt;
+    try {
+        if (!FSpeech.IsIdle() && !FSpeech.IsPaused()) return 0;
+    } catch (...) {
+        return std::nullopt;
+    }
+    if (!WasPlaying) return std::nullopt;
+    if (!Queue.empty()) return 0;
+    const int64_t elapsed = FTicks ? int64_t{uint32_t(FTicks->GetTickCount() - FLastTickAt)} : 0;
+    const int64_t target = int64_t{LastPosition} + TimeShift + elapsed;
+    std::optional<int64_t> soonest;
+    for (size_t i = 0; i < FItems.size(); ++i) {
+        const TslItem& item = FItems[i];
+        if (item.Spoken || !HasSpeech(item)) continue;
+        const int64_t wait = FSchedule.DueMs(i) - target;
+        if (wait >= -TickPeriodMs && wait < SearchWindowMs && (!soonest || wait < *soonest)) soonest = wait;
+    }
+    if (soonest) return std::max<int64_t>(0, *soonest);
+    return std::nullopt;
+}
+
+void TPlaybackController::UpdateFilm() {
+    if (!FDucker || !Connection || !Connection->FollowsFilm()) return;
+    if (!Running) return FDucker->Restore(*Connection);
+    if (!FFilmReachable) return;
+    FDucker->Configure(FView.DuckFilm(), FView.DuckFilmDb());
+    FDucker->Update(*Connection, SpeechInMs());
+    if (std::string note = FDucker->TakeNote(); !note.empty()) FView.SetFilmNote(note);
+}
+
+void TPlaybackController::ReleaseFilm() {
+    if (!Connection) return;
+    if (FHolding || FReleaseTicks > 0) {
+        if (FHolding) Connection->HoldFilm(false);
+        FHolding = false;
+        FReleaseTicks = 0;
+    }
+    FHoldRefused = false;
+    if (FDucker) FDucker->Restore(*Connection);
+}
+
+void TPlaybackController::ServeHeldFilm() {
+    bool idle = false;
+    if (!Guard([&] { idle = FSpeech.IsIdle(); }) || !idle) return;
+    SpeakNext();
+    Connection->HoldFilm(false);
+    FHolding = false;
+    FReleaseTicks = 10; // a second for the player to say it plays again
+}
 
 bool TPlaybackController::Fitting() const { return FView.FitSpeech(); }
 
@@ -71,14 +137,20 @@ template <typename F> bool TPlaybackController::Guard(bool& reported, F&& call) 
 
 void TPlaybackController::ProcessTick() {
     FNextDue.reset();
+    FFilmReachable = false;
     if (!Running || !Connection) {
         FView.SetStatus1("");
         FView.SetStatus2("");
     } else if (!Connection->IsConnected()) {
+        // A player that went away takes its volume and pause with it.
+        FHolding = false;
+        FReleaseTicks = 0;
+        if (FDucker) FDucker->Restore(*Connection);
         FView.SetStatus1("");
         FView.SetStatus2("");
         FView.SetWarning("Waiting..\r\nPlease, run \"" + FView.PlayerTypeText() + "\" and start video there.");
     } else {
+        FFilmReachable = true;
         FView.SetWarning("");
         int32_t position = 0;
         // A position that cannot be read ends the tick; following goes on as
@@ -87,7 +159,21 @@ void TPlaybackController::ProcessTick() {
             FView.UpdateControls();
             return;
         }
-        if (Connection->IsPlaying()) {
+        const bool playing = Connection->IsPlaying();
+        if (playing) FReleaseTicks = 0;
+        if (FHolding && playing) {
+            // The user played the film the program held: the voice catches up
+            // without holding it again.
+            FHolding = false;
+            FHoldRefused = true;
+        }
+        if (FHolding) {
+            FView.SetStatus1("Waiting for the voice");
+            FView.SetStatus2(FormatTime(position, FSeparator));
+            ServeHeldFilm();
+        } else if (!playing && FReleaseTicks > 0) {
+            --FReleaseTicks; // played again just now; the player has not said so yet
+        } else if (playing) {
             FView.SetStatus1("Playing");
             FView.SetStatus2(FormatTime(position, FSeparator));
             bool ok = Guard([&] {
@@ -103,6 +189,7 @@ void TPlaybackController::ProcessTick() {
             }
             WasPlaying = true;
             LastPosition = position;
+            if (FTicks) FLastTickAt = FTicks->GetTickCount();
             if (Fitting()) PlanAhead(int64_t{position} + TimeShift);
             if (ok) ProcessPosition(position);
             FNextDue = MsUntilNextDue(position);
@@ -122,6 +209,7 @@ void TPlaybackController::ProcessTick() {
             WasPlaying = false;
         }
     }
+    UpdateFilm();
     FView.UpdateControls();
 }
 
@@ -152,13 +240,22 @@ std::optional<int32_t> TPlaybackController::MsUntilNextDue(int32_t position) con
 void TPlaybackController::ProcessPosition(int32_t position) {
     // Every entry due at this tick is found, in file order; the queue is
     // served on every tick, so a waiting entry starts as soon as the voice is free.
+    // A film that may be held waits for the voice instead of cutting it off.
+    const bool hold = MayHoldFilm();
     while (TslItem* item = FindItemAt(position, TimeShift)) {
         item->Spoken = true;
         if (!HasSpeech(*item)) continue;
         EnqueueItem(item);
-        if (!FView.QueueFastSubtitles() && !CutOffEarlierGroups(*item, position)) return;
+        if (!hold && !FView.QueueFastSubtitles() && !CutOffEarlierGroups(*item, position)) return;
     }
     SpeakNext();
+    if (hold && !Queue.empty()) {
+        Connection->HoldFilm(true);
+        FHolding = true;
+    } else if (FHoldRefused && Queue.empty()) {
+        bool idle = false;
+        if (Guard([&] { idle = FSpeech.IsIdle(); }) && idle) FHoldRefused = false;
+    }
 }
 
 bool TPlaybackController::CutOffEarlierGroups(const TslItem& item, int32_t position) {
@@ -233,6 +330,7 @@ void TPlaybackController::StartPlayback() {
 }
 
 void TPlaybackController::StopPlayback() {
+    ReleaseFilm();
     Running = false;
     Guard([&] { FSpeech.Stop(); });
     ClearQueue();

@@ -6,6 +6,7 @@
 // window drives it and it reaches the window through IPlaybackView.
 
 #include "app/TDueSchedule.h"
+#include "app/TFilmDucker.h"
 #include "app/TSpeechAhead.h"
 #include "players/player_conn_intf.h"
 #include "speech/UbSmartSpeech.h"
@@ -44,6 +45,13 @@ public:
     // How far behind its subtitles the voice runs, for the status area:
     // empty while it is less than a second.
     virtual void SetLateness(const std::string& text) { (void)text; }
+    // "Lower the film's sound while speaking by N dB" (3..40).
+    virtual bool DuckFilm() const { return false; }
+    virtual int32_t DuckFilmDb() const { return 12; }
+    // "Pause the film while the voice catches up".
+    virtual bool HoldFilmForVoice() const { return false; }
+    // A note for the status area, shown once (ducking is off for this player).
+    virtual void SetFilmNote(const std::string& text) { (void)text; }
 };
 
 // What the controller handed to the voice, for reports.
@@ -96,6 +104,17 @@ public:
     // When entries fall due and the time each has.
     const TDueSchedule& Schedule() const { return FSchedule; }
 
+    // The followed film's sound is lowered around speech, when the view asks
+    // for it, by the ducker the window gives the tick counter for. Called by
+    // the window often (every 25 ms) and on every tick.
+    void EnableFilmDucking(const ITickCounter& ticks);
+    void UpdateFilm();
+    // Gives the film back as the user left it: its volume, and a film the
+    // program paused plays again. Every way a run ends calls it.
+    void ReleaseFilm();
+    // The program itself paused the followed film to let the voice catch up.
+    bool HoldingFilm() const { return FHolding; }
+
     TPlayerConnection Connection;
     bool Running = false;
     std::deque<TslItem*> Queue; // oldest first; refers to entries of Items
@@ -114,6 +133,13 @@ private:
     void PlanAhead(int64_t nowMs);
     void ShowLateness(int64_t nowMs);
     std::optional<int32_t> MsUntilNextDue(int32_t position) const;
+    // 0 while the voice speaks or an entry waits, else how long until the
+    // next entry with speech falls due (within a second); none otherwise.
+    std::optional<int64_t> SpeechInMs() const;
+    bool MayHoldFilm() const;
+    // While the film is held: serves the queue and plays the film again as
+    // soon as the voice is free.
+    void ServeHeldFilm();
     // Runs a call; its failure is shown unless `reported` says one was
     // shown already, so a failure on the tick is not shown on every tick.
     // Returns false when the call failed.
@@ -133,6 +159,13 @@ private:
     std::function<void(TUbSmartSpeech*, uint64_t, int64_t)> FOldOnPrepared;
     std::optional<size_t> FSpeakingIndex; // the entry last handed to the voice
     int64_t FSpeakingLateMs = 0;          // how late it went to the voice
+    std::optional<TFilmDucker> FDucker;
+    const ITickCounter* FTicks = nullptr;
+    uint32_t FLastTickAt = 0;             // of the last playing tick, for SpeechInMs
+    bool FFilmReachable = false;          // the last tick reached the player
+    bool FHolding = false;                // the program paused the film
+    int FReleaseTicks = 0;                // ticks left for the player to say it plays again
+    bool FHoldRefused = false;            // the user played a held film: no hold until the voice catches up
 };
 
 } // namespace parlino

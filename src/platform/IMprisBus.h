@@ -25,6 +25,9 @@ struct TMprisReply {
     std::optional<int64_t> PositionUs;   // State: none when the player has no position
     bool CanRaise = false;               // State
     std::string Url;                     // State: the film's address (Metadata's xesam:url); may be empty
+    std::optional<double> Volume;        // State: linear, 1 the player's full level; none when not told
+    bool CanControl = false;             // State: the player takes commands (and a new Volume)
+    bool CanPause = false;               // State
     std::string Error;                   // Failure
 };
 
@@ -39,6 +42,10 @@ public:
     virtual std::vector<TMprisReply> TakeReplies() = 0;
     // Asks the player to show its window; nothing is awaited.
     virtual void Raise(const std::string& service) = 0;
+    // Sets the player's Volume; nothing is awaited.
+    virtual void SetVolume(const std::string& service, double volume) { (void)service; (void)volume; }
+    // Calls the player's Play (true) or Pause (false); nothing is awaited.
+    virtual void PlayOrPause(const std::string& service, bool play) { (void)service; (void)play; }
 };
 
 } // namespace parlino

@@ -85,6 +85,9 @@ void TMprisConnection::TakeReplies(uint32_t now) {
         player.Status = reply.PlaybackStatus;
         player.CanRaise = reply.CanRaise;
         player.Url = reply.Url;
+        player.Volume = reply.Volume;
+        player.CanControl = reply.CanControl;
+        player.CanPause = reply.CanPause;
         player.LastState = now;
         player.Position.Report(reply.PositionUs.value_or(0) / 1000, askedAt);
         player.Position.SetRunning(player.Status == "Playing");
@@ -160,6 +163,28 @@ int32_t TMprisConnection::GetPosition() {
     }
     const TPlayer* player = FollowedPlayer();
     return player ? player->Position.Position().value_or(0) : 0;
+}
+
+std::optional<double> TMprisConnection::FilmVolume() {
+    const TPlayer* player = FollowedPlayer();
+    if (!player || !player->CanControl || !player->Volume) return std::nullopt;
+    return std::max(0.0, *player->Volume);
+}
+
+bool TMprisConnection::SetFilmVolume(double amplitude) {
+    const TPlayer* player = FollowedPlayer();
+    if (!player || !player->CanControl || !player->Volume) return false;
+    FBus->SetVolume(FFollowed, std::max(0.0, amplitude));
+    return true;
+}
+
+bool TMprisConnection::CanHoldFilm() {
+    const TPlayer* player = FollowedPlayer();
+    return player && player->CanControl && player->CanPause;
+}
+
+void TMprisConnection::HoldFilm(bool hold) {
+    if (!FFollowed.empty()) FBus->PlayOrPause(FFollowed, !hold);
 }
 
 void TMprisConnection::Activate() {

@@ -42,6 +42,12 @@ public:
     // subtitles are guessed, as the player does not say which it shows.
     std::optional<TShownSubtitles> ShownSubtitles() override;
 
+    // The followed player's Volume, where it lets it be set (CanControl).
+    std::optional<double> FilmVolume() override;
+    bool SetFilmVolume(double amplitude) override;
+    bool CanHoldFilm() override;
+    void HoldFilm(bool hold) override;
+
     // The service being followed; empty when none.
     const std::string& Followed() const { return FFollowed; }
 
@@ -52,6 +58,8 @@ private:
         std::string Status;
         bool CanRaise = false;
         std::string Url;
+        std::optional<double> Volume;
+        bool CanControl = false, CanPause = false;
         std::optional<uint32_t> LastState;    // tick of the last state received
         std::optional<uint32_t> AskedSince;   // an unanswered state request, sent then
     };

@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace parlino {
@@ -12,7 +13,7 @@ namespace {
 using json = nlohmann::json;
 
 // Observer ids of the play-state properties.
-enum TObserved : int { PauseProp = 2, IdleActive, EofReached, CoreIdle, FilmPath, ShownSub };
+enum TObserved : int { PauseProp = 2, IdleActive, EofReached, CoreIdle, FilmPath, ShownSub, VolumeProp };
 
 const char* const ObserveCommands[] = {
     R"({"command":["observe_property",2,"pause"]})",
@@ -21,6 +22,7 @@ const char* const ObserveCommands[] = {
     R"({"command":["observe_property",5,"core-idle"]})",
     R"({"command":["observe_property",6,"path"]})",
     R"({"command":["observe_property",7,"current-tracks/sub"]})",
+    R"({"command":["observe_property",8,"volume"]})",
 };
 
 std::string Shorten(const std::string& s) { return s.size() <= 80 ? s : s.substr(0, 77) + "..."; }
@@ -54,6 +56,7 @@ void TMpvConnection::Disconnect() {
     FPosition.Clear();
     FPaused = FIdle = FCoreIdle = true;
     FEof = false;
+    FVolume.reset();
 }
 
 bool TMpvConnection::IsConnected() {
@@ -118,8 +121,32 @@ void TMpvConnection::HandleMessage(const nlohmann::json& message) {
             else if (data.value("ff-index", json()).is_number_integer()) FShown.StreamIndex = data["ff-index"].get<int>();
         }
         break;
+    case VolumeProp:
+        if (data.is_number() && std::isfinite(data.get<double>())) FVolume = data.get<double>();
+        else FVolume.reset();
+        break;
     default: break;
     }
+}
+
+// mpv's volume is a percentage on a cubic scale: 50 % is an eighth of the amplitude.
+std::optional<double> TMpvConnection::FilmVolume() {
+    if (!FVolume || !FAnswered || !FChannel->IsOpen()) return std::nullopt;
+    return std::pow(std::max(0.0, *FVolume) / 100.0, 3.0);
+}
+
+bool TMpvConnection::SetFilmVolume(double amplitude) {
+    if (!FVolume || !FChannel->IsOpen()) return false;
+    const double percent = 100.0 * std::cbrt(std::clamp(amplitude, 0.0, 8.0));
+    json command = {{"command", {"set_property", "volume", percent}}};
+    return FChannel->Send(command.dump());
+}
+
+bool TMpvConnection::CanHoldFilm() { return FAnswered && FChannel->IsOpen(); }
+
+void TMpvConnection::HoldFilm(bool hold) {
+    if (FChannel->IsOpen()) FChannel->Send(hold ? R"({"command":["set_property","pause",true]})"
+                                                : R"({"command":["set_property","pause",false]})");
 }
 
 std::optional<TShownSubtitles> TMpvConnection::ShownSubtitles() {

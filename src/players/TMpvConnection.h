@@ -42,6 +42,11 @@ public:
     void Activate() override {}
     // The film mpv plays and the subtitle track it shows, once it has said.
     std::optional<TShownSubtitles> ShownSubtitles() override;
+    // Its "volume" property, and its "pause" property for the program's own hold.
+    std::optional<double> FilmVolume() override;
+    bool SetFilmVolume(double amplitude) override;
+    bool CanHoldFilm() override;
+    void HoldFilm(bool hold) override;
 
 private:
     void Connect();
@@ -61,6 +66,7 @@ private:
     bool FPaused = true, FIdle = true, FEof = false, FCoreIdle = true;
     std::optional<std::string> FFilmPath;  // "path"; none until mpv says
     TShownSubtitles FShown;                // from "current-tracks/sub"
+    std::optional<double> FVolume;         // "volume", in mpv's percent
     std::string FBadLine;                  // the last line that could not be read
 };
 

@@ -14,6 +14,7 @@ public:
     void Stop() override {}
     void Play() override {}
     void Pause() override {}
+    bool FollowsFilm() const override { return true; }
 };
 
 } // namespace parlino

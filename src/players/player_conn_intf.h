@@ -38,6 +38,21 @@ public:
     virtual void Activate() = 0;         // bring the player forward
     // What the player shows, where it says so; none: unknown.
     virtual std::optional<TShownSubtitles> ShownSubtitles() { return std::nullopt; }
+
+    // What the program itself may do to a followed film, apart from the
+    // user's own Play and Pause: lower its sound while the voice speaks, and
+    // hold it while the voice catches up. Sources that cannot keep these.
+    // True for the followers of an external player, whose film this is.
+    virtual bool FollowsFilm() const { return false; }
+    // The player's own volume as a factor of amplitude (1: its full level),
+    // as it last said; none: unknown, or a player whose volume cannot be set.
+    virtual std::optional<double> FilmVolume() { return std::nullopt; }
+    // Asks the player for that volume; false when it cannot be asked.
+    virtual bool SetFilmVolume(double amplitude) { (void)amplitude; return false; }
+    // Whether HoldFilm can pause the film now.
+    virtual bool CanHoldFilm() { return false; }
+    // Pauses (true) or plays (false) the film for the program's own reasons.
+    virtual void HoldFilm(bool hold) { (void)hold; }
 };
 
 using TPlayerConnection = std::shared_ptr<IPlayerConnection>;

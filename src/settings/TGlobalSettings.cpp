@@ -102,6 +102,9 @@ std::exception_ptr TGlobalSettings::PutDefaults() {
     Player_type.clear();
     Fit_speech = false;
     Fit_speech_max_percent = DefaultFitPercent;
+    Duck_film = false;
+    Duck_film_db = DefaultDuckDb;
+    Hold_film_for_voice = false;
     return failure;
 }
 
@@ -230,6 +233,10 @@ void TGlobalSettings::ReadGlobal(const TIniFile& ini) {
     const int32_t percent = ini.ReadInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);
     // A value out of range (a hand-edited file) is not kept: the default is.
     Fit_speech_max_percent = percent >= MinFitPercent && percent <= MaxFitPercent ? percent : DefaultFitPercent;
+    Duck_film = ini.ReadBool("Misc", "Duck_film", Duck_film);
+    const int32_t db = ini.ReadInteger("Misc", "Duck_film_db", Duck_film_db);
+    Duck_film_db = db >= MinDuckDb && db <= MaxDuckDb ? db : DefaultDuckDb;
+    Hold_film_for_voice = ini.ReadBool("Misc", "Hold_film_for_voice", Hold_film_for_voice);
 }
 
 void TGlobalSettings::WriteGlobal(TIniFile& ini) {
@@ -282,6 +289,9 @@ void TGlobalSettings::WriteGlobal(TIniFile& ini) {
     ini.WriteString("Misc", "Player_type", Player_type);
     ini.WriteBool("Misc", "Fit_speech", Fit_speech);
     ini.WriteInteger("Misc", "Fit_speech_max_percent", Fit_speech_max_percent);
+    ini.WriteBool("Misc", "Duck_film", Duck_film);
+    ini.WriteInteger("Misc", "Duck_film_db", Duck_film_db);
+    ini.WriteBool("Misc", "Hold_film_for_voice", Hold_film_for_voice);
 }
 
 } // namespace parlino

@@ -78,6 +78,13 @@ public:
     bool Fit_speech = false;
     int32_t Fit_speech_max_percent = 150;
     static constexpr int32_t MinFitPercent = 100, MaxFitPercent = 300, DefaultFitPercent = 150;
+    // "Lower the film's sound while speaking by N dB" ("Misc", "Duck_film"
+    // and "Duck_film_db"; 3..40) and "Pause the film while the voice catches
+    // up" ("Misc", "Hold_film_for_voice").
+    bool Duck_film = false;
+    int32_t Duck_film_db = 12;
+    static constexpr int32_t MinDuckDb = 3, MaxDuckDb = 40, DefaultDuckDb = 12;
+    bool Hold_film_for_voice = false;
 
     // The three messages about replaced folders (caption "Bookvane").
     static constexpr const char* MessageCaption = "Bookvane";

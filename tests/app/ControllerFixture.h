@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +29,9 @@ public:
     std::vector<std::string> Errors;
     bool Fit = false;
     int32_t CeilingPercent = 150;
+    bool Duck = false, Hold = false;
+    int32_t DuckDb = 12;
+    std::vector<std::string> FilmNotes;
     std::string Lateness;
     void SetWarning(const std::string& t) override { Warning = t; }
     void SetStatus1(const std::string& t) override { Status1 = t; }
@@ -47,6 +51,10 @@ public:
     bool FitSpeech() const override { return Fit; }
     int32_t FitCeilingPercent() const override { return CeilingPercent; }
     void SetLateness(const std::string& t) override { Lateness = t; }
+    bool DuckFilm() const override { return Duck; }
+    int32_t DuckFilmDb() const override { return DuckDb; }
+    bool HoldFilmForVoice() const override { return Hold; }
+    void SetFilmNote(const std::string& t) override { FilmNotes.push_back(t); }
 };
 
 // A follower whose state the test sets.
@@ -70,6 +78,23 @@ public:
     void Play() override {}
     void Pause() override {}
     void Activate() override { ++Activations; }
+
+    // The film's own volume and the program's hold on it.
+    std::optional<double> Volume; // none: a player whose volume cannot be set
+    bool TakesVolume = true;      // false: sets are accepted but never applied
+    std::vector<double> VolumeSets;
+    bool CanHold = false;
+    std::vector<bool> Holds;
+    bool FollowsFilm() const override { return true; }
+    std::optional<double> FilmVolume() override { return Volume; }
+    bool SetFilmVolume(double amplitude) override {
+        if (!Volume) return false;
+        VolumeSets.push_back(amplitude);
+        if (TakesVolume) Volume = amplitude;
+        return true;
+    }
+    bool CanHoldFilm() override { return CanHold; }
+    void HoldFilm(bool hold) override { Holds.push_back(hold), Playing = !hold; }
 };
 
 class Controller : public ::testing::Test {

@@ -154,6 +154,8 @@ public:
         std::optional<int64_t> PositionUs = 0;
         std::string Url; // Metadata's xesam:url
         bool CanRaise = true;
+        std::optional<double> Volume = 1.0;
+        bool CanControl = true, CanPause = true;
         bool Answers = true;
         std::string Error; // non-empty: state requests fail with it
     };
@@ -199,11 +201,25 @@ public:
             reply.PositionUs = found->second.PositionUs;
             reply.CanRaise = found->second.CanRaise;
             reply.Url = found->second.Url;
+            reply.Volume = found->second.Volume;
+            reply.CanControl = found->second.CanControl;
+            reply.CanPause = found->second.CanPause;
         }
         FReplies.push_back(reply);
     }
     std::vector<TMprisReply> TakeReplies() override { return std::exchange(FReplies, {}); }
     void Raise(const std::string& service) override { Raised.push_back(service); }
+    // A player that can be controlled takes the new volume and play state.
+    void SetVolume(const std::string& service, double volume) override {
+        auto found = Players.find(service);
+        if (found != Players.end() && found->second.CanControl) found->second.Volume = volume;
+    }
+    void PlayOrPause(const std::string& service, bool play) override {
+        Commands.push_back(service + (play ? " Play" : " Pause"));
+        auto found = Players.find(service);
+        if (found != Players.end() && found->second.CanPause) found->second.Status = play ? "Playing" : "Paused";
+    }
+    std::vector<std::string> Commands;
 
 private:
     std::vector<TMprisReply> FReplies;

@@ -79,6 +79,10 @@ TMpvProcess::TMpvProcess(const std::string& film, const std::string& socketPath,
     }
     if (FPid < 0 || FControl < 0) throw std::runtime_error("mpv did not open its socket");
     SendAll(FControl, R"({"command":["observe_property",1,"time-pos"]})"
+                      "\n"
+                      R"({"command":["observe_property",2,"volume"]})"
+                      "\n"
+                      R"({"command":["observe_property",3,"pause"]})"
                       "\n");
     FObserver = std::thread([this] { Observe(); });
     // Wait until the film is loaded and its position known.
@@ -104,11 +108,13 @@ void TMpvProcess::Observe() {
         buffer.append(chunk, static_cast<size_t>(n));
         for (size_t end; (end = buffer.find('\n')) != std::string::npos; buffer.erase(0, end + 1)) {
             const auto message = nlohmann::json::parse(buffer.substr(0, end), nullptr, false);
-            if (message.is_object() && message.value("event", "") == "property-change" &&
-                message.value("name", "") == "time-pos" && message.value("data", nlohmann::json()).is_number()) {
-                std::lock_guard lock(FMutex);
-                FSamples.push_back({now, message.value("data", 0.0)});
-            }
+            if (!message.is_object() || message.value("event", "") != "property-change") continue;
+            const std::string name = message.value("name", "");
+            const nlohmann::json data = message.value("data", nlohmann::json());
+            std::lock_guard lock(FMutex);
+            if (name == "time-pos" && data.is_number()) FSamples.push_back({now, data.get<double>()});
+            else if (name == "volume" && data.is_number()) FVolumes.push_back({now, data.get<double>()});
+            else if (name == "pause" && data.is_boolean()) FPauses.push_back({now, data.get<bool>() ? 1.0 : 0.0});
         }
     }
 }
@@ -149,6 +155,16 @@ void TMpvProcess::Quit() {
 std::vector<TMpvProcess::TSample> TMpvProcess::Samples() const {
     std::lock_guard lock(FMutex);
     return FSamples;
+}
+
+std::vector<TMpvProcess::TSample> TMpvProcess::Volumes() const {
+    std::lock_guard lock(FMutex);
+    return FVolumes;
+}
+
+std::vector<TMpvProcess::TSample> TMpvProcess::Pauses() const {
+    std::lock_guard lock(FMutex);
+    return FPauses;
 }
 
 std::optional<TMpvProcess::TClock::time_point> TMpvProcess::WhenReached(double seconds, TClock::time_point after) const {

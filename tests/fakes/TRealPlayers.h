@@ -58,6 +58,9 @@ public:
     // from the last report before it; nothing when it never did.
     std::optional<TClock::time_point> WhenReached(double seconds, TClock::time_point after = {}) const;
     std::vector<TSample> Samples() const;
+    // Its "volume" as it reported it (mpv's percent), and its "pause" (1 paused, 0 playing).
+    std::vector<TSample> Volumes() const;
+    std::vector<TSample> Pauses() const;
 
 private:
     void Observe();
@@ -67,7 +70,7 @@ private:
     int FControl = -1;
     bool FStop = false;
     mutable std::mutex FMutex;
-    std::vector<TSample> FSamples;
+    std::vector<TSample> FSamples, FVolumes, FPauses;
     std::thread FObserver;
 };
 

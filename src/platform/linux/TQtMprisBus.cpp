@@ -125,6 +125,10 @@ void TQtMprisBus::RequestState(const std::string& service) {
                                        ? qdbus_cast<QVariantMap>(metadata.value<QDBusArgument>())
                                        : metadata.toMap();
         reply.Url = Unwrap(fields.value("xesam:url")).toString().toStdString();
+        const QVariant volume = Unwrap(properties.value("Volume"));
+        if (volume.isValid() && volume.canConvert<double>()) reply.Volume = volume.toDouble();
+        reply.CanControl = Unwrap(properties.value("CanControl")).toBool();
+        reply.CanPause = Unwrap(properties.value("CanPause")).toBool();
         finish();
     });
 
@@ -145,6 +149,21 @@ std::vector<TMprisReply> TQtMprisBus::TakeReplies() { return std::exchange(FRepl
 void TQtMprisBus::Raise(const std::string& service) {
     if (!FBus.isConnected()) return;
     FBus.asyncCall(QDBusMessage::createMethodCall(QString::fromStdString(service), ObjectPath, RootInterface, "Raise"),
+                   TimeoutMs);
+}
+
+void TQtMprisBus::SetVolume(const std::string& service, double volume) {
+    if (!FBus.isConnected()) return;
+    QDBusMessage set = QDBusMessage::createMethodCall(QString::fromStdString(service), ObjectPath,
+                                                      PropertiesInterface, "Set");
+    set << PlayerInterface << QString("Volume") << QVariant::fromValue(QDBusVariant(volume));
+    FBus.asyncCall(set, TimeoutMs);
+}
+
+void TQtMprisBus::PlayOrPause(const std::string& service, bool play) {
+    if (!FBus.isConnected()) return;
+    FBus.asyncCall(QDBusMessage::createMethodCall(QString::fromStdString(service), ObjectPath, PlayerInterface,
+                                                  play ? "Play" : "Pause"),
                    TimeoutMs);
 }
 

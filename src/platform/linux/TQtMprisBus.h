@@ -25,6 +25,8 @@ public:
     void RequestState(const std::string& service) override;
     std::vector<TMprisReply> TakeReplies() override;
     void Raise(const std::string& service) override;
+    void SetVolume(const std::string& service, double volume) override;
+    void PlayOrPause(const std::string& service, bool play) override;
 
 private:
     void Connect();
