@@ -146,7 +146,7 @@ TEST_F(MpvConnection, APlayerThatQuitsIsLookedForAgainAndFoundWhenRestarted) {
     Peer->Listening = true; // restarted
     Peer->Sent.clear();
     Tick();
-    EXPECT_EQ(Peer->Sent.size(), 7u); // the six observers and a first question, anew
+    EXPECT_EQ(Peer->Sent.size(), 8u); // the seven observers and a first question, anew
     Playing("7");
     Tick();
     EXPECT_TRUE(Connected);
