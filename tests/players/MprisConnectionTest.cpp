@@ -139,3 +139,21 @@ TEST_F(MprisConnection, ALocalFilmOfTheFollowedPlayerIsTold) {
         }
     }
 }
+
+TEST_F(MprisConnection, APlayerThatTakesCommandsIsLoweredAndHeldAndOneThatDoesNotIsLeftAlone) {
+    for (bool control : {true, false}) {
+        TFakeMprisBus bus;
+        TMprisConnection follower{&bus, Ticks};
+        auto& player = bus.AddPlayer(Vlc);
+        player.Volume = 0.8;
+        player.CanControl = control;
+        for (int i = 0; i < 3; ++i) follower.IsConnected();
+        EXPECT_EQ(follower.FilmVolume().has_value(), control);
+        EXPECT_EQ(follower.SetFilmVolume(0.2), control);
+        EXPECT_DOUBLE_EQ(*bus.Players[Vlc].Volume, control ? 0.2 : 0.8);
+        EXPECT_EQ(follower.CanHoldFilm(), control);
+        follower.HoldFilm(true);
+        follower.HoldFilm(false);
+        EXPECT_EQ(bus.Commands, (std::vector<std::string>{Vlc + " Pause", Vlc + " Play"}));
+    }
+}

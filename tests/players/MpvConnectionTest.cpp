@@ -196,3 +196,24 @@ TEST_F(MpvConnection, TellsTheFilmAndTheSubtitlesItShows) {
         EXPECT_EQ(Follower.ShownSubtitles(), c.Shown) << c.Track;
     }
 }
+
+TEST_F(MpvConnection, ItsVolumeIsACubicPercentageAndThePauseIsAskedForDirectly) {
+    Tick();
+    Playing("1.0");
+    Tick();
+    EXPECT_FALSE(Follower.FilmVolume()); // not told yet: not lowered either
+    EXPECT_FALSE(Follower.SetFilmVolume(0.5));
+    Peer->Incoming = {Property(8, "volume", "50")};
+    Tick();
+    EXPECT_DOUBLE_EQ(*Follower.FilmVolume(), 0.125);
+    ASSERT_TRUE(Follower.SetFilmVolume(0.001));
+    const auto set = nlohmann::json::parse(Peer->Sent.back());
+    EXPECT_EQ(set["command"][0], "set_property");
+    EXPECT_EQ(set["command"][1], "volume");
+    EXPECT_NEAR(set["command"][2].get<double>(), 10.0, 1e-9);
+    ASSERT_TRUE(Follower.CanHoldFilm());
+    Follower.HoldFilm(true);
+    EXPECT_EQ(Peer->Sent.back(), R"({"command":["set_property","pause",true]})");
+    Follower.HoldFilm(false);
+    EXPECT_EQ(Peer->Sent.back(), R"({"command":["set_property","pause",false]})");
+}
