@@ -118,6 +118,12 @@ TEST_F(FilmControlE2E, ADensePassagePausesMpvOnlyWhileTheVoiceRunsOverAndTheUser
         EXPECT_TRUE(Rec->FirstSound(at, at + 400ms).has_value()) << "line due at " << dueMs << " not heard";
     }
     EXPECT_EQ(cuts, 0);
+    int holds = 0;
+    for (const auto& pause : Player->Pauses())
+        if (pause.At > Since && pause.At < spoken[3].first && pause.Seconds == 1.0) ++holds;
+    std::printf("mpv paused %d times for the voice\n", holds);
+    EXPECT_GE(holds, 1);
+    EXPECT_LE(holds, 3); // at most once for each line that waited
     // Paused while a line waited, playing once the last of them went to the voice.
     EXPECT_EQ(At(Player->Pauses(), spoken[1].first - 50ms), 1.0);
     Wait(300);
