@@ -45,20 +45,15 @@ INSTANTIATE_TEST_SUITE_P(Cases, DuckEnvelopeDepth, testing::ValuesIn(DepthCases)
     return name;
 });
 
-TEST(DuckEnvelope, AnOpenLineEndsAndReleasesAndIsForgotten) {
+// A line whose end is not known yet holds the film down; once it ends, the
+// film comes up again by the release and the line is forgotten.
+TEST(DuckEnvelope, AnOpenLineEndsReleasesAndIsForgotten) {
     TDuckEnvelope envelope;
     envelope.AddSpeech(1000);
     EXPECT_EQ(envelope.NextChangeAfter(1500), TDuckEnvelope::Open);
     envelope.EndSpeech(2000);
     EXPECT_EQ(envelope.NextChangeAfter(1500), 2300);
-    EXPECT_DOUBLE_EQ(envelope.DepthAt(2450), 0.5);
-    EXPECT_EQ(envelope.NextChangeAfter(2600), TDuckEnvelope::Open);
+    EXPECT_NEAR(20 * std::log10(DuckGain(envelope.DepthAt(2450), 12)), -6, 1e-9);
     envelope.ForgetBefore(2601);
     EXPECT_TRUE(envelope.Empty());
-}
-
-TEST(DuckEnvelope, GainFollowsDecibels) {
-    EXPECT_DOUBLE_EQ(DuckGain(0, 12), 1.0);
-    EXPECT_NEAR(20 * std::log10(DuckGain(1, 12)), -12, 1e-9);
-    EXPECT_NEAR(20 * std::log10(DuckGain(0.5, 12)), -6, 1e-9);
 }
