@@ -8,7 +8,10 @@ namespace {
 constexpr size_t KnownLevels = 64;
 // A line's planned start moves this much before it is planned anew.
 constexpr int64_t PlannedSlackMs = 50;
-bool Same(double a, double b) { return std::abs(a - b) <= 1e-6 * std::max({1.0, std::abs(a), std::abs(b)}); }
+// Players round a volume they are given (to a step of their own scale, or
+// to a float), so a level read back within 2 % of one sent is that one; a
+// change by the user is larger than that.
+bool Same(double a, double b) { return std::abs(a - b) <= std::max(0.002, 0.02 * std::max(std::abs(a), std::abs(b))); }
 } // namespace
 
 void TFilmDucker::Configure(bool on, double db) {
@@ -16,15 +19,21 @@ void TFilmDucker::Configure(bool on, double db) {
     FDb = std::clamp(db, MinDb, MaxDb);
 }
 
-bool TFilmDucker::Ours(double volume) const {
-    return std::any_of(FKnown.begin(), FKnown.end(), [&](double known) { return Same(known, volume); });
+// A level the ducker asked for lately, the last one it asked for, or the
+// user's own level. Older ones are not: a ramp passes through many levels,
+// and the user may well choose one of them later.
+bool TFilmDucker::Ours(double volume, uint32_t now) const {
+    if ((FUserLevel && Same(*FUserLevel, volume)) || (FLastSent && Same(*FLastSent, volume))) return true;
+    return std::any_of(FKnown.begin(), FKnown.end(), [&](const auto& known) {
+        return now - known.second <= EchoMs && Same(known.first, volume);
+    });
 }
 
 void TFilmDucker::Send(IPlayerConnection& player, double volume, uint32_t now) {
-    if (FLastSent && Same(*FLastSent, volume)) return;
+    if (FLastSent && std::abs(*FLastSent - volume) <= 1e-9 * std::max(1.0, volume)) return;
     if (!player.SetFilmVolume(volume)) return Refuse();
     FLastSent = volume;
-    FKnown.push_back(volume);
+    FKnown.push_back({volume, now});
     if (FKnown.size() > KnownLevels) FKnown.pop_front();
     if (!FUnansweredSince) FUnansweredSince = now;
 }
@@ -48,12 +57,11 @@ void TFilmDucker::Update(IPlayerConnection& player, std::optional<int64_t> speec
         if (now - *FUnansweredSince >= RefusedAfterMs) Refuse();
         return;
     }
-    if (!FUserLevel || !Ours(*reported)) {
+    if (!FUserLevel || !Ours(*reported, now)) {
         // The user's own level: adopted as it stands when nothing was
         // lowered yet, or worked back from the dip that was applied.
         const double applied = FLastSent && FUserLevel && *FUserLevel > 0 ? *FLastSent / *FUserLevel : 1.0;
         FUserLevel = applied > 0 ? *reported / applied : *reported;
-        FKnown.push_back(*reported);
         FLastSent = *reported;
         FUnansweredSince.reset();
     } else if (FLastSent && Same(*reported, *FLastSent)) {
@@ -82,7 +90,7 @@ void TFilmDucker::Update(IPlayerConnection& player, std::optional<int64_t> speec
 }
 
 void TFilmDucker::Restore(IPlayerConnection& player) {
-    if (FUserLevel && FLastSent && !Same(*FLastSent, *FUserLevel)) player.SetFilmVolume(*FUserLevel);
+    if (FUserLevel && FLastSent && *FLastSent != *FUserLevel) player.SetFilmVolume(*FUserLevel);
     FUserLevel.reset();
     FLastSent.reset();
     FUnansweredSince.reset();

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <string>
@@ -82,6 +83,7 @@ public:
     // The film's own volume and the program's hold on it.
     std::optional<double> Volume; // none: a player whose volume cannot be set
     bool TakesVolume = true;      // false: sets are accepted but never applied
+    double VolumeStep = 0;        // a player that rounds the volume it is given to steps of this
     std::vector<double> VolumeSets;
     bool CanHold = false;
     std::vector<bool> Holds;
@@ -90,7 +92,7 @@ public:
     bool SetFilmVolume(double amplitude) override {
         if (!Volume) return false;
         VolumeSets.push_back(amplitude);
-        if (TakesVolume) Volume = amplitude;
+        if (TakesVolume) Volume = VolumeStep > 0 ? std::round(amplitude / VolumeStep) * VolumeStep : amplitude;
         return true;
     }
     bool CanHoldFilm() override { return CanHold; }

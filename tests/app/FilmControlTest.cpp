@@ -75,6 +75,16 @@ TEST_F(FilmControl, AVolumeTheUserSetsWhileLoweredIsWhatTheFilmComesBackTo) {
     EXPECT_NEAR(*Source->Volume, 1.0, 1e-9);
 }
 
+TEST_F(FilmControl, APlayerThatRoundsItsVolumeComesBackToTheUsersLevelAfterEveryLine) {
+    Source->VolumeStep = 1.0 / 256;
+    std::vector<std::pair<int32_t, std::string>> lines;
+    for (int i = 0; i < 20; ++i) lines.push_back({2000 + 3000 * i, "line"});
+    Track(lines);
+    Ctl->StartPlayback();
+    for (int i = 0; i < 20; ++i) RunTo(3000 + 3000 * i, 1900 + 3000 * i);
+    EXPECT_DOUBLE_EQ(*Source->Volume, 0.5);
+}
+
 TEST_F(FilmControl, EveryWayARunEndsGivesTheUserLevelBack) {
     const std::vector<std::pair<const char*, std::function<void()>>> endings = {
         {"stop", [this] { Ctl->StopPlayback(); }},
