@@ -19,22 +19,25 @@ void TFilmDucker::Configure(bool on, double db) {
     FDb = std::clamp(db, MinDb, MaxDb);
 }
 
-// A level the ducker asked for lately, the last one it asked for, or the
-// user's own level. Older ones are not: a ramp passes through many levels,
-// and the user may well choose one of them later.
-bool TFilmDucker::Ours(double volume, uint32_t now) const {
-    if ((FUserLevel && Same(*FUserLevel, volume)) || (FLastSent && Same(*FLastSent, volume))) return true;
-    return std::any_of(FKnown.begin(), FKnown.end(), [&](const auto& known) {
-        return now - known.second <= EchoMs && Same(known.first, volume);
-    });
+// A level the ducker asked for that the player may still be reporting (it
+// has not yet reported a later one), the last one it asked for, or the
+// user's own level. A ramp passes through many levels, and the user may
+// well choose one of them later: those the player has gone past are not ours.
+bool TFilmDucker::Ours(double volume) {
+    const auto found = std::find_if(FInFlight.begin(), FInFlight.end(), [&](double sent) { return Same(sent, volume); });
+    if (found != FInFlight.end()) {
+        FInFlight.erase(FInFlight.begin(), found); // the player has gone past the ones before
+        return true;
+    }
+    return (FUserLevel && Same(*FUserLevel, volume)) || (FLastSent && Same(*FLastSent, volume));
 }
 
 void TFilmDucker::Send(IPlayerConnection& player, double volume, uint32_t now) {
     if (FLastSent && std::abs(*FLastSent - volume) <= 1e-9 * std::max(1.0, volume)) return;
     if (!player.SetFilmVolume(volume)) return Refuse();
     FLastSent = volume;
-    FKnown.push_back({volume, now});
-    if (FKnown.size() > KnownLevels) FKnown.pop_front();
+    FInFlight.push_back(volume);
+    if (FInFlight.size() > KnownLevels) FInFlight.pop_front();
     if (!FUnansweredSince) FUnansweredSince = now;
 }
 
@@ -57,12 +60,13 @@ void TFilmDucker::Update(IPlayerConnection& player, std::optional<int64_t> speec
         if (now - *FUnansweredSince >= RefusedAfterMs) Refuse();
         return;
     }
-    if (!FUserLevel || !Ours(*reported, now)) {
+    if (!FUserLevel || !Ours(*reported)) {
         // The user's own level: adopted as it stands when nothing was
         // lowered yet, or worked back from the dip that was applied.
         const double applied = FLastSent && FUserLevel && *FUserLevel > 0 ? *FLastSent / *FUserLevel : 1.0;
-        FUserLevel = applied > 0 ? *reported / applied : *reported;
+            FUserLevel = applied > 0 ? *reported / applied : *reported;
         FLastSent = *reported;
+        FInFlight.clear();
         FUnansweredSince.reset();
     } else if (FLastSent && Same(*reported, *FLastSent)) {
         FUnansweredSince.reset();
@@ -94,7 +98,7 @@ void TFilmDucker::Restore(IPlayerConnection& player) {
     FUserLevel.reset();
     FLastSent.reset();
     FUnansweredSince.reset();
-    FKnown.clear();
+    FInFlight.clear();
     FEnvelope.Clear();
     FSpeaking = false;
     FPlannedStart.reset();

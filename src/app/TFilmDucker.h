@@ -22,8 +22,6 @@ public:
     static constexpr double DefaultDb = 12, MinDb = 3, MaxDb = 40;
     // A volume the player does not take within this long counts as refused.
     static constexpr uint32_t RefusedAfterMs = 2000;
-    // How late a player may report a level it was given.
-    static constexpr uint32_t EchoMs = 500;
 
     explicit TFilmDucker(const ITickCounter& ticks, TDuckTiming timing = {})
         : FTicks(ticks), FEnvelope(timing) {}
@@ -41,7 +39,7 @@ public:
     std::optional<double> UserLevel() const { return FUserLevel; }
 
 private:
-    bool Ours(double volume, uint32_t now) const;
+    bool Ours(double volume);
     void Send(IPlayerConnection& player, double volume, uint32_t now);
     void Refuse();
 
@@ -55,7 +53,7 @@ private:
     std::optional<double> FUserLevel;          // the level the film comes back to
     std::optional<double> FLastSent;
     std::optional<uint32_t> FUnansweredSince;  // a sent level the player has not reported yet
-    std::deque<std::pair<double, uint32_t>> FKnown; // levels sent, and when
+    std::deque<double> FInFlight;              // levels sent that the player has not reported yet
     std::string FNote;
 };
 

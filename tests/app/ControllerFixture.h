@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,15 +85,24 @@ public:
     std::optional<double> Volume; // none: a player whose volume cannot be set
     bool TakesVolume = true;      // false: sets are accepted but never applied
     double VolumeStep = 0;        // a player that rounds the volume it is given to steps of this
+    size_t EchoLag = 0;           // a player that reports a new volume only this many reads later
+    std::deque<std::pair<double, size_t>> Echoes; // each with the reads it still waits
     std::vector<double> VolumeSets;
     bool CanHold = false;
     std::vector<bool> Holds;
     bool FollowsFilm() const override { return true; }
-    std::optional<double> FilmVolume() override { return Volume; }
+    std::optional<double> FilmVolume() override {
+        for (auto& echo : Echoes) --echo.second;
+        while (!Echoes.empty() && Echoes.front().second == 0) Volume = Echoes.front().first, Echoes.pop_front();
+        return Volume;
+    }
     bool SetFilmVolume(double amplitude) override {
         if (!Volume) return false;
         VolumeSets.push_back(amplitude);
-        if (TakesVolume) Volume = VolumeStep > 0 ? std::round(amplitude / VolumeStep) * VolumeStep : amplitude;
+        const double applied = VolumeStep > 0 ? std::round(amplitude / VolumeStep) * VolumeStep : amplitude;
+        if (!TakesVolume) return true;
+        if (EchoLag == 0) Volume = applied;
+        else Echoes.push_back({applied, EchoLag});
         return true;
     }
     bool CanHoldFilm() override { return CanHold; }

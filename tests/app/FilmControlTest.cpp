@@ -75,14 +75,21 @@ TEST_F(FilmControl, AVolumeTheUserSetsWhileLoweredIsWhatTheFilmComesBackTo) {
     EXPECT_NEAR(*Source->Volume, 1.0, 1e-9);
 }
 
-TEST_F(FilmControl, APlayerThatRoundsItsVolumeComesBackToTheUsersLevelAfterEveryLine) {
+TEST_F(FilmControl, APlayerThatRoundsItsVolumeAndReportsItLateComesBackToTheUsersLevelAfterEveryLine) {
     Source->VolumeStep = 1.0 / 256;
+    Source->EchoLag = 6;
     std::vector<std::pair<int32_t, std::string>> lines;
     for (int i = 0; i < 20; ++i) lines.push_back({2000 + 3000 * i, "line"});
     Track(lines);
     Ctl->StartPlayback();
-    for (int i = 0; i < 20; ++i) RunTo(3000 + 3000 * i, 1900 + 3000 * i);
-    EXPECT_DOUBLE_EQ(*Source->Volume, 0.5);
+    for (int i = 0; i < 20; ++i) {
+        RunTo(1500 + 3000 * i);
+        // Lowered by what was asked, not by a level misread from a late report.
+        EXPECT_NEAR(20 * std::log10(Source->VolumeSets.back() / 0.5), -12, 0.1) << i;
+        RunTo(3000 + 3000 * i, 1900 + 3000 * i);
+    }
+    EXPECT_DOUBLE_EQ(Source->VolumeSets.back(), 0.5);
+    EXPECT_TRUE(View.FilmNotes.empty());
 }
 
 TEST_F(FilmControl, EveryWayARunEndsGivesTheUserLevelBack) {
