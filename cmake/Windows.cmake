@@ -30,12 +30,15 @@ target_include_directories(parlino_core PUBLIC ${PROJECT_SOURCE_DIR}/src)
 # The Windows implementations of the platform interfaces.
 parlino_sources(PLATFORM_SOURCES platform/win)
 add_library(parlino_platform_win STATIC ${PLATFORM_SOURCES})
-target_link_libraries(parlino_platform_win PUBLIC parlino_core winmm shell32 ole32 oleaut32 uuid)
+target_link_libraries(parlino_platform_win PUBLIC parlino_core winmm shell32 ole32 oleaut32 uuid sapi advapi32)
 
-# parlino-render: its commands and the subtitle listing; see
-# src/render/win/TRenderSpeech.cpp for what it cannot do yet.
+# parlino-render: its commands, the subtitle listing, and the render through
+# the system's SAPI 5 voices (src/render/win/TRenderSpeech.cpp).
 add_library(parlino_render STATIC ${PROJECT_SOURCE_DIR}/src/render/TRenderOptions.cpp
-  ${PROJECT_SOURCE_DIR}/src/render/TRenderCommands.cpp ${PROJECT_SOURCE_DIR}/src/render/win/TRenderSpeech.cpp)
+  ${PROJECT_SOURCE_DIR}/src/render/TRenderCommands.cpp ${PROJECT_SOURCE_DIR}/src/render/TRenderPoster.cpp
+  ${PROJECT_SOURCE_DIR}/src/render/TBackgroundSampleWriter.cpp ${PROJECT_SOURCE_DIR}/src/render/TTimelineAudioOutput.cpp
+  ${PROJECT_SOURCE_DIR}/src/render/TVoiceOverRenderer.cpp ${PROJECT_SOURCE_DIR}/src/render/TRenderReport.cpp
+  ${PROJECT_SOURCE_DIR}/src/render/win/TRenderSpeech.cpp)
 target_link_libraries(parlino_render PUBLIC parlino_core parlino_platform_win)
 add_executable(parlino-render ${PROJECT_SOURCE_DIR}/src/render/render_main.cpp)
 target_link_libraries(parlino-render PRIVATE parlino_render)
