@@ -4,8 +4,8 @@
 // that CoRegisterClassObject registers in the test process, so that
 // CoCreateInstance of that class gives the fake.
 
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include <atomic>
 #include <functional>
@@ -15,15 +15,16 @@ namespace parlino::test {
 
 // `Base` is the COM interface the object implements (a stub class of it);
 // `iids` lists every interface identifier it answers to besides IUnknown.
-template <class Base>
-class TComFake : public Base {
+template <class Base> class TComFake : public Base {
 public:
     explicit TComFake(std::vector<IID> iids) : Iids(std::move(iids)) {}
     virtual ~TComFake() = default;
     ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         bool known = riid == IID_IUnknown;
-        for (const IID& iid : Iids) known = known || riid == iid;
+        for (const IID& iid : Iids)
+            known = known || riid == iid;
         if (!known) {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -35,7 +36,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     ULONG References() const { return Count; }
@@ -61,13 +63,17 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
-    ::HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-        if (outer) return CLASS_E_NOAGGREGATION;
+    ::HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
+                                               void** object) override {
+        if (outer)
+            return CLASS_E_NOAGGREGATION;
         IUnknown* made = Create();
-        if (!made) return E_OUTOFMEMORY;
+        if (!made)
+            return E_OUTOFMEMORY;
         const ::HRESULT hr = made->QueryInterface(riid, object);
         made->Release();
         return hr;
@@ -84,11 +90,13 @@ class TRegisteredClass {
 public:
     TRegisteredClass(const CLSID& clsid, std::function<IUnknown*()> create) {
         auto* factory = new TFakeClassFactory(std::move(create));
-        Result = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &Cookie);
+        Result = CoRegisterClassObject(clsid, factory, CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                       &Cookie);
         factory->Release();
     }
     ~TRegisteredClass() {
-        if (SUCCEEDED(Result)) CoRevokeClassObject(Cookie);
+        if (SUCCEEDED(Result))
+            CoRevokeClassObject(Cookie);
     }
     TRegisteredClass(const TRegisteredClass&) = delete;
     TRegisteredClass& operator=(const TRegisteredClass&) = delete;

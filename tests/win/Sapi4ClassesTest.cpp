@@ -35,7 +35,8 @@ using test::TRegisteredClass;
 std::vector<std::string>* Log = nullptr;
 // What the fakes are asked outside a test's log (as a fixture goes) is dropped.
 void Add(const std::string& call) {
-    if (Log) Log->push_back(call);
+    if (Log)
+        Log->push_back(call);
 }
 
 const char* const EnumeratorKey = "CLSID\\{D67C0280-C743-11cd-80E5-00AA003E4B50}";
@@ -55,7 +56,8 @@ public:
     ::HRESULT STDMETHODCALLTYPE Register(IUnknown*) override { return E_NOTIMPL; }
     ::HRESULT STDMETHODCALLTYPE Set(const WCHAR* name, DWORD flags) override {
         std::string narrow;
-        for (; *name; ++name) narrow += static_cast<char>(*name);
+        for (; *name; ++name)
+            narrow += static_cast<char>(*name);
         parlino::Add("Set " + narrow + " " + std::to_string(flags));
         return S_OK;
     }
@@ -74,15 +76,21 @@ public:
 // The central answers to its attributes and dialogs as well. Speaking a text
 // makes the engine, on a thread of its own, report the start of audio, a
 // word at each space-separated piece, the text done and the end of audio.
-class TFakeCentral final : public sapi4::ITTSCentralA, public sapi4::ITTSAttributesA, public sapi4::ITTSDialogsA {
+class TFakeCentral final : public sapi4::ITTSCentralA,
+                           public sapi4::ITTSAttributesA,
+                           public sapi4::ITTSDialogsA {
 public:
     ~TFakeCentral() {
-        if (Notify) Notify->Release();
+        if (Notify)
+            Notify->Release();
     }
     ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == sapi4::IID_ITTSCentralA) *object = static_cast<sapi4::ITTSCentralA*>(this);
-        else if (riid == sapi4::IID_ITTSAttributesA) *object = static_cast<sapi4::ITTSAttributesA*>(this);
-        else if (riid == sapi4::IID_ITTSDialogsA) *object = static_cast<sapi4::ITTSDialogsA*>(this);
+        if (riid == IID_IUnknown || riid == sapi4::IID_ITTSCentralA)
+            *object = static_cast<sapi4::ITTSCentralA*>(this);
+        else if (riid == sapi4::IID_ITTSAttributesA)
+            *object = static_cast<sapi4::ITTSAttributesA*>(this);
+        else if (riid == sapi4::IID_ITTSDialogsA)
+            *object = static_cast<sapi4::ITTSDialogsA*>(this);
         else {
             *object = nullptr;
             return E_NOINTERFACE;
@@ -93,7 +101,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     ::HRESULT STDMETHODCALLTYPE Inject(const CHAR* tags) override {
@@ -101,17 +110,20 @@ public:
         return S_OK;
     }
     ::HRESULT STDMETHODCALLTYPE ModeGet(sapi4::TTSMODEINFOA*) override { return E_NOTIMPL; }
-    ::HRESULT STDMETHODCALLTYPE Phoneme(sapi4::VOICECHARSET, DWORD, sapi4::SDATA, sapi4::SDATA*) override {
+    ::HRESULT STDMETHODCALLTYPE Phoneme(sapi4::VOICECHARSET, DWORD, sapi4::SDATA,
+                                        sapi4::SDATA*) override {
         return E_NOTIMPL;
     }
     ::HRESULT STDMETHODCALLTYPE PosnGet(sapi4::QWORD*) override { return E_NOTIMPL; }
-    ::HRESULT STDMETHODCALLTYPE TextData(sapi4::VOICECHARSET set, DWORD flags, sapi4::SDATA data, void* sink,
-                                       IID iid) override {
+    ::HRESULT STDMETHODCALLTYPE TextData(sapi4::VOICECHARSET set, DWORD flags, sapi4::SDATA data,
+                                         void* sink, IID iid) override {
         const std::string text(static_cast<const char*>(data.pData));
         std::string shown = text;
-        for (size_t at; (at = shown.find("\r\n")) != std::string::npos;) shown.replace(at, 2, "|");
-        Add("TextData " + std::to_string(set) + " " + std::to_string(flags) + " \"" + shown + "\" " +
-            std::to_string(data.dwSize) + (iid == sapi4::IID_ITTSBufNotifySink ? " buffer sink" : " other sink"));
+        for (size_t at; (at = shown.find("\r\n")) != std::string::npos;)
+            shown.replace(at, 2, "|");
+        Add("TextData " + std::to_string(set) + " " + std::to_string(flags) + " \"" + shown +
+            "\" " + std::to_string(data.dwSize) +
+            (iid == sapi4::IID_ITTSBufNotifySink ? " buffer sink" : " other sink"));
         auto* buffer = static_cast<sapi4::ITTSBufNotifySink*>(sink);
         buffer->AddRef();
         Notify->AddRef();
@@ -143,7 +155,8 @@ public:
         return S_OK;
     }
     ::HRESULT STDMETHODCALLTYPE Register(void* sink, IID iid, DWORD* key) override {
-        Add(std::string("Register") + (iid == sapi4::IID_ITTSNotifySinkA ? " notify sink" : " other sink"));
+        Add(std::string("Register") +
+            (iid == sapi4::IID_ITTSNotifySinkA ? " notify sink" : " other sink"));
         Notify = static_cast<sapi4::ITTSNotifySinkA*>(sink);
         Notify->AddRef();
         *key = 7;
@@ -214,10 +227,12 @@ public:
         m.wGender = n == 0 ? 1 : 2;
         return m;
     }
-    ::HRESULT STDMETHODCALLTYPE Next(ULONG count, sapi4::TTSMODEINFOA* modes, ULONG* fetched) override {
+    ::HRESULT STDMETHODCALLTYPE Next(ULONG count, sapi4::TTSMODEINFOA* modes,
+                                     ULONG* fetched) override {
         Add("Next " + std::to_string(count));
         ULONG n = 0;
-        for (; n < count && At < 2; ++n) modes[n] = Mode(At++);
+        for (; n < count && At < 2; ++n)
+            modes[n] = Mode(At++);
         *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
@@ -231,8 +246,10 @@ public:
         At = 0;
         return S_OK;
     }
-    ::HRESULT STDMETHODCALLTYPE Select(GUID mode, sapi4::ITTSCentralA** central, IUnknown* destination) override {
-        Add("Select " + std::to_string(mode.Data1 - 0x1000u) + (destination ? " with destination" : " without"));
+    ::HRESULT STDMETHODCALLTYPE Select(GUID mode, sapi4::ITTSCentralA** central,
+                                       IUnknown* destination) override {
+        Add("Select " + std::to_string(mode.Data1 - 0x1000u) +
+            (destination ? " with destination" : " without"));
         *central = new TFakeCentral;
         return S_OK;
     }
@@ -243,8 +260,8 @@ class Sapi4Fakes : public ::testing::Test {
 protected:
     void SetUp() override {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, EnumeratorKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, EnumeratorKey, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(key);
         ASSERT_TRUE(SUCCEEDED(EnumClass.Result));
@@ -268,15 +285,18 @@ protected:
     TComApartment Apartment;
     TQueuePoster Poster;
     TWinCodec Codec;
-    TRegisteredClass EnumClass{sapi4::CLSID_TTSEnumerator,
-                               []() -> IUnknown* { return static_cast<sapi4::ITTSEnumA*>(new TFakeEnum); }};
-    TRegisteredClass DeviceClass{sapi4::CLSID_MMAudioDest, []() -> IUnknown* {
-        return static_cast<sapi4::IAudioMultiMediaDevice*>(
-            new TComFake<TStubMultiMediaDevice>({sapi4::IID_IAudioMultiMediaDevice}));
-    }};
+    TRegisteredClass EnumClass{sapi4::CLSID_TTSEnumerator, []() -> IUnknown* {
+                                   return static_cast<sapi4::ITTSEnumA*>(new TFakeEnum);
+                               }};
+    TRegisteredClass DeviceClass{
+        sapi4::CLSID_MMAudioDest, []() -> IUnknown* {
+            return static_cast<sapi4::IAudioMultiMediaDevice*>(
+                new TComFake<TStubMultiMediaDevice>({sapi4::IID_IAudioMultiMediaDevice}));
+        }};
     TRegisteredClass FileClass{sapi4::CLSID_AudioDestFile, []() -> IUnknown* {
-        return static_cast<sapi4::IAudioFile*>(new TComFake<TStubAudioFile>({sapi4::IID_IAudioFile}));
-    }};
+                                   return static_cast<sapi4::IAudioFile*>(
+                                       new TComFake<TStubAudioFile>({sapi4::IID_IAudioFile}));
+                               }};
     TSapi4Classes Classes{Poster};
     TUbSpeech Legacy{Classes};
 };
@@ -292,8 +312,9 @@ TEST_F(Sapi4Fakes, SelectingAModeAttachesItsCentralAndReadsItsRanges) {
     TUbSmartSpeech speech(Backends(), Codec, Poster);
     Calls.clear();
     speech.SelectVoice("MIKE");
-    EXPECT_EQ(Calls, (std::vector<std::string>{"Reset", "Skip 1", "Next 1", "Select 1 with destination",
-                                               "Register notify sink"}));
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{"Reset", "Skip 1", "Next 1", "Select 1 with destination",
+                                        "Register notify sink"}));
     const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
     EXPECT_EQ(info.PitchMin, 50);
     EXPECT_EQ(info.PitchMax, 400);
@@ -323,13 +344,16 @@ TEST_F(Sapi4Fakes, SpeakingHandsTheTextOverAndTheEnginesNotificationsReachTheFac
     TUbSmartSpeech speech(Backends(), Codec, Poster);
     std::vector<std::string> events;
     speech.OnStart = [&](TUbSmartSpeech*) { events.push_back("start"); };
-    speech.OnWordPosition = [&](TUbSmartSpeech*, uint32_t at) { events.push_back("word " + std::to_string(at)); };
+    speech.OnWordPosition = [&](TUbSmartSpeech*, uint32_t at) {
+        events.push_back("word " + std::to_string(at));
+    };
     speech.OnStop = [&](TUbSmartSpeech*) { events.push_back("stop"); };
     speech.SelectVoice("Mary");
     speech.Text = {"Good day"};
     Calls.clear();
     speech.Speak();
-    EXPECT_EQ(Calls, (std::vector<std::string>{"DeviceNumSet 4294967295", "TextData 0 1 \"Good day|\" 11 buffer sink"}));
+    EXPECT_EQ(Calls, (std::vector<std::string>{"DeviceNumSet 4294967295",
+                                               "TextData 0 1 \"Good day|\" 11 buffer sink"}));
     EXPECT_TRUE(events.empty()); // the sinks' news waits for the program's thread
     EXPECT_FALSE(speech.IsIdle());
     Poster.Pump();
@@ -347,7 +371,8 @@ TEST_F(Sapi4Fakes, PauseResumeAndStopAreTheCentralsAudioCalls) {
     speech.Pause();
     speech.Stop();
     EXPECT_FALSE(speech.IsPaused());
-    EXPECT_EQ(Calls, (std::vector<std::string>{"AudioPause", "AudioResume", "AudioPause", "AudioReset"}));
+    EXPECT_EQ(Calls,
+              (std::vector<std::string>{"AudioPause", "AudioResume", "AudioPause", "AudioReset"}));
 }
 
 TEST_F(Sapi4Fakes, FileOutputGoesToTheFileDestination) {
@@ -360,8 +385,8 @@ TEST_F(Sapi4Fakes, FileOutputGoesToTheFileDestination) {
     Calls.clear();
     Legacy.Speak("Hi");
     Poster.Pump();
-    EXPECT_EQ(Calls, (std::vector<std::string>{"Set out.wav 1", "RealTimeSet 3", "TextData 0 1 \"Hi\" 3 buffer sink",
-                                               "Flush"}));
+    EXPECT_EQ(Calls, (std::vector<std::string>{"Set out.wav 1", "RealTimeSet 3",
+                                               "TextData 0 1 \"Hi\" 3 buffer sink", "Flush"}));
 }
 
 TEST(Sapi4OnTheSystem, NotInstalledMeansNoLegacyVoicesAndTheComponentsMessage) {
@@ -380,7 +405,8 @@ TEST(Sapi4OnTheSystem, NotInstalledMeansNoLegacyVoicesAndTheComponentsMessage) {
         legacy.SelectEngine("Mary");
         FAIL() << "selected an engine that is not there";
     } catch (const EMSpeechException& e) {
-        EXPECT_STREQ(e.what(), "Speech Engine not initialized.\r\nPossibly, you need to set up\r\nMicrosoft\xAE SpeechAPI");
+        EXPECT_STREQ(e.what(), "Speech Engine not initialized.\r\nPossibly, you need to set "
+                               "up\r\nMicrosoft\xAE SpeechAPI");
     }
     TUbSmartSpeechBackends b;
     b.Sapi4Installed = [] { return Sapi4ClassRegistered(); };

@@ -33,13 +33,17 @@ using test::TComFake;
 using test::TQueuePoster;
 using test::TRegisteredClass;
 
-const CLSID SpVoiceClass = {0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
-const CLSID SpFileStreamClass = {0x947812B3, 0x2AE1, 0x4644, {0xBA, 0x86, 0x9E, 0x90, 0xDE, 0xD7, 0xEC, 0x91}};
-const CLSID SpObjectTokenCategoryClass = {0xA910187F, 0x0C7A, 0x45AC, {0x92, 0xCC, 0x59, 0xED, 0xAF, 0xB7, 0x7B, 0x53}};
+const CLSID SpVoiceClass = {
+    0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+const CLSID SpFileStreamClass = {
+    0x947812B3, 0x2AE1, 0x4644, {0xBA, 0x86, 0x9E, 0x90, 0xDE, 0xD7, 0xEC, 0x91}};
+const CLSID SpObjectTokenCategoryClass = {
+    0xA910187F, 0x0C7A, 0x45AC, {0x92, 0xCC, 0x59, 0xED, 0xAF, 0xB7, 0x7B, 0x53}};
 
 std::string Narrow(const wchar_t* text) {
     std::string out;
-    for (; text && *text; ++text) out += static_cast<char>(*text < 128 ? *text : '?');
+    for (; text && *text; ++text)
+        out += static_cast<char>(*text < 128 ? *text : '?');
     return out;
 }
 
@@ -61,7 +65,8 @@ public:
     explicit TFakeToken(std::wstring description)
         : TComFake({IID_ISpObjectToken, IID_ISpDataKey}), Description(std::move(description)) {}
     HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR name, LPWSTR* value) override {
-        if (name || Description.empty()) return E_FAIL;
+        if (name || Description.empty())
+            return E_FAIL;
         *value = TaskString(Description);
         return S_OK;
     }
@@ -78,7 +83,8 @@ public:
             tokens[n] = Tokens[At++];
             tokens[n++]->AddRef();
         }
-        if (fetched) *fetched = n;
+        if (fetched)
+            *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE GetCount(ULONG* count) override {
@@ -92,11 +98,14 @@ public:
 // Voices: "Anna", a token without a description, "Boris". Outputs:
 // "Speakers", "Headphones".
 struct TTokens {
-    std::vector<TFakeToken*> Voices{new TFakeToken(L"Anna"), new TFakeToken(L""), new TFakeToken(L"Boris")};
+    std::vector<TFakeToken*> Voices{new TFakeToken(L"Anna"), new TFakeToken(L""),
+                                    new TFakeToken(L"Boris")};
     std::vector<TFakeToken*> Outputs{new TFakeToken(L"Speakers"), new TFakeToken(L"Headphones")};
     ~TTokens() {
-        for (auto* t : Voices) t->Release();
-        for (auto* t : Outputs) t->Release();
+        for (auto* t : Voices)
+            t->Release();
+        for (auto* t : Outputs)
+            t->Release();
     }
 };
 TTokens* Tokens = nullptr;
@@ -110,9 +119,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE EnumTokens(LPCWSTR, LPCWSTR, IEnumSpObjectTokens** tokens) override {
         std::vector<TFakeToken*>* list = nullptr;
-        if (Id == SPCAT_VOICES) list = &Tokens->Voices;
-        else if (Id == SPCAT_AUDIOOUT) list = &Tokens->Outputs;
-        else return E_FAIL;
+        if (Id == SPCAT_VOICES)
+            list = &Tokens->Voices;
+        else if (Id == SPCAT_AUDIOOUT)
+            list = &Tokens->Outputs;
+        else
+            return E_FAIL;
         *tokens = new TFakeTokenEnum(std::vector<ISpObjectToken*>(list->begin(), list->end()));
         return S_OK;
     }
@@ -121,11 +133,13 @@ public:
 
 class TFakeFileStream final : public TComFake<TStubISpStream> {
 public:
-    TFakeFileStream() : TComFake({IID_ISpStream, IID_ISpStreamFormat, IID_IStream, IID_ISequentialStream}) {}
-    HRESULT STDMETHODCALLTYPE BindToFile(LPCWSTR name, SPFILEMODE mode, const GUID*, const WAVEFORMATEX* format,
-                                         ULONGLONG) override {
+    TFakeFileStream()
+        : TComFake({IID_ISpStream, IID_ISpStreamFormat, IID_IStream, IID_ISequentialStream}) {}
+    HRESULT STDMETHODCALLTYPE BindToFile(LPCWSTR name, SPFILEMODE mode, const GUID*,
+                                         const WAVEFORMATEX* format, ULONGLONG) override {
         Log->Add("BindToFile " + Narrow(name) + " mode " + std::to_string(mode) + " " +
-                 std::to_string(format->nSamplesPerSec) + " Hz " + std::to_string(format->wBitsPerSample) + " bit " +
+                 std::to_string(format->nSamplesPerSec) + " Hz " +
+                 std::to_string(format->wBitsPerSample) + " bit " +
                  std::to_string(format->nChannels));
         return S_OK;
     }
@@ -137,12 +151,16 @@ public:
 TFakeFileStream* LastFileStream = nullptr;
 
 std::string TokenName(IUnknown* object) {
-    if (!object) return "null";
-    if (object == static_cast<IUnknown*>(static_cast<ISpStream*>(LastFileStream))) return "file stream";
+    if (!object)
+        return "null";
+    if (object == static_cast<IUnknown*>(static_cast<ISpStream*>(LastFileStream)))
+        return "file stream";
     for (auto* t : Tokens->Voices)
-        if (object == static_cast<IUnknown*>(static_cast<ISpObjectToken*>(t))) return Narrow(t->Description.c_str());
+        if (object == static_cast<IUnknown*>(static_cast<ISpObjectToken*>(t)))
+            return Narrow(t->Description.c_str());
     for (auto* t : Tokens->Outputs)
-        if (object == static_cast<IUnknown*>(static_cast<ISpObjectToken*>(t))) return Narrow(t->Description.c_str());
+        if (object == static_cast<IUnknown*>(static_cast<ISpObjectToken*>(t)))
+            return Narrow(t->Description.c_str());
     return "unknown";
 }
 
@@ -153,14 +171,18 @@ class TFakeVoice final : public TComFake<TStubISpVoice> {
 public:
     TFakeVoice() : TComFake({IID_ISpVoice, IID_ISpEventSource, IID_ISpNotifySource}) {}
     ~TFakeVoice() override {
-        if (Sink) Sink->Release();
-        if (Stream) Stream->Release();
+        if (Sink)
+            Sink->Release();
+        if (Stream)
+            Stream->Release();
     }
     HRESULT STDMETHODCALLTYPE SetNotifySink(ISpNotifySink* sink) override {
         Log->Add(sink ? "SetNotifySink" : "SetNotifySink null");
-        if (Sink) Sink->Release();
+        if (Sink)
+            Sink->Release();
         Sink = sink;
-        if (Sink) Sink->AddRef();
+        if (Sink)
+            Sink->AddRef();
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetInterest(ULONGLONG events, ULONGLONG queued) override {
@@ -180,12 +202,14 @@ public:
         return n == count ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE SetOutput(IUnknown* output, WINBOOL) override {
-        if (Stream) Stream->Release();
+        if (Stream)
+            Stream->Release();
         Stream = nullptr;
         // A stream of the voice's own (not a token, not the file stream fake):
         // the voice speaks into memory.
         if (output && TokenName(output) == "unknown" &&
-            SUCCEEDED(output->QueryInterface(IID_ISpStreamFormat, reinterpret_cast<void**>(&Stream)))) {
+            SUCCEEDED(
+                output->QueryInterface(IID_ISpStreamFormat, reinterpret_cast<void**>(&Stream)))) {
             Log->Add("SetOutput memory stream");
             return S_OK;
         }
@@ -223,11 +247,15 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Speak(LPCWSTR text, DWORD flags, ULONG* stream) override {
-        Log->Add("Speak " + (text ? "\"" + Narrow(text) + "\"" : std::string("null")) + " " + std::to_string(flags));
+        Log->Add("Speak " + (text ? "\"" + Narrow(text) + "\"" : std::string("null")) + " " +
+                 std::to_string(flags));
         const ULONG number = ++Streams;
-        if (stream) *stream = number;
-        if (!text || !*text) return S_OK;
-        if (Stream) return SpeakIntoStream(text, number);
+        if (stream)
+            *stream = number;
+        if (!text || !*text)
+            return S_OK;
+        if (Stream)
+            return SpeakIntoStream(text, number);
         {
             std::lock_guard lock(Mutex);
             auto event = [&](SPEVENTENUM id, ULONGLONG offset, WPARAM w, LPARAM l) {
@@ -265,9 +293,11 @@ public:
     HRESULT SpeakIntoStream(const wchar_t* text, ULONG number) {
         GUID id{};
         WAVEFORMATEX* format = nullptr;
-        if (FAILED(Stream->GetFormat(&id, &format)) || !format) return E_FAIL;
+        if (FAILED(Stream->GetFormat(&id, &format)) || !format)
+            return E_FAIL;
         const size_t rate = format->nSamplesPerSec;
-        Log->Add("into memory at " + std::to_string(rate) + " Hz, " + std::to_string(format->wBitsPerSample) + " bit");
+        Log->Add("into memory at " + std::to_string(rate) + " Hz, " +
+                 std::to_string(format->wBitsPerSample) + " bit");
         CoTaskMemFree(format);
         ULONGLONG written = 0;
         const std::wstring all(text);
@@ -285,7 +315,8 @@ public:
                 Queue.push_back(e);
             }
             std::vector<int16_t> sound(rate * 3 / 10, 0);
-            std::fill(sound.begin(), sound.begin() + static_cast<ptrdiff_t>(rate / 5), int16_t{8000});
+            std::fill(sound.begin(), sound.begin() + static_cast<ptrdiff_t>(rate / 5),
+                      int16_t{8000});
             ULONG done = 0;
             Stream->Write(sound.data(), static_cast<ULONG>(sound.size() * 2), &done);
             written += done;
@@ -319,8 +350,12 @@ protected:
     TUbSmartSpeechBackends Backends() {
         TUbSmartSpeechBackends b;
         b.Sapi5Installed = [] { return true; };
-        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> { return std::make_unique<TSapi5Voice>(Poster); };
-        b.CreateFileStream = []() -> std::unique_ptr<ISpeechFileStream> { return std::make_unique<TSapi5FileStream>(); };
+        b.CreateVoice = [this]() -> std::unique_ptr<ISpeechVoice> {
+            return std::make_unique<TSapi5Voice>(Poster);
+        };
+        b.CreateFileStream = []() -> std::unique_ptr<ISpeechFileStream> {
+            return std::make_unique<TSapi5FileStream>();
+        };
         return b;
     }
 
@@ -329,13 +364,15 @@ protected:
     TTokens FTokens;
     TQueuePoster Poster;
     TWinCodec Codec;
-    TRegisteredClass VoiceClass{SpVoiceClass, []() -> IUnknown* { return static_cast<ISpVoice*>(new TFakeVoice); }};
-    TRegisteredClass CategoryClass{SpObjectTokenCategoryClass,
-                                   []() -> IUnknown* { return static_cast<ISpObjectTokenCategory*>(new TFakeCategory); }};
+    TRegisteredClass VoiceClass{
+        SpVoiceClass, []() -> IUnknown* { return static_cast<ISpVoice*>(new TFakeVoice); }};
+    TRegisteredClass CategoryClass{
+        SpObjectTokenCategoryClass,
+        []() -> IUnknown* { return static_cast<ISpObjectTokenCategory*>(new TFakeCategory); }};
     TRegisteredClass StreamClass{SpFileStreamClass, []() -> IUnknown* {
-        LastFileStream = new TFakeFileStream;
-        return static_cast<ISpStream*>(LastFileStream);
-    }};
+                                     LastFileStream = new TFakeFileStream;
+                                     return static_cast<ISpStream*>(LastFileStream);
+                                 }};
 };
 
 TEST_F(Sapi5Fakes, TheVoiceListHoldsTheSystemsVoicesThatHaveADescription) {
@@ -355,7 +392,8 @@ TEST_F(Sapi5Fakes, SelectingAVoiceGivesItsTokenToTheVoiceAndSetsRateAndVolume) {
     TUbSmartSpeech speech(Backends(), Codec, Poster);
     FLog.Calls.clear();
     speech.SelectVoice("boris");
-    EXPECT_EQ(FLog.Calls, (std::vector<std::string>{"SetVoice Boris", "SetRate 0", "SetVolume 100"}));
+    EXPECT_EQ(FLog.Calls,
+              (std::vector<std::string>{"SetVoice Boris", "SetRate 0", "SetVolume 100"}));
     speech.SetSpeed(-4);
     speech.SetVolume(55);
     EXPECT_EQ(speech.GetSpeed(), -4);
@@ -366,7 +404,9 @@ TEST_F(Sapi5Fakes, SpeakingSendsTheMarkedUpTextAndTheEventsReachTheFacadeInOrder
     TUbSmartSpeech speech(Backends(), Codec, Poster);
     std::vector<std::string> events;
     speech.OnStart = [&](TUbSmartSpeech*) { events.push_back("start"); };
-    speech.OnWordPosition = [&](TUbSmartSpeech*, uint32_t at) { events.push_back("word " + std::to_string(at)); };
+    speech.OnWordPosition = [&](TUbSmartSpeech*, uint32_t at) {
+        events.push_back("word " + std::to_string(at));
+    };
     speech.OnStop = [&](TUbSmartSpeech*) { events.push_back("stop"); };
     speech.SelectVoice("Anna");
     speech.AudioOutput = 1;
@@ -375,9 +415,10 @@ TEST_F(Sapi5Fakes, SpeakingSendsTheMarkedUpTextAndTheEventsReachTheFacadeInOrder
     speech.Speak();
     // Events: start, end and word boundary, SAPI's event bits with its two
     // check bits; flags 11 (async, purge, XML).
-    EXPECT_EQ(FLog.Calls, (std::vector<std::string>{
-                              "SetOutput null", "SetOutput Headphones", "SetInterest 240000026 240000026",
-                              "Speak \"<PITCH ABSMIDDLE=\"0\">Good day\r\n\" 11"}));
+    EXPECT_EQ(FLog.Calls,
+              (std::vector<std::string>{"SetOutput null", "SetOutput Headphones",
+                                        "SetInterest 240000026 240000026",
+                                        "Speak \"<PITCH ABSMIDDLE=\"0\">Good day\r\n\" 11"}));
     EXPECT_FALSE(speech.IsIdle());
     EXPECT_TRUE(events.empty()); // nothing before the program's thread pumps
     Poster.Pump();
@@ -413,8 +454,9 @@ TEST_F(Sapi5Fakes, TheFileStreamIsBoundToTheFileAndBecomesTheVoicesOutput) {
     voice.SetAudioOutputStream(&stream);
     voice.SetAudioOutputStream(nullptr);
     stream.Close();
-    EXPECT_EQ(FLog.Calls, (std::vector<std::string>{"SetNotifySink", "BindToFile out.wav mode 3 22050 Hz 16 bit 1",
-                                                    "SetOutput file stream", "SetOutput null", "Close"}));
+    EXPECT_EQ(FLog.Calls, (std::vector<std::string>{
+                              "SetNotifySink", "BindToFile out.wav mode 3 22050 Hz 16 bit 1",
+                              "SetOutput file stream", "SetOutput null", "Close"}));
 }
 
 TEST_F(Sapi5Fakes, TheRateFactorRaisesTheRateOfTheNextSpeechOnly) {
@@ -456,7 +498,8 @@ TEST_F(Sapi5Fakes, DestroyingTheVoiceInAnEventHandlerStopsTheDelivery) {
 // parlino-render's render on Windows: the voice speaks each subtitle into
 // memory and the track holds that audio at the subtitles' times.
 TEST_F(Sapi5Fakes, ARenderSpeaksThroughTheVoiceIntoTheTrack) {
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "parlino-sapi5-render";
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "parlino-sapi5-render";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     const std::string srt = (folder / "two.srt").string(), wav = (folder / "two.wav").string();
@@ -464,12 +507,15 @@ TEST_F(Sapi5Fakes, ARenderSpeaksThroughTheVoiceIntoTheTrack) {
                                             "2\r\n00:00:03,000 --> 00:00:04,000\r\nBye\r\n";
     const TRenderEnvironment env{Codec, folder.string(), nullptr, {}, nullptr};
     std::ostringstream out, err;
-    ASSERT_EQ(RunRenderProgram({srt, "-o", wav, "--voice", "boris"}, out, err, env), 0) << err.str();
+    ASSERT_EQ(RunRenderProgram({srt, "-o", wav, "--voice", "boris"}, out, err, env), 0)
+        << err.str();
     EXPECT_NE(out.str().find("subtitles found"), std::string::npos) << out.str();
     EXPECT_NE(std::find(FLog.Calls.begin(), FLog.Calls.end(), "SetVoice Boris"), FLog.Calls.end());
-    EXPECT_NE(std::find(FLog.Calls.begin(), FLog.Calls.end(), "into memory at 22050 Hz, 16 bit"), FLog.Calls.end());
+    EXPECT_NE(std::find(FLog.Calls.begin(), FLog.Calls.end(), "into memory at 22050 Hz, 16 bit"),
+              FLog.Calls.end());
     // Synchronous (no asynchronous or purge flag), with the mark-up: 8.
-    EXPECT_NE(std::find(FLog.Calls.begin(), FLog.Calls.end(), "Speak \"<PITCH ABSMIDDLE=\"0\">Bye\r\n\" 8"),
+    EXPECT_NE(std::find(FLog.Calls.begin(), FLog.Calls.end(),
+                        "Speak \"<PITCH ABSMIDDLE=\"0\">Bye\r\n\" 8"),
               FLog.Calls.end());
 
     std::vector<char> bytes;
@@ -483,7 +529,8 @@ TEST_F(Sapi5Fakes, ARenderSpeaksThroughTheVoiceIntoTheTrack) {
     std::memcpy(samples.data(), bytes.data() + 44, samples.size() * 2);
     auto firstSoundFrom = [&](size_t from) {
         for (size_t i = from; i < samples.size(); ++i)
-            if (samples[i] != 0) return i;
+            if (samples[i] != 0)
+                return i;
         return samples.size();
     };
     // The same onsets as the Linux render of this file gives (its report:
@@ -502,7 +549,14 @@ TEST(Sapi5OnTheSystem, WithoutAnEngineTheVoiceListIsEmptyAndTheFacadeSaysSo) {
     TWinCodec codec;
     TUbSmartSpeechBackends b;
     b.Sapi5Installed = [] { return Sapi5ClassRegistered(); };
-    b.CreateVoice = [&]() -> std::unique_ptr<ISpeechVoice> { return std::make_unique<TSapi5Voice>(poster); };
+    b.CreateVoice = [&]() -> std::unique_ptr<ISpeechVoice> {
+        return std::make_unique<TSapi5Voice>(poster);
+    };
+    {
+        // The listing itself succeeds: its one token has no description.
+        TSapi5Voice voice(poster);
+        EXPECT_TRUE(voice.GetVoices().empty());
+    }
     TUbSmartSpeech speech(b, codec, poster);
     EXPECT_TRUE(speech.Voices().empty());
     EXPECT_FALSE(speech.VoiceSelected());

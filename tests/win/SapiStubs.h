@@ -1,4 +1,5 @@
 #pragma once
+// clang-format off
 // Generated from MinGW-w64's sapi51.h and objidl.h: every method of these
 // interfaces answering E_NOTIMPL, for the fakes to override what they use.
 #include <sapi.h>
@@ -124,3 +125,4 @@ public:
 };
 
 #pragma GCC diagnostic pop
+// clang-format on

@@ -1,7 +1,7 @@
 #include "platform/win/TComApartment.h"
 
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 namespace parlino {
 
@@ -12,7 +12,8 @@ TComApartment::TComApartment() {
 }
 
 TComApartment::~TComApartment() {
-    if (FInitialised) CoUninitialize();
+    if (FInitialised)
+        CoUninitialize();
 }
 
 } // namespace parlino

@@ -20,7 +20,8 @@ namespace {
 
 bool KeyExists(const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
@@ -31,23 +32,26 @@ bool KeyExists(const char* path) {
 // still find a class registered by this process): asking COM for the local
 // server of a class nobody registered makes it wait for a server that never
 // comes (tens of seconds under Wine).
-template <class T>
-TComPtr<T> Create(const CLSID& clsid, const IID& iid) {
+template <class T> TComPtr<T> Create(const CLSID& clsid, const IID& iid) {
     wchar_t text[40] = {};
     char path[64] = "CLSID\\";
     if (StringFromGUID2(clsid, text, 40) > 0)
-        for (size_t i = 0; text[i] && i < 39; ++i) path[6 + i] = static_cast<char>(text[i]), path[7 + i] = 0;
-    const DWORD context = KeyExists(path) ? (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER)
-                                          : (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER);
+        for (size_t i = 0; text[i] && i < 39; ++i)
+            path[6 + i] = static_cast<char>(text[i]), path[7 + i] = 0;
+    const DWORD context = KeyExists(path)
+                              ? (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER)
+                              : (CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER);
     TComPtr<T> object;
-    if (FAILED(CoCreateInstance(clsid, nullptr, context, iid, reinterpret_cast<void**>(object.Out())))) return {};
+    if (FAILED(
+            CoCreateInstance(clsid, nullptr, context, iid, reinterpret_cast<void**>(object.Out()))))
+        return {};
     return object;
 }
 
-template <class T>
-TComPtr<T> Query(IUnknown* object, const IID& iid) {
+template <class T> TComPtr<T> Query(IUnknown* object, const IID& iid) {
     TComPtr<T> result;
-    if (!object || FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(result.Out())))) return {};
+    if (!object || FAILED(object->QueryInterface(iid, reinterpret_cast<void**>(result.Out()))))
+        return {};
     return result;
 }
 
@@ -65,8 +69,7 @@ TGUID FromGuid(const GUID& g) {
     return out;
 }
 
-template <size_t N, size_t M>
-void CopyText(char (&to)[N], const char (&from)[M]) {
+template <size_t N, size_t M> void CopyText(char (&to)[N], const char (&from)[M]) {
     const size_t length = strnlen(from, M);
     const size_t n = length < N - 1 ? length : N - 1;
     std::memcpy(to, from, n);
@@ -92,13 +95,13 @@ void FromRecord(const sapi4::TTSMODEINFOA& m, TTSModeInfoA& out) {
 }
 
 // A COM object of ours with one interface besides IUnknown.
-template <class Interface>
-class TOwnComObject : public Interface {
+template <class Interface> class TOwnComObject : public Interface {
 public:
     explicit TOwnComObject(const IID& iid) : Iid(iid) {}
     virtual ~TOwnComObject() = default;
     ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == Iid) {
             *object = static_cast<Interface*>(this);
             AddRef();
@@ -110,7 +113,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
@@ -139,7 +143,8 @@ public:
     ::HRESULT STDMETHODCALLTYPE Visual(sapi4::QWORD time, CHAR ipa, CHAR engine, DWORD hints,
                                        sapi4::TTSMOUTH* mouth) override {
         TTSMouth shape;
-        if (mouth) std::memcpy(static_cast<void*>(&shape), mouth, sizeof shape);
+        if (mouth)
+            std::memcpy(static_cast<void*>(&shape), mouth, sizeof shape);
         const bool hasMouth = mouth != nullptr;
         Poster.Post([sink = Sink, time, ipa, engine, hints, shape, hasMouth] {
             sink->Visual(time, ipa, engine, hints, hasMouth ? &shape : nullptr);
@@ -193,7 +198,9 @@ class TComMultiMediaDevice final : public IAudioMultiMediaDevice, public TComDes
 public:
     explicit TComMultiMediaDevice(TComPtr<sapi4::IAudioMultiMediaDevice> device)
         : TComDestination(TComPtr<IUnknown>(device.Get(), true)), Device(std::move(device)) {}
-    HRESULT DeviceNumSet(uint32_t deviceNumber) override { return Device->DeviceNumSet(deviceNumber); }
+    HRESULT DeviceNumSet(uint32_t deviceNumber) override {
+        return Device->DeviceNumSet(deviceNumber);
+    }
 
 private:
     TComPtr<sapi4::IAudioMultiMediaDevice> Device;
@@ -206,8 +213,9 @@ public:
     HRESULT Set(const std::string& fileName, uint32_t flags) override {
         // The ANSI name in the system's code page, as the program holds it.
         std::wstring wide(fileName.size() + 1, L'\0');
-        const int n = MultiByteToWideChar(CP_ACP, 0, fileName.c_str(), static_cast<int>(fileName.size()), wide.data(),
-                                          static_cast<int>(wide.size()));
+        const int n =
+            MultiByteToWideChar(CP_ACP, 0, fileName.c_str(), static_cast<int>(fileName.size()),
+                                wide.data(), static_cast<int>(wide.size()));
         wide.resize(n > 0 ? static_cast<size_t>(n) : 0);
         return File->Set(wide.c_str(), flags);
     }
@@ -224,22 +232,30 @@ public:
     HRESULT PitchGet(uint16_t* pitch) override {
         WORD value = 0;
         const ::HRESULT hr = A->PitchGet(&value);
-        if (pitch) *pitch = value;
+        if (pitch)
+            *pitch = value;
         return hr;
     }
     HRESULT PitchSet(uint16_t pitch) override { return A->PitchSet(pitch); }
-    HRESULT RealTimeGet(uint32_t* value) override { return Get(&sapi4::ITTSAttributesA::RealTimeGet, value); }
+    HRESULT RealTimeGet(uint32_t* value) override {
+        return Get(&sapi4::ITTSAttributesA::RealTimeGet, value);
+    }
     HRESULT RealTimeSet(uint32_t value) override { return A->RealTimeSet(value); }
-    HRESULT SpeedGet(uint32_t* value) override { return Get(&sapi4::ITTSAttributesA::SpeedGet, value); }
+    HRESULT SpeedGet(uint32_t* value) override {
+        return Get(&sapi4::ITTSAttributesA::SpeedGet, value);
+    }
     HRESULT SpeedSet(uint32_t value) override { return A->SpeedSet(value); }
-    HRESULT VolumeGet(uint32_t* value) override { return Get(&sapi4::ITTSAttributesA::VolumeGet, value); }
+    HRESULT VolumeGet(uint32_t* value) override {
+        return Get(&sapi4::ITTSAttributesA::VolumeGet, value);
+    }
     HRESULT VolumeSet(uint32_t value) override { return A->VolumeSet(value); }
 
 private:
     HRESULT Get(::HRESULT (STDMETHODCALLTYPE sapi4::ITTSAttributesA::*get)(DWORD*), uint32_t* out) {
         DWORD value = 0;
         const ::HRESULT hr = (A.Get()->*get)(&value);
-        if (out) *out = value;
+        if (out)
+            *out = value;
         return hr;
     }
     TComPtr<sapi4::ITTSAttributesA> A;
@@ -248,7 +264,9 @@ private:
 class TComDialogs final : public ITTSDialogsA {
 public:
     explicit TComDialogs(TComPtr<sapi4::ITTSDialogsA> d) : D(std::move(d)) {}
-    HRESULT AboutDlg(void* parent, const char* title) override { return D->AboutDlg(static_cast<HWND>(parent), title); }
+    HRESULT AboutDlg(void* parent, const char* title) override {
+        return D->AboutDlg(static_cast<HWND>(parent), title);
+    }
     HRESULT GeneralDlg(void* parent, const char* title) override {
         return D->GeneralDlg(static_cast<HWND>(parent), title);
     }
@@ -269,15 +287,18 @@ public:
         : Central(std::move(central)), Poster(poster) {}
     HRESULT Inject(const char* tags) override { return Central->Inject(tags); }
     HRESULT TextData(uint32_t characterSet, uint32_t flags, const char* text, uint32_t size,
-                     std::shared_ptr<parlino::ITTSBufNotifySink> sink, const TGUID& sinkInterface) override {
-        if (sinkInterface != IID_ITTSBufNotifySink) return E_INVALIDARG;
+                     std::shared_ptr<parlino::ITTSBufNotifySink> sink,
+                     const TGUID& sinkInterface) override {
+        if (sinkInterface != IID_ITTSBufNotifySink)
+            return E_INVALIDARG;
         sapi4::SDATA data{const_cast<char*>(text), size};
         // The engine takes its own reference to the sink it keeps.
         TComBufNotifySink* own = sink ? new TComBufNotifySink(Poster, std::move(sink)) : nullptr;
-        const ::HRESULT hr = Central->TextData(static_cast<sapi4::VOICECHARSET>(characterSet), flags, data,
-                                               static_cast<sapi4::ITTSBufNotifySink*>(own),
-                                               sapi4::IID_ITTSBufNotifySink);
-        if (own) own->Release();
+        const ::HRESULT hr = Central->TextData(
+            static_cast<sapi4::VOICECHARSET>(characterSet), flags, data,
+            static_cast<sapi4::ITTSBufNotifySink*>(own), sapi4::IID_ITTSBufNotifySink);
+        if (own)
+            own->Release();
         return hr;
     }
     HRESULT AudioPause() override { return Central->AudioPause(); }
@@ -285,13 +306,15 @@ public:
     HRESULT AudioReset() override { return Central->AudioReset(); }
     HRESULT Register(std::shared_ptr<parlino::ITTSNotifySinkA> sink, const TGUID& sinkInterface,
                      uint32_t* key) override {
-        if (sinkInterface != IID_ITTSNotifySinkA || !sink) return E_INVALIDARG;
+        if (sinkInterface != IID_ITTSNotifySinkA || !sink)
+            return E_INVALIDARG;
         auto* own = new TComNotifySink(Poster, std::move(sink));
         DWORD registered = 0;
-        const ::HRESULT hr = Central->Register(static_cast<sapi4::ITTSNotifySinkA*>(own), sapi4::IID_ITTSNotifySinkA,
-                                               &registered);
+        const ::HRESULT hr = Central->Register(static_cast<sapi4::ITTSNotifySinkA*>(own),
+                                               sapi4::IID_ITTSNotifySinkA, &registered);
         own->Release();
-        if (key) *key = registered;
+        if (key)
+            *key = registered;
         return hr;
     }
     HRESULT UnRegister(uint32_t key) override { return Central->UnRegister(key); }
@@ -320,12 +343,16 @@ public:
             sapi4::TTSMODEINFOA record{};
             ULONG one = 0;
             hr = E->Next(1, &record, &one);
-            if (FAILED(hr) || one != 1) break;
+            if (FAILED(hr) || one != 1)
+                break;
             FromRecord(record, modes[done++]);
-            if (hr != S_OK) break;
+            if (hr != S_OK)
+                break;
         }
-        if (fetched) *fetched = done;
-        if (FAILED(hr)) return hr;
+        if (fetched)
+            *fetched = done;
+        if (FAILED(hr))
+            return hr;
         return done == count ? S_OK : S_FALSE;
     }
     HRESULT Skip(uint32_t count) override { return E->Skip(count); }
@@ -333,11 +360,14 @@ public:
     HRESULT Select(const TGUID& modeId, std::shared_ptr<ITTSCentralA>* central,
                    std::shared_ptr<IAudioDestination> destination) override {
         auto* own = dynamic_cast<TComDestination*>(destination.get());
-        if (!central || (destination && !own)) return E_INVALIDARG;
+        if (!central || (destination && !own))
+            return E_INVALIDARG;
         TComPtr<sapi4::ITTSCentralA> made;
         const ::HRESULT hr = E->Select(ToGuid(modeId), made.Out(), own ? own->Unknown() : nullptr);
-        if (FAILED(hr)) return hr;
-        if (!made) return E_FAIL;
+        if (FAILED(hr))
+            return hr;
+        if (!made)
+            return E_FAIL;
         *central = std::make_shared<TComCentral>(made, Poster);
         return hr;
     }
@@ -349,7 +379,9 @@ private:
 
 } // namespace
 
-bool Sapi4ClassRegistered() { return KeyExists("CLSID\\{D67C0280-C743-11cd-80E5-00AA003E4B50}"); }
+bool Sapi4ClassRegistered() {
+    return KeyExists("CLSID\\{D67C0280-C743-11cd-80E5-00AA003E4B50}");
+}
 
 struct TSapi4Classes::TImpl {
     explicit TImpl(IEventPoster& poster) : Poster(poster) {}
@@ -367,7 +399,8 @@ std::shared_ptr<ITTSEnumA> TSapi4Classes::CreateEnum() {
 }
 
 std::shared_ptr<IAudioMultiMediaDevice> TSapi4Classes::CreateMultiMediaDevice() {
-    auto d = Create<sapi4::IAudioMultiMediaDevice>(sapi4::CLSID_MMAudioDest, sapi4::IID_IAudioMultiMediaDevice);
+    auto d = Create<sapi4::IAudioMultiMediaDevice>(sapi4::CLSID_MMAudioDest,
+                                                   sapi4::IID_IAudioMultiMediaDevice);
     return d ? std::make_shared<TComMultiMediaDevice>(d) : nullptr;
 }
 

@@ -7,7 +7,8 @@
 #include "platform/win/TComPtr.h"
 
 #include <windows.h>
-#include <sapi.h>
+
+#include <sapi.h> // after windows.h, which it needs
 
 #include <algorithm>
 #include <atomic>
@@ -21,12 +22,16 @@ namespace {
 
 // The wave format identifier of SAPI's streams (sapi51.h declares it but the
 // import library lacks it).
-constexpr GUID WaveFormatExFormatId = {0xC31ADBAE, 0x527F, 0x4FF5, {0xA2, 0x30, 0xF6, 0x2B, 0xB6, 0x1F, 0xF7, 0x0C}};
+constexpr GUID WaveFormatExFormatId = {
+    0xC31ADBAE, 0x527F, 0x4FF5, {0xA2, 0x30, 0xF6, 0x2B, 0xB6, 0x1F, 0xF7, 0x0C}};
 
 // The class identifiers, as the registry check names them.
-constexpr GUID SpVoiceClass = {0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
-constexpr GUID SpFileStreamClass = {0x947812B3, 0x2AE1, 0x4644, {0xBA, 0x86, 0x9E, 0x90, 0xDE, 0xD7, 0xEC, 0x91}};
-constexpr GUID SpObjectTokenCategoryClass = {0xA910187F, 0x0C7A, 0x45AC, {0x92, 0xCC, 0x59, 0xED, 0xAF, 0xB7, 0x7B, 0x53}};
+constexpr GUID SpVoiceClass = {
+    0x96749377, 0x3391, 0x11D2, {0x9E, 0xE3, 0x00, 0xC0, 0x4F, 0x79, 0x73, 0x96}};
+constexpr GUID SpFileStreamClass = {
+    0x947812B3, 0x2AE1, 0x4644, {0xBA, 0x86, 0x9E, 0x90, 0xDE, 0xD7, 0xEC, 0x91}};
+constexpr GUID SpObjectTokenCategoryClass = {
+    0xA910187F, 0x0C7A, 0x45AC, {0x92, 0xCC, 0x59, 0xED, 0xAF, 0xB7, 0x7B, 0x53}};
 
 [[noreturn]] void Fail(const char* operation, HRESULT hr) {
     char code[16];
@@ -35,14 +40,18 @@ constexpr GUID SpObjectTokenCategoryClass = {0xA910187F, 0x0C7A, 0x45AC, {0x92, 
 }
 
 void Check(HRESULT hr, const char* operation) {
-    if (FAILED(hr)) Fail(operation, hr);
+    if (FAILED(hr))
+        Fail(operation, hr);
 }
 
-const wchar_t* Wide(const WideString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+const wchar_t* Wide(const WideString& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 
 bool KeyExists(const char* path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     RegCloseKey(key);
     return true;
 }
@@ -62,7 +71,8 @@ public:
 bool ReadDescription(ISpObjectToken* token, WideString& description) {
     wchar_t* text = nullptr;
     const HRESULT hr = token->GetStringValue(nullptr, &text);
-    if (FAILED(hr) || !text) return false;
+    if (FAILED(hr) || !text)
+        return false;
     description.assign(reinterpret_cast<const char16_t*>(text));
     CoTaskMemFree(text);
     return !description.empty();
@@ -71,20 +81,22 @@ bool ReadDescription(ISpObjectToken* token, WideString& description) {
 TSpeechObjectTokens EnumerateCategory(const wchar_t* category, const WideString& required,
                                       const WideString& optional) {
     TComPtr<ISpObjectTokenCategory> cat;
-    Check(CoCreateInstance(SpObjectTokenCategoryClass, nullptr, CLSCTX_INPROC_SERVER, IID_ISpObjectTokenCategory,
-                           reinterpret_cast<void**>(cat.Out())),
+    Check(CoCreateInstance(SpObjectTokenCategoryClass, nullptr, CLSCTX_INPROC_SERVER,
+                           IID_ISpObjectTokenCategory, reinterpret_cast<void**>(cat.Out())),
           "creating the token category");
     Check(cat->SetId(category, FALSE), "opening the token category");
     TComPtr<IEnumSpObjectTokens> tokens;
-    Check(cat->EnumTokens(required.empty() ? nullptr : Wide(required), optional.empty() ? nullptr : Wide(optional),
-                          tokens.Out()),
+    Check(cat->EnumTokens(required.empty() ? nullptr : Wide(required),
+                          optional.empty() ? nullptr : Wide(optional), tokens.Out()),
           "listing the tokens");
-    if (!tokens) Fail("listing the tokens", E_POINTER);
+    if (!tokens)
+        Fail("listing the tokens", E_POINTER);
     TSpeechObjectTokens result;
     for (;;) {
         TComPtr<ISpObjectToken> token;
         ULONG fetched = 0;
-        if (tokens->Next(1, token.Out(), &fetched) != S_OK || fetched != 1 || !token) break;
+        if (tokens->Next(1, token.Out(), &fetched) != S_OK || fetched != 1 || !token)
+            break;
         WideString description;
         if (ReadDescription(token.Get(), description))
             result.push_back(std::make_shared<TSapi5Token>(token, std::move(description)));
@@ -94,7 +106,8 @@ TSpeechObjectTokens EnumerateCategory(const wchar_t* category, const WideString&
 
 const TSapi5Token& OwnToken(const TSpeechObjectToken& token, const char* what) {
     const auto* own = dynamic_cast<const TSapi5Token*>(token.get());
-    if (!own) throw EParlinoError(std::string("The token is not ") + what + " of the system's SAPI 5.");
+    if (!own)
+        throw EParlinoError(std::string("The token is not ") + what + " of the system's SAPI 5.");
     return *own;
 }
 
@@ -107,7 +120,8 @@ public:
         : Poster(poster), Deliver(std::move(deliver)), Alive(std::move(alive)) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_ISpNotifySink) {
             *object = static_cast<ISpNotifySink*>(this);
             AddRef();
@@ -119,7 +133,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     HRESULT STDMETHODCALLTYPE Notify() override {
@@ -127,7 +142,8 @@ public:
         if (Alive->load() && !Pending.exchange(true))
             Poster.Post([deliver = Deliver, alive = Alive, pending = &Pending, self = Hold()] {
                 pending->store(false);
-                if (alive->load()) deliver();
+                if (alive->load())
+                    deliver();
             });
         return S_OK;
     }
@@ -136,7 +152,8 @@ private:
     // Keeps the sink (and so `Pending`) alive until the posted work has run.
     std::shared_ptr<void> Hold() {
         AddRef();
-        return std::shared_ptr<void>(this, [](void* p) { static_cast<TNotifySink*>(p)->Release(); });
+        return std::shared_ptr<void>(this,
+                                     [](void* p) { static_cast<TNotifySink*>(p)->Release(); });
     }
 
     IEventPoster& Poster;
@@ -155,14 +172,14 @@ void ClearEvent(SPEVENT& event) {
         break;
     case SPET_LPARAM_IS_TOKEN:
     case SPET_LPARAM_IS_OBJECT:
-        if (event.lParam) reinterpret_cast<IUnknown*>(event.lParam)->Release();
+        if (event.lParam)
+            reinterpret_cast<IUnknown*>(event.lParam)->Release();
         break;
     default:
         break;
     }
     event.lParam = 0;
 }
-
 
 // What SAPI speaks into for a voice on an audio layer: an in-memory stream
 // of 16-bit mono PCM at a given rate (SAPI converts its engine's format).
@@ -177,7 +194,8 @@ public:
         Format.nAvgBytesPerSec = Format.nSamplesPerSec * 2;
     }
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ||
             riid == IID_ISpStreamFormat) {
             *object = static_cast<ISpStreamFormat*>(this);
@@ -190,47 +208,64 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
     ULONG STDMETHODCALLTYPE Release() override {
         const ULONG left = --Count;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
     HRESULT STDMETHODCALLTYPE Read(void* to, ULONG size, ULONG* read) override {
-        const size_t n = Position < Bytes.size() ? std::min<size_t>(size, Bytes.size() - Position) : 0;
-        if (n) std::memcpy(to, Bytes.data() + Position, n);
+        const size_t n =
+            Position < Bytes.size() ? std::min<size_t>(size, Bytes.size() - Position) : 0;
+        if (n)
+            std::memcpy(to, Bytes.data() + Position, n);
         Position += n;
-        if (read) *read = static_cast<ULONG>(n);
+        if (read)
+            *read = static_cast<ULONG>(n);
         return n == size ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Write(const void* from, ULONG size, ULONG* written) override {
-        if (Position + size > Bytes.size()) Bytes.resize(Position + size);
+        if (Position + size > Bytes.size())
+            Bytes.resize(Position + size);
         std::memcpy(Bytes.data() + Position, from, size);
         Position += size;
-        if (written) *written = size;
+        if (written)
+            *written = size;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* now) override {
         int64_t base = 0;
-        if (origin == STREAM_SEEK_CUR) base = static_cast<int64_t>(Position);
-        else if (origin == STREAM_SEEK_END) base = static_cast<int64_t>(Bytes.size());
-        else if (origin != STREAM_SEEK_SET) return STG_E_INVALIDFUNCTION;
+        if (origin == STREAM_SEEK_CUR)
+            base = static_cast<int64_t>(Position);
+        else if (origin == STREAM_SEEK_END)
+            base = static_cast<int64_t>(Bytes.size());
+        else if (origin != STREAM_SEEK_SET)
+            return STG_E_INVALIDFUNCTION;
         const int64_t to = base + move.QuadPart;
-        if (to < 0) return STG_E_INVALIDFUNCTION;
+        if (to < 0)
+            return STG_E_INVALIDFUNCTION;
         Position = static_cast<size_t>(to);
-        if (now) now->QuadPart = Position;
+        if (now)
+            now->QuadPart = Position;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER size) override {
         Bytes.resize(static_cast<size_t>(size.QuadPart));
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override {
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*,
+                                     ULARGE_INTEGER*) override {
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Revert() override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE Stat(STATSTG* stat, DWORD) override {
-        if (!stat) return E_POINTER;
+        if (!stat)
+            return E_POINTER;
         *stat = STATSTG{};
         stat->type = STGTY_STREAM;
         stat->cbSize.QuadPart = Bytes.size();
@@ -238,10 +273,12 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetFormat(GUID* formatId, WAVEFORMATEX** format) override {
-        if (formatId) *formatId = WaveFormatExFormatId;
+        if (formatId)
+            *formatId = WaveFormatExFormatId;
         if (format) {
             *format = static_cast<WAVEFORMATEX*>(CoTaskMemAlloc(sizeof(WAVEFORMATEX)));
-            if (!*format) return E_OUTOFMEMORY;
+            if (!*format)
+                return E_OUTOFMEMORY;
             **format = Format;
         }
         return S_OK;
@@ -298,13 +335,18 @@ void TSapi5FileStream::Open(const WideString& fileName, int32_t fileMode, bool) 
     format.wBitsPerSample = 16;
     format.nBlockAlign = 2;
     format.nAvgBytesPerSec = 44100;
-    Check(F->Stream->BindToFile(Wide(fileName), static_cast<SPFILEMODE>(fileMode), &WaveFormatExFormatId, &format, 0),
+    Check(F->Stream->BindToFile(Wide(fileName), static_cast<SPFILEMODE>(fileMode),
+                                &WaveFormatExFormatId, &format, 0),
           "opening the file stream");
 }
 
-void TSapi5FileStream::Close() { Check(F->Stream->Close(), "closing the file stream"); }
+void TSapi5FileStream::Close() {
+    Check(F->Stream->Close(), "closing the file stream");
+}
 
-void* TSapi5FileStream::ComStream() const { return static_cast<IUnknown*>(F->Stream.Get()); }
+void* TSapi5FileStream::ComStream() const {
+    return static_cast<IUnknown*>(F->Stream.Get());
+}
 
 // ---- The voice -----------------------------------------------------------
 
@@ -333,14 +375,16 @@ struct TSapi5Voice::TImpl {
 
 TSapi5Voice::TSapi5Voice(IEventPoster& poster, IAudioOutput* audio, int sampleRate)
     : F(std::make_unique<TImpl>(poster, audio, sampleRate)) {
-    Check(CoCreateInstance(SpVoiceClass, nullptr, CLSCTX_INPROC_SERVER, IID_ISpVoice, reinterpret_cast<void**>(F->Voice.Out())),
+    Check(CoCreateInstance(SpVoiceClass, nullptr, CLSCTX_INPROC_SERVER, IID_ISpVoice,
+                           reinterpret_cast<void**>(F->Voice.Out())),
           "creating the voice");
     // On an audio layer the events are read right after each (synchronous)
     // Speak and raised as their audio is heard.
     F->Sink = new TNotifySink(
         poster,
         [this] {
-            if (!F->Audio) DeliverEvents();
+            if (!F->Audio)
+                DeliverEvents();
         },
         F->Alive);
     // A voice that cannot report events can still list its tokens; Speak
@@ -351,7 +395,8 @@ TSapi5Voice::TSapi5Voice(IEventPoster& poster, IAudioOutput* audio, int sampleRa
 TSapi5Voice::~TSapi5Voice() {
     F->Alive->store(false);
     F->Playing.reset();
-    if (F->SinkSet) F->Voice->SetNotifySink(nullptr);
+    if (F->SinkSet)
+        F->Voice->SetNotifySink(nullptr);
     F->Sink->Release();
 }
 
@@ -372,13 +417,16 @@ public:
 
 } // namespace
 
-TSpeechObjectTokens TSapi5Voice::GetAudioOutputs(const WideString& required, const WideString& optional) {
-    if (!F->Audio) return EnumerateCategory(SPCAT_AUDIOOUT, required, optional);
+TSpeechObjectTokens TSapi5Voice::GetAudioOutputs(const WideString& required,
+                                                 const WideString& optional) {
+    if (!F->Audio)
+        return EnumerateCategory(SPCAT_AUDIOOUT, required, optional);
     TSpeechObjectTokens tokens;
     const std::vector<std::string> devices = F->Audio->OutputDevices();
     for (size_t i = 0; i < devices.size(); ++i) {
         WideString name;
-        for (const char c : devices[i]) name.push_back(static_cast<unsigned char>(c)); // the layer's names are ASCII
+        for (const char c : devices[i])
+            name.push_back(static_cast<unsigned char>(c)); // the layer's names are ASCII
         tokens.push_back(std::make_shared<TLayerOutputToken>(static_cast<int>(i), std::move(name)));
     }
     return tokens;
@@ -392,19 +440,22 @@ void TSapi5Voice::SetVoice(const TSpeechObjectToken& voice) {
 void TSapi5Voice::SetAudioOutput(const TSpeechObjectToken& output) {
     if (F->Audio) {
         const auto* layer = dynamic_cast<const TLayerOutputToken*>(output.get());
-        if (output && !layer) throw EParlinoError("The token is not an audio output of this voice's audio layer.");
+        if (output && !layer)
+            throw EParlinoError("The token is not an audio output of this voice's audio layer.");
         F->OutputIndex = layer ? layer->Index : -1;
         return;
     }
     TComPtr<ISpObjectToken> token;
-    if (output) token = OwnToken(output, "an audio output").Token;
+    if (output)
+        token = OwnToken(output, "an audio output").Token;
     Check(F->Voice->SetOutput(token.Get(), TRUE), "choosing the audio output");
     F->Output = token;
 }
 
 void TSapi5Voice::SetAudioOutputStream(ISpeechFileStream* stream) {
     if (F->Audio) {
-        if (stream) throw EParlinoError("A voice on an audio layer does not speak into a file stream.");
+        if (stream)
+            throw EParlinoError("A voice on an audio layer does not speak into a file stream.");
         return;
     }
     if (!stream) {
@@ -412,8 +463,10 @@ void TSapi5Voice::SetAudioOutputStream(ISpeechFileStream* stream) {
         return;
     }
     auto* file = dynamic_cast<TSapi5FileStream*>(stream);
-    if (!file) throw EParlinoError("The audio output stream is not a SAPI 5 file stream.");
-    Check(F->Voice->SetOutput(static_cast<IUnknown*>(file->ComStream()), TRUE), "choosing the file stream");
+    if (!file)
+        throw EParlinoError("The audio output stream is not a SAPI 5 file stream.");
+    Check(F->Voice->SetOutput(static_cast<IUnknown*>(file->ComStream()), TRUE),
+          "choosing the file stream");
 }
 
 int32_t TSapi5Voice::Rate() const {
@@ -438,7 +491,8 @@ int32_t TSapi5Voice::Volume() const {
 }
 
 void TSapi5Voice::SetVolume(int32_t volume) {
-    Check(F->Voice->SetVolume(static_cast<USHORT>(std::clamp(volume, 0, 100))), "setting the volume");
+    Check(F->Voice->SetVolume(static_cast<USHORT>(std::clamp(volume, 0, 100))),
+          "setting the volume");
 }
 
 void TSapi5Voice::SetEventInterests(int32_t interests) {
@@ -451,10 +505,12 @@ void TSapi5Voice::SetEventInterests(int32_t interests) {
 }
 
 int32_t TSapi5Voice::Speak(const WideString& text, int32_t flags) {
-    if (F->Audio) return SpeakIntoAudio(text, flags);
+    if (F->Audio)
+        return SpeakIntoAudio(text, flags);
     if (!F->SinkSet) {
         const HRESULT hr = F->Voice->SetNotifySink(F->Sink);
-        if (FAILED(hr)) Fail("connecting the voice's events", hr);
+        if (FAILED(hr))
+            Fail("connecting the voice's events", hr);
         F->SinkSet = true;
     }
     ApplyRateFactor();
@@ -469,13 +525,16 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
     // nothing more (its posted events find it gone).
     F->Playing.reset();
     const int32_t number = ++F->LastNumber;
-    if (text.empty()) return number;
+    if (text.empty())
+        return number;
     ApplyRateFactor();
     TComPtr<TMemoryStream> memory(new TMemoryStream(F->SampleRate), false);
-    Check(F->Voice->SetOutput(static_cast<ISpStreamFormat*>(memory.Get()), TRUE), "speaking into memory");
+    Check(F->Voice->SetOutput(static_cast<ISpStreamFormat*>(memory.Get()), TRUE),
+          "speaking into memory");
     const ULONGLONG words = SPFEI(SPEI_WORD_BOUNDARY);
     Check(F->Voice->SetInterest(words, words), "choosing the events");
-    const DWORD synchronous = static_cast<DWORD>(flags) & ~static_cast<DWORD>(SPF_ASYNC | SPF_PURGEBEFORESPEAK);
+    const DWORD synchronous =
+        static_cast<DWORD>(flags) & ~static_cast<DWORD>(SPF_ASYNC | SPF_PURGEBEFORESPEAK);
     ULONG sapiStream = 0;
     Check(F->Voice->Speak(Wide(text), synchronous, &sapiStream), "speaking");
 
@@ -485,10 +544,12 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
     for (;;) {
         SPEVENT event{};
         ULONG fetched = 0;
-        if (FAILED(F->Voice->GetEvents(1, &event, &fetched)) || fetched == 0) break;
+        if (FAILED(F->Voice->GetEvents(1, &event, &fetched)) || fetched == 0)
+            break;
         if (event.eEventId == SPEI_WORD_BOUNDARY)
-            playing->Events.push_back({SPEI_WORD_BOUNDARY, static_cast<int64_t>(event.ullAudioStreamOffset),
-                                       static_cast<int32_t>(event.lParam), static_cast<int32_t>(event.wParam)});
+            playing->Events.push_back(
+                {SPEI_WORD_BOUNDARY, static_cast<int64_t>(event.ullAudioStreamOffset),
+                 static_cast<int32_t>(event.lParam), static_cast<int32_t>(event.wParam)});
         ClearEvent(event);
     }
     const int64_t endPosition = static_cast<int64_t>(memory->Bytes.size());
@@ -498,7 +559,8 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
     const std::shared_ptr<std::atomic<bool>> alive = F->Alive;
     IEventPoster& poster = F->Poster;
     auto current = [this, weak, alive]() -> std::shared_ptr<TAudioStream> {
-        if (!alive->load()) return nullptr;
+        if (!alive->load())
+            return nullptr;
         std::shared_ptr<TAudioStream> stream = weak.lock();
         return stream && stream == F->Playing ? stream : nullptr;
     };
@@ -506,10 +568,12 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
     events.OnMarkPlayed = [this, &poster, current](uint64_t mark) {
         poster.Post([this, current, mark] {
             const std::shared_ptr<TAudioStream> stream = current();
-            if (!stream || mark >= stream->Events.size()) return;
+            if (!stream || mark >= stream->Events.size())
+                return;
             const TAudioStream::TEvent& e = stream->Events[mark];
             if (e.Id == SPEI_START_INPUT_STREAM) {
-                if ((F->Interests & SVEStartInputStream) && OnStartStream) OnStartStream(stream->Number, 0);
+                if ((F->Interests & SVEStartInputStream) && OnStartStream)
+                    OnStartStream(stream->Number, 0);
             } else if ((F->Interests & SVEWordBoundary) && OnWord) {
                 OnWord(stream->Number, e.Position, e.Character, e.Length);
             }
@@ -518,15 +582,19 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
     auto ended = [this, &poster, current, endPosition] {
         poster.Post([this, current, endPosition] {
             const std::shared_ptr<TAudioStream> stream = current();
-            if (!stream) return;
+            if (!stream)
+                return;
             F->Playing.reset();
-            if ((F->Interests & SVEEndInputStream) && OnEndStream) OnEndStream(stream->Number, endPosition);
+            if ((F->Interests & SVEEndInputStream) && OnEndStream)
+                OnEndStream(stream->Number, endPosition);
         });
     };
     events.OnDrained = ended;
     events.OnFailed = [ended](const std::string&) { ended(); };
-    playing->Stream = F->Audio->OpenStream(F->OutputIndex, TAudioFormat{F->SampleRate, 1}, std::move(events));
-    if (F->Paused) playing->Stream->Pause();
+    playing->Stream =
+        F->Audio->OpenStream(F->OutputIndex, TAudioFormat{F->SampleRate, 1}, std::move(events));
+    if (F->Paused)
+        playing->Stream->Pause();
     F->Playing = playing;
 
     const auto* pcm = reinterpret_cast<const int16_t*>(memory->Bytes.data());
@@ -540,21 +608,24 @@ int32_t TSapi5Voice::SpeakIntoAudio(const WideString& text, int32_t flags) {
         }
         playing->Stream->Mark(k);
     }
-    if (at < total) playing->Stream->Write(pcm + at, total - at);
+    if (at < total)
+        playing->Stream->Write(pcm + at, total - at);
     playing->Stream->Drain();
     return number;
 }
 
 void TSapi5Voice::ApplyRateFactor() {
     // The factor goes onto the rate for this speech (and those after it).
-    if (F->RateFactor == 1.0 && F->RateOffset == 0) return;
+    if (F->RateFactor == 1.0 && F->RateOffset == 0)
+        return;
     if (!F->RateKnown) {
         long rate = 0;
         Check(F->Voice->GetRate(&rate), "reading the rate");
         F->RateSet = static_cast<int32_t>(rate);
         F->RateKnown = true;
     }
-    const int32_t offset = static_cast<int32_t>(std::lround(10.0 * std::log(F->RateFactor) / std::log(3.0)));
+    const int32_t offset =
+        static_cast<int32_t>(std::lround(10.0 * std::log(F->RateFactor) / std::log(3.0)));
     const int32_t rate = std::clamp(F->RateSet + offset, -10, 10);
     Check(F->Voice->SetRate(rate), "setting the rate");
     F->RateOffset = rate - F->RateSet;
@@ -563,7 +634,8 @@ void TSapi5Voice::ApplyRateFactor() {
 void TSapi5Voice::Pause() {
     if (F->Audio) {
         F->Paused = true;
-        if (F->Playing) F->Playing->Stream->Pause();
+        if (F->Playing)
+            F->Playing->Stream->Pause();
         return;
     }
     Check(F->Voice->Pause(), "pausing");
@@ -572,7 +644,8 @@ void TSapi5Voice::Pause() {
 void TSapi5Voice::Resume() {
     if (F->Audio) {
         F->Paused = false;
-        if (F->Playing) F->Playing->Stream->Resume();
+        if (F->Playing)
+            F->Playing->Stream->Resume();
         return;
     }
     Check(F->Voice->Resume(), "resuming");
@@ -582,7 +655,9 @@ void TSapi5Voice::SetRateFactor(double factor) {
     F->RateFactor = std::isfinite(factor) ? std::clamp(factor, 1.0, 3.0) : 1.0;
 }
 
-uint64_t TSapi5Voice::Prepare(const WideString&, int32_t) { return 0; }
+uint64_t TSapi5Voice::Prepare(const WideString&, int32_t) {
+    return 0;
+}
 
 void TSapi5Voice::DiscardPrepared() {}
 
@@ -590,7 +665,8 @@ void TSapi5Voice::DeliverEvents() {
     for (;;) {
         SPEVENT event{};
         ULONG fetched = 0;
-        if (FAILED(F->Voice->GetEvents(1, &event, &fetched)) || fetched == 0) return;
+        if (FAILED(F->Voice->GetEvents(1, &event, &fetched)) || fetched == 0)
+            return;
         const auto stream = static_cast<int32_t>(event.ulStreamNum);
         const auto position = static_cast<int64_t>(event.ullAudioStreamOffset);
         const SPEVENTENUM id = static_cast<SPEVENTENUM>(event.eEventId);
@@ -600,13 +676,17 @@ void TSapi5Voice::DeliverEvents() {
         // A handler may destroy the voice (the facade's owner may go).
         const std::shared_ptr<std::atomic<bool>> alive = F->Alive;
         if (id == SPEI_START_INPUT_STREAM) {
-            if (OnStartStream) OnStartStream(stream, position);
+            if (OnStartStream)
+                OnStartStream(stream, position);
         } else if (id == SPEI_END_INPUT_STREAM) {
-            if (OnEndStream) OnEndStream(stream, position);
+            if (OnEndStream)
+                OnEndStream(stream, position);
         } else if (id == SPEI_WORD_BOUNDARY) {
-            if (OnWord) OnWord(stream, position, character, length);
+            if (OnWord)
+                OnWord(stream, position, character, length);
         }
-        if (!alive->load()) return;
+        if (!alive->load())
+            return;
     }
 }
 

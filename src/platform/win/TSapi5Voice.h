@@ -78,15 +78,18 @@ class TSapi5Voice final : public ISpeechVoice {
 public:
     // Throws EParlinoError when the system's voice class cannot be made. The
     // poster (and the audio layer) must outlive the voice.
-    explicit TSapi5Voice(IEventPoster& poster, IAudioOutput* audio = nullptr, int sampleRate = 22050);
+    explicit TSapi5Voice(IEventPoster& poster, IAudioOutput* audio = nullptr,
+                         int sampleRate = 22050);
     ~TSapi5Voice() override;
     TSapi5Voice(const TSapi5Voice&) = delete;
     TSapi5Voice& operator=(const TSapi5Voice&) = delete;
 
     // The attributes are SAPI's token attributes (empty: all). A token whose
     // description cannot be read is left out (Wine's SAPI lists one such).
-    TSpeechObjectTokens GetVoices(const WideString& required = {}, const WideString& optional = {}) override;
-    TSpeechObjectTokens GetAudioOutputs(const WideString& required = {}, const WideString& optional = {}) override;
+    TSpeechObjectTokens GetVoices(const WideString& required = {},
+                                  const WideString& optional = {}) override;
+    TSpeechObjectTokens GetAudioOutputs(const WideString& required = {},
+                                        const WideString& optional = {}) override;
     void SetVoice(const TSpeechObjectToken& voice) override;
     void SetAudioOutput(const TSpeechObjectToken& output) override;
     // Must be a TSapi5FileStream; null returns to the audio output set.
