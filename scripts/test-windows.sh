@@ -26,6 +26,14 @@ trap '"$wineserver" -k 2>/dev/null || true; rm -rf "$WINEPREFIX"' EXIT
 "$wine" wineboot -i >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d pulse /f >/dev/null 2>&1
+# The boot's desktop process was started before the display driver was
+# chosen and would keep windows from being made: the prefix's server is
+# restarted, so that everything starts anew with the null driver.
+"$wineserver" -k
+"$wineserver" -p
+# COM's service: started here once, since the first program to need it
+# otherwise waits about 10 s for it (the speech tests and --voices use COM).
+"$wine" net start RpcSs >/dev/null 2>&1 || true
 
 # The listing test compares with the Linux program.
 if [[ ! -x build/asan/parlino-render ]]; then

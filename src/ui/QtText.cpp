@@ -1,6 +1,6 @@
 #include "ui/QtText.h"
 
-#include "platform/linux/TIconvCodec.h"
+#include "platform/TSystemServices.h"
 
 namespace parlino {
 namespace {
@@ -10,7 +10,7 @@ const ITextCodec* uiCodec = nullptr;
 void SetUiCodec(const ITextCodec* codec) { uiCodec = codec; }
 
 const ITextCodec& UiCodec() {
-    static const TIconvCodec fallback;
+    static const TSystemCodec fallback; // the system's own, before the window sets one
     return uiCodec ? *uiCodec : fallback;
 }
 

@@ -1,10 +1,14 @@
 #pragma once
-// Ends the program cleanly when it is asked to from outside: SIGTERM (a kill
-// or the desktop session ending), SIGINT (Ctrl+C) and SIGHUP (the terminal it
-// was started from closing). The signal handler only writes a byte into a
-// pipe; the event loop reads it and runs the shutdown on the GUI thread,
-// where closing the main window saves the settings as File / Exit does.
-// One instance per process: the handlers and the pipe are process-wide.
+// Ends the program cleanly when it is asked to from outside, on the GUI
+// thread, where closing the main window saves the settings as File / Exit
+// does. One instance per process: what it installs is process-wide.
+// Linux (ui/linux/): SIGTERM (a kill or the desktop session ending), SIGINT
+// (Ctrl+C) and SIGHUP (the terminal it was started from closing); the signal
+// handler only writes a byte into a pipe, which the event loop reads.
+// Windows (ui/win/): the console's Ctrl+C, Ctrl+Break, close, log-off and
+// shut-down (SetConsoleCtrlHandler), handed to the event loop as a queued
+// call; the system waits for the object's destruction (after the window's)
+// before it ends the process.
 
 #include <QObject>
 #include <QSocketNotifier>
@@ -26,7 +30,7 @@ public:
 private:
     void Drain();
     std::function<void()> FShutdown;
-    std::unique_ptr<QSocketNotifier> FNotifier;
+    std::unique_ptr<QSocketNotifier> FNotifier; // Linux: the pipe's reading end
 };
 
 } // namespace parlino
