@@ -1,0 +1,43 @@
+#pragma once
+// The film's sound with the voice-over in it: the film lowered by the
+// ducking envelope, the voice added to the centre, the sum clipped to 16
+// bits (a sum too loud is held at full scale, never wrapped round).
+
+#include "app/TDuckEnvelope.h"
+#include "platform/IFilmAudio.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace parlino {
+
+// How much of the voice goes to each channel: all of it to the centre where
+// there is one, else to front left and right alike, else to every channel.
+std::vector<float> VoiceWeights(const std::vector<TChannelRole>& channels);
+
+class TFilmMixer {
+public:
+    // `envelope` in film ms; `duckDb` the full dip (0: none).
+    TFilmMixer(int sampleRate, std::vector<float> weights, TDuckEnvelope envelope, double duckDb);
+
+    // Mixes the next `frames` frames: `film` interleaved, `voice` mono at the
+    // same rate, into `out` (interleaved).
+    void Mix(const float* film, const float* voice, size_t frames, int16_t* out);
+
+    // The film's gain at `ms`, for tests and for the mixing itself.
+    double GainAt(int64_t ms);
+
+private:
+    uint64_t FSampleRate;
+    std::vector<float> FWeights;
+    TDuckEnvelope FEnvelope;
+    double FDuckDb;
+    uint64_t FFrame = 0; // the next frame
+    // The gain stays FSteadyGain before FSteadyUntil (ms), so that it is
+    // worked out once per steady stretch rather than per millisecond.
+    int64_t FSteadyFrom = 0, FSteadyUntil = 0;
+    double FSteadyGain = 1;
+    int64_t FForgotten = 0; // ms up to which the envelope dropped what was over
+};
+
+} // namespace parlino
