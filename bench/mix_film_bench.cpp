@@ -3,8 +3,9 @@
 // (default aac, in an mkv), then three runs are timed: decoding the film's
 // sound alone, the plain render of the dense film's 1,100 subtitles, and the
 // same render with --mix into OUTPUT's format (default .wav). Prints the
-// times, what mixing adds to the render, and peak memory.
-//   mix_film_bench [HOURS] [CODEC] [OUTPUT_EXTENSION]
+// times, what mixing adds to the render, and peak memory. With FILM, that
+// film is used instead (HOURS and CODEC then only label the figures).
+//   mix_film_bench [HOURS] [CODEC] [OUTPUT_EXTENSION] [FILM]
 
 #include "platform/linux/TFfmpegFilmAudio.h"
 #include "platform/linux/TFfmpegFilmReader.h"
@@ -45,14 +46,16 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("parlino-mix-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
-    const std::string film = (folder / "film.mkv").string();
+    const bool given = argc > 4;
+    const std::string film = given ? std::string(argv[4]) : (folder / "film.mkv").string();
     // A tone under pink noise: something for the encoder to work on.
     const std::string command =
         "ffmpeg -nostdin -y -loglevel error -f lavfi -i 'anoisesrc=c=pink:r=48000:a=0.1' -f lavfi -i "
         "'sine=f=440:r=48000' -filter_complex amix=inputs=2,aformat=channel_layouts=stereo -c:a " +
         codec + " -t " + std::to_string(hours * 3600) + " '" + film + "'";
-    std::printf("making the film: %s\n", command.c_str());
-    if (std::system(command.c_str()) != 0) {
+    std::printf("%s: %s\n", given ? "the film as made by" : "making the film", command.c_str());
+    std::fflush(stdout);
+    if (!given && std::system(command.c_str()) != 0) {
         std::fprintf(stderr, "could not make the film\n");
         return 1;
     }

@@ -37,10 +37,11 @@ double TFilmMixer::GainAt(int64_t ms) {
 
 void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16_t* out) {
     const size_t channels = FWeights.size();
-    size_t i = 0;
-    while (i < frames) {
-        // One millisecond at a time: the gain moves in a straight line from
-        // its value at the millisecond's start to that at the next.
+    // The gain of every frame, one millisecond at a time: it moves in a
+    // straight line from its value at the millisecond's start to that at
+    // the next.
+    FGains.resize(frames);
+    for (size_t i = 0; i < frames;) {
         const int64_t ms = int64_t((FFrame + i) * 1000 / FSampleRate);
         if (ms >= FForgotten + 1000) {
             FEnvelope.ForgetBefore(ms);
@@ -51,16 +52,19 @@ void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16
         const size_t end = std::min(frames, size_t(msEnd - FFrame));
         const double g0 = GainAt(ms), g1 = GainAt(ms + 1);
         const double step = (g1 - g0) / double(msEnd - msStart);
-        for (; i < end; ++i) {
-            const float gain = float(g0 + step * double(FFrame + i - msStart));
-            const float v = voice[i];
-            for (size_t c = 0; c < channels; ++c) {
-                const float sample = (film[i * channels + c] * gain + v * FWeights[c]) * 32768.0f;
-                out[i * channels + c] = int16_t(std::lrint(std::clamp(sample, -32768.0f, 32767.0f)));
-            }
-        }
+        for (; i < end; ++i) FGains[i] = float(g0 + step * double(FFrame + i - msStart));
     }
     FFrame += frames;
+    // Flat loops the compiler can vectorise: the sum, then 16 bits with
+    // rounding to the nearest, held at full scale.
+    FSum.resize(frames * channels);
+    for (size_t i = 0; i < frames; ++i)
+        for (size_t c = 0; c < channels; ++c)
+            FSum[i * channels + c] = (film[i * channels + c] * FGains[i] + voice[i] * FWeights[c]) * 32768.0f;
+    for (size_t k = 0; k < frames * channels; ++k) {
+        const float held = std::clamp(FSum[k], -32768.0f, 32767.0f);
+        out[k] = int16_t(int32_t(held + 32768.5f) - 32768);
+    }
 }
 
 } // namespace parlino

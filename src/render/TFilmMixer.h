@@ -38,6 +38,7 @@ private:
     int64_t FSteadyFrom = 0, FSteadyUntil = 0;
     double FSteadyGain = 1;
     int64_t FForgotten = 0; // ms up to which the envelope dropped what was over
+    std::vector<float> FGains, FSum; // per block, kept for their memory
 };
 
 } // namespace parlino

@@ -1,6 +1,8 @@
 #include "render/TMixedExport.h"
 
 #include "platform/Exceptions.h"
+#include "render/TBackgroundSampleWriter.h"
+#include "render/TDecodeAhead.h"
 #include "render/TFilmMixer.h"
 
 #include <cstring>
@@ -17,8 +19,9 @@ TDuckEnvelope SpeechEnvelope(const std::vector<TEntryTiming>& timings) {
 
 TMixedExport::TMixedExport(const IFilmAudio& audio, const std::string& filmFile, const std::string& outputFile,
                            TSoundFileFormat format, double duckDb)
-    : FOutputFile(outputFile), FDuckDb(duckDb), FDecoder(audio.OpenSound(filmFile)), FFile(outputFile) {
-    const TFilmAudioInfo& info = FDecoder->Info();
+    : FOutputFile(outputFile), FDuckDb(duckDb), FDecoder(audio.OpenSound(filmFile)), FInfo(FDecoder->Info()),
+      FFile(outputFile) {
+    const TFilmAudioInfo& info = FInfo;
     if (info.SampleRate <= 0 || info.Channels.empty())
         throw EParlinoError("The sound of \"" + filmFile + "\" has no sample rate or no channels.");
     const int fd = FFile.Create();
@@ -45,22 +48,30 @@ TMixedExport::~TMixedExport() {
 uint64_t TMixedExport::Mix(const TVoiceResampler::TSource& voice, int voiceRate,
                            const std::vector<TEntryTiming>& timings,
                            const std::function<void(int64_t doneMs, int64_t totalMs)>& progress) {
-    const TFilmAudioInfo& info = FDecoder->Info();
+    if (!FDecoder) throw EParlinoError("The film's sound has been mixed already.");
+    const TFilmAudioInfo& info = FInfo;
     const size_t channels = info.Channels.size();
+    // Decoding, the heavier half, runs beside the mixing and writing.
+    TDecodeAhead decoder(std::move(FDecoder));
     TVoiceResampler resampler(voiceRate, info.SampleRate, voice);
     TFilmMixer mixer(info.SampleRate, VoiceWeights(info.Channels), SpeechEnvelope(timings), FDuckDb);
+    // Encoding and writing run on a thread of their own too.
+    TBackgroundSampleWriter writer([this, channels](const int16_t* samples, size_t count) {
+        FWriter->Write(samples, count / channels);
+    });
     std::vector<float> film, speech;
-    std::vector<int16_t> mixed;
     uint64_t frames = 0;
-    while (const size_t count = FDecoder->Read(film)) {
+    while (const size_t count = decoder.Read(film)) {
         speech.resize(count);
         resampler.Pull(speech.data(), count);
-        mixed.resize(count * channels);
+        std::vector<int16_t> mixed(count * channels);
         mixer.Mix(film.data(), speech.data(), count, mixed.data());
-        FWriter->Write(mixed.data(), count);
+        writer.Push(std::move(mixed));
+        if (writer.Failed()) break; // Finish says why
         frames += count;
         if (progress) progress(int64_t(frames * 1000 / uint64_t(info.SampleRate)), info.DurationMs);
     }
+    writer.Finish();
     return frames;
 }
 

@@ -31,7 +31,7 @@ public:
     TMixedExport(const TMixedExport&) = delete;
     TMixedExport& operator=(const TMixedExport&) = delete;
 
-    const TFilmAudioInfo& Info() const { return FDecoder->Info(); }
+    const TFilmAudioInfo& Info() const { return FInfo; }
 
     // Mixes the whole film with the voice (`voice`: mono samples at
     // `voiceRate` from track time 0) and returns the film's length in
@@ -45,7 +45,8 @@ public:
 private:
     std::string FOutputFile;
     double FDuckDb;
-    std::unique_ptr<IFilmAudioDecoder> FDecoder;
+    std::unique_ptr<IFilmAudioDecoder> FDecoder; // handed to the mix's decoding thread
+    TFilmAudioInfo FInfo;
     TPartialFile FFile;
     int FHeldFd = -1; // a device or pipe stays open until the end
     std::unique_ptr<ISoundFileWriter> FWriter;
