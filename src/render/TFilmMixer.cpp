@@ -52,18 +52,26 @@ void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16
         const size_t end = std::min(frames, size_t(msEnd - FFrame));
         const double g0 = GainAt(ms), g1 = GainAt(ms + 1);
         const double step = (g1 - g0) / double(msEnd - msStart);
+        if (g0 == g1) {
+            std::fill(FGains.begin() + std::ptrdiff_t(i), FGains.begin() + std::ptrdiff_t(end), float(g0));
+            i = end;
+        }
         for (; i < end; ++i) FGains[i] = float(g0 + step * double(FFrame + i - msStart));
     }
     FFrame += frames;
     // Flat loops the compiler can vectorise: the sum, then 16 bits with
     // rounding to the nearest, held at full scale.
     FSum.resize(frames * channels);
+    float* const sum = FSum.data();
+    const float* const gains = FGains.data();
+    const float* const weights = FWeights.data();
     for (size_t i = 0; i < frames; ++i)
         for (size_t c = 0; c < channels; ++c)
-            FSum[i * channels + c] = (film[i * channels + c] * FGains[i] + voice[i] * FWeights[c]) * 32768.0f;
-    for (size_t k = 0; k < frames * channels; ++k) {
-        const float held = std::clamp(FSum[k], -32768.0f, 32767.0f);
-        out[k] = int16_t(int32_t(held + 32768.5f) - 32768);
+            sum[i * channels + c] = (film[i * channels + c] * gains[i] + voice[i] * weights[c]) * 32768.0f;
+    const size_t samples = frames * channels;
+    for (size_t k = 0; k < samples; ++k) {
+        const float held = std::min(std::max(sum[k], -32768.0f), 32767.0f);
+        out[k] = static_cast<int16_t>(static_cast<int32_t>(held + 32768.5f) - 32768);
     }
 }
 
