@@ -4,6 +4,8 @@
 
 #include "subtitles/FormatTime.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <ostream>
 #include <string>
