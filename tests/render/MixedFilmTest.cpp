@@ -199,6 +199,23 @@ TEST(MixedFilm, TheFilmDipsByTheChosenDepthUnderTheVoiceOnlyAndLastsItsWholeLeng
     }
 }
 
+TEST(MixedFilm, SoundThatStartsLateInTheFilmKeepsItsPlace) {
+    const std::string srt = WriteSrt("late.srt", {{2800, "Late."}});
+    for (const std::string name : {"late.mkv", "late.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string film = TempPath(name), out = TempPath("late-mixed.wav");
+        Ffmpeg("-itsoffset 0.5 -f lavfi -i 'sine=f=" + std::to_string(int(ToneHz)) + ":r=48000:d=3' -c:a " +
+               (name.ends_with(".mp4") ? "aac" : "pcm_s16le") + " '" + film + "'");
+        const TRunResult r = RunRender({"--voice", "en-gb", "--mix", film, "-o", out, srt});
+        ASSERT_EQ(r.Status, 0) << r.Err;
+        const TSound mixed = Decode(out);
+        // Silence until the film's sound begins at 0.5 s, then the tone at its level.
+        EXPECT_LT(ToneDb(mixed, 0, 0, 480), -60);
+        EXPECT_NEAR(ToneDb(mixed, 0, 520, 900), ToneDb(Decode(film), 0, 1000, 1400), 0.5);
+        EXPECT_NEAR(double(mixed.Frames()), 3.5 * 48000, 1100);
+    }
+}
+
 TEST(MixedFilm, AFilmWithoutSoundFailsClearlyAndLeavesNoFile) {
     const std::string srt = WriteSrt("mute.srt", {{500, "Nothing to mix into."}});
     const std::string film = TempPath("mute.mkv");

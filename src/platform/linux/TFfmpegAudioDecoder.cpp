@@ -2,6 +2,8 @@
 
 #include "platform/Exceptions.h"
 
+#include <algorithm>
+
 namespace parlino {
 namespace {
 
@@ -108,16 +110,55 @@ size_t TFfmpegAudioDecoder::Convert(const AVFrame* frame, std::vector<float>& ou
     return got > 0 ? size_t(got) : 0;
 }
 
+void TFfmpegAudioDecoder::StartAt(int64_t pts) {
+    FStartKnown = true;
+    if (pts == AV_NOPTS_VALUE) return;
+    const int64_t start = av_rescale_q(pts, FStream->time_base, AVRational{1, FInfo.SampleRate});
+    // A stream whose clock starts far from 0 (a broadcast recording) is
+    // taken as it comes.
+    const int64_t limit = int64_t(MaxStartOffsetSeconds) * FInfo.SampleRate;
+    if (start > 0 && start <= limit) FPadFrames = start;
+    else if (start < 0 && start >= -limit) FDropFrames = -start;
+}
+
 size_t TFfmpegAudioDecoder::Read(std::vector<float>& interleaved) {
+    const size_t channels = FInfo.Channels.size();
+    if (FPadFrames > 0) {
+        const size_t pad = size_t(std::min<int64_t>(FPadFrames, 16384));
+        interleaved.assign(pad * channels, 0.0f);
+        FPadFrames -= int64_t(pad);
+        return pad;
+    }
+    if (!FPending.empty()) {
+        interleaved.swap(FPending);
+        FPending.clear();
+        return interleaved.size() / channels;
+    }
     interleaved.clear();
     // Errors of single packets are passed over; this many in a row end the sound.
     int failures = 0;
     while (!FDone && failures < 1000) {
         const int received = avcodec_receive_frame(FCodec.get(), FFrame.get());
         if (received == 0) {
-            const size_t frames = Convert(FFrame.get(), interleaved);
+            if (!FStartKnown) StartAt(FFrame->best_effort_timestamp);
+            size_t frames = Convert(FFrame.get(), interleaved);
             av_frame_unref(FFrame.get());
             failures = 0;
+            const size_t channels = FInfo.Channels.size();
+            if (FDropFrames > 0) {
+                const size_t drop = std::min(frames, size_t(FDropFrames));
+                interleaved.erase(interleaved.begin(), interleaved.begin() + std::ptrdiff_t(drop * channels));
+                FDropFrames -= int64_t(drop);
+                frames -= drop;
+            }
+            if (FPadFrames > 0) {
+                // The silence goes first, in blocks; this frame follows it.
+                const size_t pad = size_t(std::min<int64_t>(FPadFrames, 16384));
+                FPending.assign(interleaved.begin(), interleaved.end());
+                interleaved.assign(pad * channels, 0.0f);
+                FPadFrames -= int64_t(pad);
+                return pad;
+            }
             if (frames > 0) return frames;
             continue;
         }

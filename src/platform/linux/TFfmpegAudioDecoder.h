@@ -24,6 +24,10 @@ private:
     // Converts one decoded frame; sets the converter up again when the
     // stream's format changes mid-way.
     size_t Convert(const AVFrame* frame, std::vector<float>& out);
+    // Sets the silence to add or the frames to drop for a stream that does
+    // not start at time 0.
+    void StartAt(int64_t pts);
+    static constexpr int MaxStartOffsetSeconds = 60;
 
     AVFormatContext* FInput = nullptr;
     AVStream* FStream = nullptr;
@@ -36,6 +40,11 @@ private:
     int FInRate = 0;
     int FInFormat = -1;
     bool FInputEnded = false, FFlushSent = false, FDone = false;
+    // Time 0 of the sound is the film's time 0: a stream that starts later
+    // begins with silence, one that starts earlier loses what comes before.
+    bool FStartKnown = false;
+    int64_t FPadFrames = 0, FDropFrames = 0;
+    std::vector<float> FPending; // a decoded frame waiting behind the silence
     TFilmAudioInfo FInfo;
 };
 
