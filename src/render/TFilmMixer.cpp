@@ -19,11 +19,32 @@ std::vector<float> VoiceWeights(const std::vector<TChannelRole>& channels) {
     return weights;
 }
 
-TFilmMixer::TFilmMixer(int sampleRate, std::vector<float> weights, TDuckEnvelope envelope, double duckDb)
-    : FSampleRate(uint64_t(std::max(1, sampleRate))), FWeights(std::move(weights)), FEnvelope(std::move(envelope)),
-      FDuckDb(duckDb) {}
+TFilmMixer::TFilmMixer(int sampleRate, std::vector<float> weights, std::vector<TSpeechStretch> speech,
+                       double duckDb)
+    : FSampleRate(uint64_t(std::max(1, sampleRate))), FWeights(std::move(weights)), FEnvelope(FTiming),
+      FSpeech(std::move(speech)), FDuckDb(duckDb) {
+    std::sort(FSpeech.begin(), FSpeech.end(),
+              [](const TSpeechStretch& a, const TSpeechStretch& b) { return a.StartMs < b.StartMs; });
+}
+
+void TFilmMixer::Follow(int64_t ms) {
+    constexpr int64_t AheadMs = 1000;
+    bool added = false;
+    for (; FNextStretch < FSpeech.size() && FSpeech[FNextStretch].StartMs - FTiming.AttackMs <= ms + AheadMs;
+         ++FNextStretch) {
+        FEnvelope.AddSpeech(FSpeech[FNextStretch].StartMs, FSpeech[FNextStretch].EndMs);
+        added = true;
+    }
+    // A stretch given to the envelope may change what was steady.
+    if (added) FSteadyUntil = FSteadyFrom;
+    if (ms >= FForgotten + 1000) {
+        FEnvelope.ForgetBefore(ms);
+        FForgotten = ms;
+    }
+}
 
 double TFilmMixer::GainAt(int64_t ms) {
+    Follow(ms);
     if (ms >= FSteadyFrom && ms < FSteadyUntil) return FSteadyGain;
     const double gain = FDuckDb == 0 ? 1.0 : DuckGain(FEnvelope.DepthAt(ms), FDuckDb);
     const int64_t next = FDuckDb == 0 ? TDuckEnvelope::Open : FEnvelope.NextChangeAfter(ms);
@@ -43,10 +64,6 @@ void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16
     FGains.resize(frames);
     for (size_t i = 0; i < frames;) {
         const int64_t ms = int64_t((FFrame + i) * 1000 / FSampleRate);
-        if (ms >= FForgotten + 1000) {
-            FEnvelope.ForgetBefore(ms);
-            FForgotten = ms;
-        }
         const uint64_t msStart = (uint64_t(ms) * FSampleRate + 999) / 1000;
         const uint64_t msEnd = (uint64_t(ms + 1) * FSampleRate + 999) / 1000;
         const size_t end = std::min(frames, size_t(msEnd - FFrame));

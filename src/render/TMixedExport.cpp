@@ -3,18 +3,17 @@
 #include "platform/Exceptions.h"
 #include "render/TBackgroundSampleWriter.h"
 #include "render/TDecodeAhead.h"
-#include "render/TFilmMixer.h"
 
 #include <cstring>
 #include <unistd.h>
 
 namespace parlino {
 
-TDuckEnvelope SpeechEnvelope(const std::vector<TEntryTiming>& timings) {
-    TDuckEnvelope envelope;
+std::vector<TSpeechStretch> HeardSpeech(const std::vector<TEntryTiming>& timings) {
+    std::vector<TSpeechStretch> speech;
     for (const TEntryTiming& t : timings)
-        if (t.Heard) envelope.AddSpeech(t.OnsetMs, t.EndMs);
-    return envelope;
+        if (t.Heard) speech.push_back({t.OnsetMs, t.EndMs});
+    return speech;
 }
 
 TMixedExport::TMixedExport(const IFilmAudio& audio, const std::string& filmFile, const std::string& outputFile,
@@ -54,7 +53,7 @@ uint64_t TMixedExport::Mix(const TVoiceResampler::TSource& voice, int voiceRate,
     // Decoding, the heavier half, runs beside the mixing and writing.
     TDecodeAhead decoder(std::move(FDecoder));
     TVoiceResampler resampler(voiceRate, info.SampleRate, voice);
-    TFilmMixer mixer(info.SampleRate, VoiceWeights(info.Channels), SpeechEnvelope(timings), FDuckDb);
+    TFilmMixer mixer(info.SampleRate, VoiceWeights(info.Channels), HeardSpeech(timings), FDuckDb);
     // Encoding and writing run on a thread of their own too.
     TBackgroundSampleWriter writer([this, channels](const int16_t* samples, size_t count) {
         FWriter->Write(samples, count / channels);

@@ -3,8 +3,8 @@
 // ducked around the voice's speech, written in the output's format at the
 // film's own rate and channels, for the film's whole length.
 
-#include "app/TDuckEnvelope.h"
 #include "platform/IFilmAudio.h"
+#include "render/TFilmMixer.h"
 #include "render/TPartialFile.h"
 #include "render/TRenderReport.h"
 #include "render/TVoiceResampler.h"
@@ -16,9 +16,9 @@
 
 namespace parlino {
 
-// The ducking envelope of a render: one stretch of speech per entry that was
+// The speech the film is lowered around: one stretch per entry that was
 // heard, from its first played frame to its last, as --report gives them.
-TDuckEnvelope SpeechEnvelope(const std::vector<TEntryTiming>& timings);
+std::vector<TSpeechStretch> HeardSpeech(const std::vector<TEntryTiming>& timings);
 
 class TMixedExport {
 public:

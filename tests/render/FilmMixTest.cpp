@@ -77,9 +77,7 @@ TEST(FilmMix, TheFilmIsLoweredAroundEachHeardEntryAndStaysDownBetweenCloseOnes) 
 }
 
 TEST(FilmMix, ALoudSumIsHeldAtFullScaleAndZeroDbLeavesTheFilmAsItIs) {
-    TDuckEnvelope speech;
-    speech.AddSpeech(0, 1000);
-    TFilmMixer mixer(1000, {1, 1}, speech, 0);
+    TFilmMixer mixer(1000, {1, 1}, {{0, 1000}}, 0);
     const float film[] = {0.9f, -0.9f, 0.9f, -0.9f, 0.25f, -0.25f};
     const float voice[] = {0.9f, -0.9f, 0};
     int16_t out[6];
