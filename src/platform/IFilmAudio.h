@@ -34,7 +34,7 @@ public:
 
 enum class TSoundFileFormat { Wav, Flac, M4a };
 
-struct TSoundFileSpec {
+struct TSoundFileParams {
     TSoundFileFormat Format = TSoundFileFormat::Wav;
     int SampleRate = 0;
     std::vector<TChannelRole> Channels;
@@ -61,7 +61,7 @@ public:
     // Creates (or truncates) `path`; messages name the file `shownName`.
     // Throws EFOpenError when it cannot be created.
     virtual std::unique_ptr<ISoundFileWriter> CreateSoundFile(const std::string& path, const std::string& shownName,
-                                                              const TSoundFileSpec& spec) const = 0;
+                                                              const TSoundFileParams& params) const = 0;
 };
 
 } // namespace parlino

@@ -11,7 +11,7 @@ class TNoFilmAudio final : public IFilmAudio {
 public:
     std::unique_ptr<IFilmAudioDecoder> OpenSound(const std::string& path) const override { Refuse(path); }
     std::unique_ptr<ISoundFileWriter> CreateSoundFile(const std::string&, const std::string& shownName,
-                                                      const TSoundFileSpec&) const override {
+                                                      const TSoundFileParams&) const override {
         Refuse(shownName);
     }
 

@@ -32,7 +32,7 @@ TMixedExport::TMixedExport(const IFilmAudio& audio, const std::string& filmFile,
         ::close(fd);
     try {
         FWriter = audio.CreateSoundFile(FFile.WritePath(), outputFile,
-                                        TSoundFileSpec{format, info.SampleRate, info.Channels, info.Layout});
+                                        TSoundFileParams{format, info.SampleRate, info.Channels, info.Layout});
     } catch (...) {
         if (FHeldFd >= 0) ::close(FHeldFd);
         throw;

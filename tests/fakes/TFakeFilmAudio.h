@@ -27,10 +27,10 @@ public:
         return std::make_unique<TDecoder>(*this);
     }
     std::unique_ptr<ISoundFileWriter> CreateSoundFile(const std::string&, const std::string& shownName,
-                                                      const TSoundFileSpec& spec) const override {
+                                                      const TSoundFileParams& params) const override {
         Written.clear();
         Finished = false;
-        return std::make_unique<TWriter>(*this, shownName, spec.Channels.size());
+        return std::make_unique<TWriter>(*this, shownName, params.Channels.size());
     }
 
 private:

@@ -11,8 +11,8 @@ std::unique_ptr<IFilmAudioDecoder> TFfmpegFilmAudio::OpenSound(const std::string
 
 std::unique_ptr<ISoundFileWriter> TFfmpegFilmAudio::CreateSoundFile(const std::string& path,
                                                                     const std::string& shownName,
-                                                                    const TSoundFileSpec& spec) const {
-    return std::make_unique<TFfmpegSoundFileWriter>(path, shownName, spec);
+                                                                    const TSoundFileParams& params) const {
+    return std::make_unique<TFfmpegSoundFileWriter>(path, shownName, params);
 }
 
 } // namespace parlino

@@ -10,7 +10,7 @@ class TFfmpegFilmAudio final : public IFilmAudio {
 public:
     std::unique_ptr<IFilmAudioDecoder> OpenSound(const std::string& path) const override;
     std::unique_ptr<ISoundFileWriter> CreateSoundFile(const std::string& path, const std::string& shownName,
-                                                      const TSoundFileSpec& spec) const override;
+                                                      const TSoundFileParams& params) const override;
 };
 
 } // namespace parlino

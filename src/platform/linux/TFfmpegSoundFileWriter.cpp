@@ -36,13 +36,13 @@ AVSampleFormat SampleFormatFor(const AVCodec* codec) {
 } // namespace
 
 TFfmpegSoundFileWriter::TFfmpegSoundFileWriter(const std::string& path, std::string shownName,
-                                               const TSoundFileSpec& spec)
-    : FShownName(std::move(shownName)), FChannels(spec.Channels.size()) {
+                                               const TSoundFileParams& params)
+    : FShownName(std::move(shownName)), FChannels(params.Channels.size()) {
     auto fail = [&](const std::string& reason) {
         Close();
         throw EFOpenError("Cannot open file \"" + FShownName + "\". " + reason);
     };
-    const TContainer container = ContainerOf(spec.Format);
+    const TContainer container = ContainerOf(params.Format);
     const AVCodec* encoder = avcodec_find_encoder(container.Codec);
     const AVSampleFormat format = encoder ? SampleFormatFor(encoder) : AV_SAMPLE_FMT_NONE;
     if (format == AV_SAMPLE_FMT_NONE) fail("This system has no encoder for it.");
@@ -53,14 +53,14 @@ TFfmpegSoundFileWriter::TFfmpegSoundFileWriter(const std::string& path, std::str
     FPacket.reset(av_packet_alloc());
     FStream = avformat_new_stream(FOutput, nullptr);
     if (!FCodec || !FFrame || !FPacket || !FStream || FChannels == 0) fail("Out of memory.");
-    if (spec.Layout.empty() || av_channel_layout_from_string(&FCodec->ch_layout, spec.Layout.c_str()) < 0 ||
+    if (params.Layout.empty() || av_channel_layout_from_string(&FCodec->ch_layout, params.Layout.c_str()) < 0 ||
         FCodec->ch_layout.nb_channels != int(FChannels)) {
         av_channel_layout_uninit(&FCodec->ch_layout);
         av_channel_layout_default(&FCodec->ch_layout, int(FChannels));
     }
-    FCodec->sample_rate = spec.SampleRate;
+    FCodec->sample_rate = params.SampleRate;
     FCodec->sample_fmt = format;
-    FCodec->time_base = AVRational{1, spec.SampleRate};
+    FCodec->time_base = AVRational{1, params.SampleRate};
     if (container.Codec == AV_CODEC_ID_AAC) FCodec->bit_rate = 96000 * std::min<int64_t>(int64_t(FChannels), 2) +
                                                                64000 * std::max<int64_t>(0, int64_t(FChannels) - 2);
     if (FOutput->oformat->flags & AVFMT_GLOBALHEADER) FCodec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -72,7 +72,7 @@ TFfmpegSoundFileWriter::TFfmpegSoundFileWriter(const std::string& path, std::str
     result = avio_open(&FOutput->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (result < 0) fail(ffmpeg::ErrorText(result));
     AVDictionary* options = nullptr;
-    if (spec.Format == TSoundFileFormat::Wav) av_dict_set(&options, "rf64", "auto", 0);
+    if (params.Format == TSoundFileFormat::Wav) av_dict_set(&options, "rf64", "auto", 0);
     result = avformat_write_header(FOutput, &options);
     av_dict_free(&options);
     if (result < 0) fail(ffmpeg::ErrorText(result));

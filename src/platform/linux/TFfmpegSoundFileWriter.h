@@ -12,7 +12,7 @@ namespace parlino {
 class TFfmpegSoundFileWriter final : public ISoundFileWriter {
 public:
     // Throws EFOpenError "Cannot open file "shownName". reason".
-    TFfmpegSoundFileWriter(const std::string& path, std::string shownName, const TSoundFileSpec& spec);
+    TFfmpegSoundFileWriter(const std::string& path, std::string shownName, const TSoundFileParams& params);
     ~TFfmpegSoundFileWriter() override;
     TFfmpegSoundFileWriter(const TFfmpegSoundFileWriter&) = delete;
     TFfmpegSoundFileWriter& operator=(const TFfmpegSoundFileWriter&) = delete;
