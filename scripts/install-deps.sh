@@ -5,7 +5,7 @@
 set -euo pipefail
 
 build=(cmake g++ make pkg-config dpkg-dev qt6-base-dev libgl-dev libespeak-ng-dev espeak-ng-data flite1-dev libpulse-dev
-       libpng-dev nlohmann-json3-dev libavformat-dev libavcodec-dev libavutil-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
+       libpng-dev nlohmann-json3-dev libavformat-dev libavcodec-dev libavutil-dev libswresample-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-dejavu-core)
 test_only=(pulseaudio pulseaudio-utils sox espeak-ng xvfb xauth dbus mpv mpv-mpris at-spi2-core python3-pyatspi
            desktop-file-utils appstream man-db clang libclang-rt-14-dev ffmpeg)
 

@@ -4,6 +4,7 @@
 // this is the one place that chooses between the systems.
 
 #ifdef _WIN32
+#include "platform/TNoFilmAudio.h"
 #include "platform/TNoFilmReader.h"
 #include "platform/win/TWinCodec.h"
 #include "platform/win/TWinFolders.h"
@@ -21,8 +22,10 @@ using TSystemShell = TWinShell;
 using TSystemTickCounter = TWinTickCounter;
 using TSystemWindowSystem = TWinWindowSystem;
 using TSystemFilmReader = TNoFilmReader; // no FFmpeg for this build yet
+using TSystemFilmAudio = TNoFilmAudio;
 } // namespace parlino
 #else
+#include "platform/linux/TFfmpegFilmAudio.h"
 #include "platform/linux/TFfmpegFilmReader.h"
 #include "platform/linux/TIconvCodec.h"
 #include "platform/linux/TLinuxLocaleInfo.h"
@@ -39,5 +42,6 @@ using TSystemShell = TXdgShell;
 using TSystemTickCounter = TMonotonicTickCounter;
 using TSystemWindowSystem = TLinuxWindowSystem;
 using TSystemFilmReader = TFfmpegFilmReader;
+using TSystemFilmAudio = TFfmpegFilmAudio;
 } // namespace parlino
 #endif

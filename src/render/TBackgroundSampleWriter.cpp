@@ -22,6 +22,11 @@ void TBackgroundSampleWriter::Push(std::vector<int16_t>&& block) {
     FChanged.notify_all();
 }
 
+bool TBackgroundSampleWriter::Failed() {
+    std::lock_guard lock(FMutex);
+    return FFailure != nullptr;
+}
+
 void TBackgroundSampleWriter::Finish() {
     {
         std::lock_guard lock(FMutex);

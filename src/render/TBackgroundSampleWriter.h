@@ -24,6 +24,9 @@ public:
     TBackgroundSampleWriter& operator=(const TBackgroundSampleWriter&) = delete;
 
     void Push(std::vector<int16_t>&& block);
+    // True once the writing function has failed: what is pushed is dropped,
+    // and Finish says why.
+    bool Failed();
     // Writes everything pushed, stops the thread and rethrows the first
     // failure of the writing function.
     void Finish();

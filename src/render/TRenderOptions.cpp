@@ -44,6 +44,19 @@ void CheckRange(const std::string& option, int32_t value, int32_t min, int32_t m
                                 std::to_string(min) + ".." + std::to_string(max) + ")");
 }
 
+TSoundFileFormat MixedFileFormat(const std::string& outputFile) {
+    std::string extension = std::filesystem::path(outputFile).extension().string();
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (extension.empty() || extension == ".wav")
+        return TSoundFileFormat::Wav;
+    if (extension == ".flac")
+        return TSoundFileFormat::Flac;
+    if (extension == ".m4a")
+        return TSoundFileFormat::M4a;
+    throw ERenderUsageError("--mix writes .wav, .flac or .m4a files, not " + extension);
+}
+
 std::string DefaultOutputFile(const std::string& subtitleFile) {
     std::filesystem::path path(subtitleFile);
     path.replace_extension(".wav");
@@ -61,7 +74,7 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
             return options;
         }
     }
-    bool list = false, voices = false, outputGiven = false;
+    bool list = false, voices = false, outputGiven = false, duckGiven = false;
     std::vector<std::string> files;
     bool optionsEnded = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -127,6 +140,14 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
         } else if (name == "--track") {
             options.Track = ParseWholeNumber(name, value());
             CheckRange(name, options.Track, 1, 999);
+        } else if (name == "--mix") {
+            options.MixFilm = value();
+            if (options.MixFilm.empty())
+                throw ERenderUsageError("--mix needs a film file");
+        } else if (name == "--duck") {
+            options.DuckDb = ParseWholeNumber(name, value());
+            CheckRange(name, options.DuckDb, 0, MaxDuckDb);
+            duckGiven = true;
         } else if (name == "--report") {
             options.ReportFile = value();
             if (options.ReportFile.empty())
@@ -152,9 +173,12 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
 
     if (list && voices)
         throw ERenderUsageError("--list and --voices cannot be used together");
-    if ((list || voices) && (options.FitCeilingPercent || !options.ReportFile.empty()))
-        throw ERenderUsageError(std::string(options.FitCeilingPercent ? "--fit" : "--report") +
+    if ((list || voices) && (options.FitCeilingPercent || !options.ReportFile.empty() || !options.MixFilm.empty()))
+        throw ERenderUsageError(std::string(options.FitCeilingPercent ? "--fit"
+                                            : options.ReportFile.empty() ? "--mix" : "--report") +
                                 " needs a render, not " + (list ? "--list" : "--voices"));
+    if (duckGiven && options.MixFilm.empty())
+        throw ERenderUsageError("--duck needs --mix FILM");
     if (voices) {
         if (!files.empty())
             throw ERenderUsageError("--voices takes no subtitle file");
@@ -176,6 +200,12 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args) {
     if (std::filesystem::equivalent(options.OutputFile, options.SubtitleFile, error) ||
         options.OutputFile == options.SubtitleFile)
         throw ERenderUsageError("the output file would overwrite the subtitle file");
+    if (!options.MixFilm.empty()) {
+        options.MixFormat = MixedFileFormat(options.OutputFile);
+        if (options.OutputFile == options.MixFilm ||
+            std::filesystem::equivalent(options.OutputFile, options.MixFilm, error))
+            throw ERenderUsageError("the output file would overwrite the film");
+    }
     if (!options.ReportFile.empty()) {
         for (const std::string* other : {&options.SubtitleFile, &options.OutputFile})
             if (options.ReportFile == *other ||
@@ -239,6 +269,14 @@ std::string RenderUsageText() {
            "                     last entry's own end), cut ms (interrupted speech not\n"
            "                     heard), tab-separated; entries never spoken have no onset\n"
            "  --track N          a film's text subtitle track, counted from 1 (default 1)\n"
+           "  --mix FILM         write FILM's sound with the voice mixed in, instead of the\n"
+           "                     voice alone: at the film's rate and channels, for its\n"
+           "                     whole length, the voice in the centre (front left and\n"
+           "                     right alike for stereo); -o's extension chooses .wav,\n"
+           "                     .flac or .m4a\n"
+           "  --duck DB          with --mix: the film is lowered by DB while the voice\n"
+           "                     speaks, from 100 ms before it to 600 ms after (0..40,\n"
+           "                     default 12; 0 leaves the film as it is)\n"
            "  --charset NAME     the character set whose code page the texts are read in,\n"
            "                     as Parlino's \"Font charset\" box, one of:\n" +
            charsets +

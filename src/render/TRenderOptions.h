@@ -3,6 +3,7 @@
 // settings, from which subtitle file into which WAV file.
 
 #include "platform/Exceptions.h"
+#include "platform/IFilmAudio.h"
 #include "text/Charsets.h"
 
 #include <cstdint>
@@ -36,10 +37,18 @@ struct TRenderOptions {
     std::optional<int32_t> FitCeilingPercent;
     std::string ReportFile; // --report: the per-entry timing table; empty: none
     int32_t Track = 1;      // --track: a film's text subtitle track, from 1
+    // --mix: the film whose sound the voice is mixed into, written in
+    // MixFormat; empty: the voice's own track.
+    std::string MixFilm;
+    TSoundFileFormat MixFormat = TSoundFileFormat::Wav;
+    int32_t DuckDb = 12; // --duck: how far the film is lowered under the voice
 };
 
 // --fit's range and the percentage a bare --fit means.
 inline constexpr int32_t MinFitPercent = 100, MaxFitPercent = 300, DefaultFitPercent = 150;
+
+// --duck's range in dB; 0 leaves the film's level alone.
+inline constexpr int32_t MaxDuckDb = 40;
 
 // The shift box's range, in seconds.
 inline constexpr int32_t MaxShiftSeconds = 86400;
@@ -51,6 +60,11 @@ TRenderOptions ParseRenderOptions(const std::vector<std::string>& args);
 
 // The subtitle file's path with its extension (if any) replaced by ".wav".
 std::string DefaultOutputFile(const std::string& subtitleFile);
+
+// The format of a mixed output file by its extension (any letter case):
+// .wav, .flac, .m4a, or none (a device or pipe) for WAV. Throws
+// ERenderUsageError for any other.
+TSoundFileFormat MixedFileFormat(const std::string& outputFile);
 
 // Throws ERenderUsageError unless min <= value <= max.
 void CheckRange(const std::string& option, int32_t value, int32_t min, int32_t max);

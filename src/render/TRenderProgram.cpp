@@ -6,11 +6,14 @@
 #include "platform/linux/TEspeakVoice.h"
 #include "platform/linux/TFliteSpeech.h"
 #include "platform/linux/TWavFileStream.h"
+#include "render/TMixedExport.h"
 #include "render/TRenderPoster.h"
 #include "render/TRenderReport.h"
+#include "render/TTerminalProgress.h"
 #include "render/TTimelineAudioOutput.h"
 #include "render/TTrackFile.h"
 #include "render/TVoiceOverRenderer.h"
+#include "render/TVoiceSpool.h"
 #include "settings/AtomicFile.h"
 #include "speech/UbSmartSpeech.h"
 #include "speech/UbSpeech.h"
@@ -20,6 +23,7 @@
 #include "text/ProcessSubtitles.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -136,11 +140,27 @@ void CheckReportFolder(const std::string& reportFile) {
 
 void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
     CheckReportFolder(options.ReportFile);
-    // Removes what it wrote unless it was committed.
-    TTrackFile track(options.OutputFile);
+    // With --mix the film's sound is opened and the output made first, so
+    // that a film without sound fails before the long render; the voice
+    // waits in a temporary file until the mix. Otherwise the voice's own
+    // track is the output. Either removes what it wrote unless committed.
+    std::optional<TMixedExport> mix;
+    std::optional<TVoiceSpool> spool;
+    std::optional<TTrackFile> track;
+    if (!options.MixFilm.empty()) {
+        if (!env.FilmAudio)
+            throw EParlinoError("Mixing with a film's sound is not available in this build: " + options.MixFilm);
+        mix.emplace(*env.FilmAudio, options.MixFilm, options.OutputFile, options.MixFormat, options.DuckDb);
+        spool.emplace();
+    } else {
+        track.emplace(options.OutputFile);
+    }
     // The track goes to the file in large writes, on a thread of their own;
     // the first write that fails ends the writing, and Finish reports it.
-    TBackgroundSampleWriter writer([&track](const int16_t* samples, size_t count) { track.Write(samples, count); });
+    TBackgroundSampleWriter writer([&](const int16_t* samples, size_t count) {
+        if (spool) spool->Write(samples, count);
+        else track->Write(samples, count);
+    });
     std::vector<int16_t> buffer;
     buffer.reserve(WriteBufferSamples);
     auto flush = [&] {
@@ -159,13 +179,22 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
     TslItems items;
     LoadRenderSubtitles(options, env, items);
 
-    track.Open(voices.Timeline.SampleRate());
+    if (track)
+        track->Open(voices.Timeline.SampleRate());
 
+    TTerminalProgress progress(env.Progress);
+    int64_t lastStartMs = 0;
+    for (const TslItem& item : items)
+        lastStartMs = std::max<int64_t>(lastStartMs, int64_t{item.StartMs} - options.ShiftMs);
     TRenderSettings settings;
     settings.QueueFastSubtitles = !options.Interrupt;
     settings.TimeShiftMs = options.ShiftMs;
     settings.GridCharset = options.Charset;
-    settings.OnTick = env.OnTick;
+    settings.OnTick = [&](int64_t trackMs, std::chrono::nanoseconds cost) {
+        if (env.OnTick)
+            env.OnTick(trackMs, cost);
+        progress.Show("Speaking", trackMs, std::max<int64_t>(1, lastStartMs));
+    };
     // A report alone leaves the track as it is without one: what it
     // needs to know is measured after the render.
     settings.FitSpeech = options.FitCeilingPercent.has_value();
@@ -175,21 +204,45 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
     const TRenderResult result = renderer.Render();
     flush();
     writer.Finish();
-    // Only a track of which every byte reached the disk goes in place.
-    track.Commit();
 
     const uint64_t frames = voices.Timeline.FramesOut();
-    const int64_t lengthMs = static_cast<int64_t>(
-        frames * 1000 / static_cast<uint64_t>(voices.Timeline.SampleRate()));
+    const int rate = voices.Timeline.SampleRate();
+    const int64_t lengthMs = static_cast<int64_t>(frames * 1000 / static_cast<uint64_t>(rate));
+    uint64_t filmFrames = 0;
+    if (track) {
+        // Only a track of which every byte reached the disk goes in place.
+        track->Commit();
+    } else {
+        spool->Rewind();
+        filmFrames = mix->Mix([&](int16_t* samples, size_t count) { return spool->Read(samples, count); }, rate,
+                              result.Timings,
+                              [&](int64_t doneMs, int64_t totalMs) { progress.Show("Mixing", doneMs, totalMs); });
+        mix->Commit();
+    }
+    progress.Clear();
+
     if (!options.ReportFile.empty())
         WriteFileAtomically(options.ReportFile, FormatRenderReport(result.Timings));
     if (!result.VoiceIdle)
         throw EParlinoError("the voice never reported the end of its speech; " +
                             options.OutputFile + " holds the track up to " +
                             FormatTime(static_cast<int32_t>(lengthMs)));
-    out << options.OutputFile << ": " << result.Found - 1 << " of " << items.size() - 1
-        << " subtitles found, " << FormatTime(static_cast<int32_t>(lengthMs)) << " of track at "
-        << voices.Timeline.SampleRate() << " Hz\n";
+    out << options.OutputFile << ": " << result.Found - 1 << " of " << items.size() - 1 << " subtitles found, ";
+    if (track) {
+        out << FormatTime(static_cast<int32_t>(lengthMs)) << " of track at " << rate << " Hz\n";
+        return;
+    }
+    const TFilmAudioInfo& film = mix->Info();
+    const int64_t filmMs = static_cast<int64_t>(filmFrames * 1000 / static_cast<uint64_t>(film.SampleRate));
+    out << FormatTime(static_cast<int32_t>(std::min<int64_t>(filmMs, INT32_MAX))) << " of the film's sound at "
+        << film.SampleRate << " Hz, " << film.Channels.size() << (film.Channels.size() == 1 ? " channel" : " channels")
+        << ", with the voice mixed in";
+    if (options.DuckDb > 0)
+        out << " and the film " << options.DuckDb << " dB lower under it";
+    out << "\n";
+    if (lengthMs > filmMs)
+        out << "The voice goes on " << FormatTime(static_cast<int32_t>(std::min<int64_t>(lengthMs - filmMs, INT32_MAX)))
+            << " past the film's end; that part is not in " << options.OutputFile << ".\n";
 }
 
 void ListRenderVoices(const TRenderEnvironment& env, std::ostream& out) {

@@ -4,6 +4,7 @@
 // subtitles like the main window, the voice like the voice panel, and the
 // render into a WAV file.
 
+#include "platform/IFilmAudio.h"
 #include "platform/IFilmReader.h"
 #include "platform/ITextCodec.h"
 #include "render/TRenderOptions.h"
@@ -27,6 +28,9 @@ struct TRenderEnvironment {
     // Handed to the render's settings: called after every tick.
     std::function<void(int64_t trackMs, std::chrono::nanoseconds tickCost)> OnTick;
     const IFilmReader* Film = nullptr; // null: film files cannot be read
+    const IFilmAudio* FilmAudio = nullptr; // null: --mix is refused
+    // Where a long run shows how far it has got (a terminal); null: nowhere.
+    std::ostream* Progress = nullptr;
 };
 
 // Runs the program: `args` without the program name; results on `out`, one

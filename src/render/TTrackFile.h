@@ -1,13 +1,9 @@
 #pragma once
-// The WAV file a voice-over track goes to. A regular file (or a new one) is
-// written under a temporary name beside it, "NAME.partial-PID", and renamed
-// to NAME only once every byte of it has reached the disk: a full disk, a
-// pulled USB stick, a failed render or a kill never leave a file under NAME
-// that looks finished, and a file that was there before stays as it was. A
-// device or a pipe (/dev/null, a FIFO an encoder reads) has nothing to
-// rename into and is written as it is.
+// The WAV file a voice-over track goes to, put in place only once complete
+// (see TPartialFile).
 
 #include "platform/linux/TWavFileStream.h"
+#include "render/TPartialFile.h"
 
 #include <cstdint>
 #include <string>
@@ -38,8 +34,7 @@ private:
     [[noreturn]] void ThrowWriteError(int error) const;
 
     std::string FFileName; // as given
-    std::string FTarget;   // the file the name leads to, links followed
-    std::string FTemp;     // empty: written in place
+    TPartialFile FFile;
     TWavFileStream FWav;
     bool FOpen = false;
 };

@@ -117,6 +117,38 @@ TEST(RenderOptions, FitTakesAnOptionalPercentAndReportAFile) {
               "--report needs a render, not --voices");
 }
 
+TEST(RenderOptions, MixTakesAFilmAndDuckItsDepthAndTheOutputNamesTheFormat) {
+    const struct {
+        std::vector<std::string> Args;
+        std::string Error; // "" : parses
+        TSoundFileFormat Format = TSoundFileFormat::Wav;
+        int32_t Duck = 12;
+    } cases[] = {
+        {{"--mix", "f.mkv", "a.srt"}, ""},
+        {{"--mix=f.mkv", "--duck", "0", "-o", "OUT.FLAC", "a.srt"}, "", TSoundFileFormat::Flac, 0},
+        {{"--mix", "f.mkv", "--duck=40", "-o", "out.m4a", "a.srt"}, "", TSoundFileFormat::M4a, 40},
+        {{"--mix", "f.mkv", "-o", "/dev/stdout", "a.srt"}, ""},
+        {{"--mix", "f.mkv", "-o", "out.mp3", "a.srt"}, "--mix writes .wav, .flac or .m4a files, not .mp3"},
+        {{"--mix", "f.mkv", "--duck", "41", "a.srt"}, "--duck 41 is out of range (0..40)"},
+        {{"--mix", "f.mkv", "--duck", "-1", "a.srt"}, "--duck -1 is out of range (0..40)"},
+        {{"--mix", "f.mkv", "--duck", "6dB", "a.srt"}, "--duck needs a whole number, not '6dB'"},
+        {{"--duck", "6", "a.srt"}, "--duck needs --mix FILM"},
+        {{"--mix=", "a.srt"}, "--mix needs a film file"},
+        {{"--mix", "f.wav", "-o", "f.wav", "a.srt"}, "the output file would overwrite the film"},
+        {{"--list", "--mix", "f.mkv", "a.srt"}, "--mix needs a render, not --list"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Args.front() + " " + c.Args[1]);
+        EXPECT_EQ(UsageError(c.Args), c.Error);
+        if (!c.Error.empty()) continue;
+        const TRenderOptions o = Parse(c.Args);
+        EXPECT_EQ(o.MixFilm, "f.mkv");
+        EXPECT_EQ(o.MixFormat, c.Format);
+        EXPECT_EQ(o.DuckDb, c.Duck);
+    }
+    EXPECT_EQ(Parse({"a.srt"}).MixFilm, "");
+}
+
 TEST(RenderOptions, RangesAreInclusive) {
     EXPECT_NO_THROW(CheckRange("--speed", -10, -10, 10));
     EXPECT_NO_THROW(CheckRange("--speed", 10, -10, 10));
@@ -132,7 +164,7 @@ TEST(RenderOptions, HelpNamesEveryOption) {
     const std::string help = RenderUsageText();
     for (const char* option :
          {"-o FILE.wav", "--voice NAME", "--speed N", "--pitch N", "--volume N", "--dic FILE",
-          "--shift SECONDS", "--interrupt", "--fit [PERCENT]", "--report FILE.tsv", "--charset NAME", "--list", "--voices", "--help",
+          "--shift SECONDS", "--interrupt", "--fit [PERCENT]", "--report FILE.tsv", "--mix FILM", "--duck DB", "--charset NAME", "--list", "--voices", "--help",
           "RUSSIAN_CHARSET", "OEM_CHARSET"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
 }

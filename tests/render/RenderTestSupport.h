@@ -6,6 +6,7 @@
 
 #include "platform/linux/TEspeakEngine.h"
 #include "platform/linux/TEspeakVoice.h"
+#include "platform/linux/TFfmpegFilmAudio.h"
 #include "platform/linux/TFfmpegFilmReader.h"
 #include "platform/linux/TIconvCodec.h"
 #include "render/TRenderProgram.h"
@@ -60,7 +61,8 @@ struct TRunResult {
 inline TRunResult RunRender(const std::vector<std::string>& args) {
     static const TIconvCodec codec(1252);
     static const TFfmpegFilmReader film;
-    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr, {}, &film};
+    static const TFfmpegFilmAudio audio;
+    const TRenderEnvironment env{codec, std::string(PARLINO_TEST_DATA) + "/render", nullptr, {}, &film, &audio};
     std::ostringstream out, err;
     TRunResult r;
     r.Status = RunRenderProgram(args, out, err, env);

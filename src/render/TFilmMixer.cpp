@@ -1,0 +1,95 @@
+#include "render/TFilmMixer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace parlino {
+
+std::vector<float> VoiceWeights(const std::vector<TChannelRole>& channels) {
+    std::vector<float> weights(channels.size(), 0.0f);
+    const auto has = [&](TChannelRole role) { return std::find(channels.begin(), channels.end(), role) != channels.end(); };
+    const bool centre = has(TChannelRole::FrontCentre);
+    const bool pair = has(TChannelRole::FrontLeft) && has(TChannelRole::FrontRight);
+    for (size_t c = 0; c < channels.size(); ++c) {
+        const TChannelRole role = channels[c];
+        if (centre) weights[c] = role == TChannelRole::FrontCentre ? 1.0f : 0.0f;
+        else if (pair) weights[c] = role == TChannelRole::FrontLeft || role == TChannelRole::FrontRight ? 1.0f : 0.0f;
+        else weights[c] = 1.0f;
+    }
+    return weights;
+}
+
+TFilmMixer::TFilmMixer(int sampleRate, std::vector<float> weights, std::vector<TSpeechStretch> speech,
+                       double duckDb)
+    : FSampleRate(uint64_t(std::max(1, sampleRate))), FWeights(std::move(weights)), FEnvelope(FTiming),
+      FSpeech(std::move(speech)), FDuckDb(duckDb) {
+    std::sort(FSpeech.begin(), FSpeech.end(),
+              [](const TSpeechStretch& a, const TSpeechStretch& b) { return a.StartMs < b.StartMs; });
+}
+
+void TFilmMixer::Follow(int64_t ms) {
+    constexpr int64_t AheadMs = 1000;
+    bool added = false;
+    for (; FNextStretch < FSpeech.size() && FSpeech[FNextStretch].StartMs - FTiming.AttackMs <= ms + AheadMs;
+         ++FNextStretch) {
+        FEnvelope.AddSpeech(FSpeech[FNextStretch].StartMs, FSpeech[FNextStretch].EndMs);
+        added = true;
+    }
+    // A stretch given to the envelope may change what was steady.
+    if (added) FSteadyUntil = FSteadyFrom;
+    if (ms >= FForgotten + 1000) {
+        FEnvelope.ForgetBefore(ms);
+        FForgotten = ms;
+    }
+}
+
+double TFilmMixer::GainAt(int64_t ms) {
+    Follow(ms);
+    if (ms >= FSteadyFrom && ms < FSteadyUntil) return FSteadyGain;
+    const double gain = FDuckDb == 0 ? 1.0 : DuckGain(FEnvelope.DepthAt(ms), FDuckDb);
+    const int64_t next = FDuckDb == 0 ? TDuckEnvelope::Open : FEnvelope.NextChangeAfter(ms);
+    if (next > ms + 1) {
+        FSteadyFrom = ms;
+        FSteadyUntil = next;
+        FSteadyGain = gain;
+    }
+    return gain;
+}
+
+void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16_t* out) {
+    const size_t channels = FWeights.size();
+    // The gain of every frame, one millisecond at a time: it moves in a
+    // straight line from its value at the millisecond's start to that at
+    // the next.
+    FGains.resize(frames);
+    for (size_t i = 0; i < frames;) {
+        const int64_t ms = int64_t((FFrame + i) * 1000 / FSampleRate);
+        const uint64_t msStart = (uint64_t(ms) * FSampleRate + 999) / 1000;
+        const uint64_t msEnd = (uint64_t(ms + 1) * FSampleRate + 999) / 1000;
+        const size_t end = std::min(frames, size_t(msEnd - FFrame));
+        const double g0 = GainAt(ms), g1 = GainAt(ms + 1);
+        const double step = (g1 - g0) / double(msEnd - msStart);
+        if (g0 == g1) {
+            std::fill(FGains.begin() + std::ptrdiff_t(i), FGains.begin() + std::ptrdiff_t(end), float(g0));
+            i = end;
+        }
+        for (; i < end; ++i) FGains[i] = float(g0 + step * double(FFrame + i - msStart));
+    }
+    FFrame += frames;
+    // Flat loops the compiler can vectorise: the sum, then 16 bits with
+    // rounding to the nearest, held at full scale.
+    FSum.resize(frames * channels);
+    float* const sum = FSum.data();
+    const float* const gains = FGains.data();
+    const float* const weights = FWeights.data();
+    for (size_t i = 0; i < frames; ++i)
+        for (size_t c = 0; c < channels; ++c)
+            sum[i * channels + c] = (film[i * channels + c] * gains[i] + voice[i] * weights[c]) * 32768.0f;
+    const size_t samples = frames * channels;
+    for (size_t k = 0; k < samples; ++k) {
+        const float held = std::min(std::max(sum[k], -32768.0f), 32767.0f);
+        out[k] = static_cast<int16_t>(static_cast<int32_t>(held + 32768.5f) - 32768);
+    }
+}
+
+} // namespace parlino
