@@ -16,10 +16,17 @@ TPlaybackController::TPlaybackController(IPlaybackView& view, TUbSmartSpeech& sp
         if (FOldOnPrepared) FOldOnPrepared(sender, id, durationMs);
         FAhead.Prepared(id, durationMs);
     };
+    // A held film plays again when the line it waited for is heard.
+    FOldOnStart = FSpeech.OnStart;
+    FSpeech.OnStart = [this](TUbSmartSpeech* sender) {
+        if (FOldOnStart) FOldOnStart(sender);
+        if (FHolding && FStartTicks > 0) PlayHeldFilm();
+    };
 }
 
 TPlaybackController::~TPlaybackController() {
     FSpeech.OnPrepared = FOldOnPrepared;
+    FSpeech.OnStart = FOldOnStart;
     try {
         ReleaseFilm();
     } catch (...) {
@@ -71,18 +78,32 @@ void TPlaybackController::ReleaseFilm() {
     if (FHolding || FReleaseTicks > 0) {
         if (FHolding) Connection->HoldFilm(false);
         FHolding = false;
-        FReleaseTicks = 0;
+        FReleaseTicks = FStartTicks = 0;
     }
     FHoldRefused = false;
     if (FDucker) FDucker->Restore(*Connection);
 }
 
+// The film plays again as the waiting line starts to sound, so the line
+// starts where the film stopped; a voice that does not say it started is
+// waited for a second at most.
 void TPlaybackController::ServeHeldFilm() {
+    if (FStartTicks > 0) {
+        if (--FStartTicks == 0) PlayHeldFilm();
+        return;
+    }
     bool idle = false;
     if (!Guard([&] { idle = FSpeech.IsIdle(); }) || !idle) return;
+    const size_t waiting = Queue.size();
     SpeakNext();
+    if (Queue.size() < waiting) FStartTicks = 10;
+    else PlayHeldFilm();
+}
+
+void TPlaybackController::PlayHeldFilm() {
     Connection->HoldFilm(false);
     FHolding = false;
+    FStartTicks = 0;
     FReleaseTicks = 10; // a second for the player to say it plays again
 }
 
@@ -144,7 +165,7 @@ void TPlaybackController::ProcessTick() {
     } else if (!Connection->IsConnected()) {
         // A player that went away takes its volume and pause with it.
         FHolding = false;
-        FReleaseTicks = 0;
+        FReleaseTicks = FStartTicks = 0;
         if (FDucker) FDucker->Restore(*Connection);
         FView.SetStatus1("");
         FView.SetStatus2("");
@@ -165,6 +186,7 @@ void TPlaybackController::ProcessTick() {
             // The user played the film the program held: the voice catches up
             // without holding it again.
             FHolding = false;
+            FStartTicks = 0;
             FHoldRefused = true;
         }
         if (FHolding) {

@@ -140,6 +140,7 @@ private:
     // While the film is held: serves the queue and plays the film again as
     // soon as the voice is free.
     void ServeHeldFilm();
+    void PlayHeldFilm();
     // Runs a call; its failure is shown unless `reported` says one was
     // shown already, so a failure on the tick is not shown on every tick.
     // Returns false when the call failed.
@@ -157,6 +158,7 @@ private:
     TDueSchedule FSchedule;
     TSpeechAhead FAhead;
     std::function<void(TUbSmartSpeech*, uint64_t, int64_t)> FOldOnPrepared;
+    std::function<void(TUbSmartSpeech*)> FOldOnStart;
     std::optional<size_t> FSpeakingIndex; // the entry last handed to the voice
     int64_t FSpeakingLateMs = 0;          // how late it went to the voice
     std::optional<TFilmDucker> FDucker;
@@ -165,6 +167,7 @@ private:
     bool FFilmReachable = false;          // the last tick reached the player
     bool FHolding = false;                // the program paused the film
     int FReleaseTicks = 0;                // ticks left for the player to say it plays again
+    int FStartTicks = 0;                  // held until the line's sound starts, at most these ticks more
     bool FHoldRefused = false;            // the user played a held film: no hold until the voice catches up
 };
 

@@ -141,6 +141,9 @@ TEST_F(FilmControl, TheFilmWaitsForTheVoiceInEitherModeAndNothingIsCut) {
         EXPECT_EQ(Voice->PauseCalls, 0); // the voice goes on while the film waits
         FinishSpeech();
         Ctl->ProcessTick();
+        EXPECT_THAT(Spoken(), ElementsAre("one", "two"));
+        EXPECT_THAT(Source->Holds, ElementsAre(true)); // until "two" is heard
+        Voice->FireStart(Voice->NextStream);
         EXPECT_THAT(Source->Holds, ElementsAre(true, false));
         EXPECT_EQ(Source->Position, heldAt); // "two" starts where the film stopped
         EXPECT_THAT(Spoken(), ElementsAre("one", "two"));
