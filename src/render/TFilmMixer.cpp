@@ -57,7 +57,6 @@ double TFilmMixer::GainAt(int64_t ms) {
 }
 
 void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16_t* out) {
-    const size_t channels = FWeights.size();
     // The gain of every frame, one millisecond at a time: it moves in a
     // straight line from its value at the millisecond's start to that at
     // the next.
@@ -76,19 +75,29 @@ void TFilmMixer::Mix(const float* film, const float* voice, size_t frames, int16
         for (; i < end; ++i) FGains[i] = float(g0 + step * double(FFrame + i - msStart));
     }
     FFrame += frames;
-    // Flat loops the compiler can vectorise: the sum, then 16 bits with
-    // rounding to the nearest, held at full scale.
-    FSum.resize(frames * channels);
-    float* const sum = FSum.data();
+    const size_t channels = FWeights.size();
+    if (channels == 1) return Sum<1>(film, voice, frames, out);
+    if (channels == 2) return Sum<2>(film, voice, frames, out);
+    if (channels == 6) return Sum<6>(film, voice, frames, out);
+    Sum<0>(film, voice, frames, out);
+}
+
+// The film under its gains plus the voice by its weights, to 16 bits with
+// rounding to the nearest and held at full scale. A known channel count
+// lets the compiler vectorise the loop; 0 stands for any other.
+template <size_t Fixed>
+void TFilmMixer::Sum(const float* film, const float* voice, size_t frames, int16_t* out) const {
+    const size_t channels = Fixed ? Fixed : FWeights.size();
     const float* const gains = FGains.data();
     const float* const weights = FWeights.data();
-    for (size_t i = 0; i < frames; ++i)
-        for (size_t c = 0; c < channels; ++c)
-            sum[i * channels + c] = (film[i * channels + c] * gains[i] + voice[i] * weights[c]) * 32768.0f;
-    const size_t samples = frames * channels;
-    for (size_t k = 0; k < samples; ++k) {
-        const float held = std::min(std::max(sum[k], -32768.0f), 32767.0f);
-        out[k] = static_cast<int16_t>(static_cast<int32_t>(held + 32768.5f) - 32768);
+    for (size_t i = 0; i < frames; ++i) {
+        const float gain = gains[i], spoken = voice[i];
+        for (size_t c = 0; c < channels; ++c) {
+            float sum = (film[i * channels + c] * gain + spoken * weights[c]) * 32768.0f;
+            sum = sum < -32768.0f ? -32768.0f : sum;
+            sum = sum > 32767.0f ? 32767.0f : sum;
+            out[i * channels + c] = static_cast<int16_t>(static_cast<int32_t>(sum + 32768.5f) - 32768);
+        }
     }
 }
 

@@ -50,7 +50,8 @@ private:
     int64_t FSteadyFrom = 0, FSteadyUntil = 0;
     double FSteadyGain = 1;
     int64_t FForgotten = 0; // when the envelope last dropped what was over
-    std::vector<float> FGains, FSum; // per block, kept for their memory
+    template <size_t Fixed> void Sum(const float* film, const float* voice, size_t frames, int16_t* out) const;
+    std::vector<float> FGains; // per block, kept for its memory
 };
 
 } // namespace parlino
