@@ -7,66 +7,23 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include "platform/win/TOwnComObject.h"
+
 #include <atomic>
 #include <functional>
 #include <vector>
 
 namespace parlino::test {
 
-// `Base` is the COM interface the object implements (a stub class of it);
-// `iids` lists every interface identifier it answers to besides IUnknown.
-template <class Base> class TComFake : public Base {
-public:
-    explicit TComFake(std::vector<IID> iids) : Iids(std::move(iids)) {}
-    virtual ~TComFake() = default;
-    ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        bool known = riid == IID_IUnknown;
-        for (const IID& iid : Iids)
-            known = known || riid == iid;
-        if (!known) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<Base*>(this);
-        this->AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --Count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-    ULONG References() const { return Count; }
-
-private:
-    std::vector<IID> Iids;
-    std::atomic<ULONG> Count{1};
-};
+// `Base` is the COM interface the object implements (a stub class of it),
+// answering to the identifiers given besides IUnknown.
+template <class Base> using TComFake = parlino::TOwnComObject<Base>;
 
 // Makes a new object with `create` (which returns it with one reference).
-class TFakeClassFactory final : public IClassFactory {
+class TFakeClassFactory final : public TOwnComObject<IClassFactory> {
 public:
-    explicit TFakeClassFactory(std::function<IUnknown*()> create) : Create(std::move(create)) {}
-    ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *object = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --Count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+    explicit TFakeClassFactory(std::function<IUnknown*()> create)
+        : TOwnComObject(IID_IClassFactory), Create(std::move(create)) {}
     ::HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid,
                                                void** object) override {
         if (outer)
@@ -82,7 +39,6 @@ public:
 
 private:
     std::function<IUnknown*()> Create;
-    std::atomic<ULONG> Count{1};
 };
 
 // Registers a class in this process for the life of the object.

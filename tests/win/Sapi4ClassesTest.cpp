@@ -217,7 +217,7 @@ public:
 // Two modes, "Mary" and "Mike".
 class TFakeEnum final : public TComFake<TStubEnum> {
 public:
-    TFakeEnum() : TComFake({sapi4::IID_ITTSEnumA}) {}
+    TFakeEnum() : TOwnComObject({sapi4::IID_ITTSEnumA}) {}
     static sapi4::TTSMODEINFOA Mode(int n) {
         sapi4::TTSMODEINFOA m{};
         m.gModeID = {0x1000u + n, 1, 2, {3, 4, 5, 6, 7, 8, 9, 10}};

@@ -63,7 +63,7 @@ TLog* Log = nullptr;
 class TFakeToken final : public TComFake<TStubISpObjectToken> {
 public:
     explicit TFakeToken(std::wstring description)
-        : TComFake({IID_ISpObjectToken, IID_ISpDataKey}), Description(std::move(description)) {}
+        : TOwnComObject({IID_ISpObjectToken, IID_ISpDataKey}), Description(std::move(description)) {}
     HRESULT STDMETHODCALLTYPE GetStringValue(LPCWSTR name, LPWSTR* value) override {
         if (name || Description.empty())
             return E_FAIL;
@@ -76,7 +76,7 @@ public:
 class TFakeTokenEnum final : public TComFake<TStubIEnumSpObjectTokens> {
 public:
     explicit TFakeTokenEnum(std::vector<ISpObjectToken*> tokens)
-        : TComFake({IID_IEnumSpObjectTokens}), Tokens(std::move(tokens)) {}
+        : TOwnComObject({IID_IEnumSpObjectTokens}), Tokens(std::move(tokens)) {}
     HRESULT STDMETHODCALLTYPE Next(ULONG count, ISpObjectToken** tokens, ULONG* fetched) override {
         ULONG n = 0;
         while (n < count && At < Tokens.size()) {
@@ -112,7 +112,7 @@ TTokens* Tokens = nullptr;
 
 class TFakeCategory final : public TComFake<TStubISpObjectTokenCategory> {
 public:
-    TFakeCategory() : TComFake({IID_ISpObjectTokenCategory, IID_ISpDataKey}) {}
+    TFakeCategory() : TOwnComObject({IID_ISpObjectTokenCategory, IID_ISpDataKey}) {}
     HRESULT STDMETHODCALLTYPE SetId(LPCWSTR id, WINBOOL) override {
         Id = id;
         return S_OK;
@@ -134,7 +134,7 @@ public:
 class TFakeFileStream final : public TComFake<TStubISpStream> {
 public:
     TFakeFileStream()
-        : TComFake({IID_ISpStream, IID_ISpStreamFormat, IID_IStream, IID_ISequentialStream}) {}
+        : TOwnComObject({IID_ISpStream, IID_ISpStreamFormat, IID_IStream, IID_ISequentialStream}) {}
     HRESULT STDMETHODCALLTYPE BindToFile(LPCWSTR name, SPFILEMODE mode, const GUID*,
                                          const WAVEFORMATEX* format, ULONGLONG) override {
         Log->Add("BindToFile " + Narrow(name) + " mode " + std::to_string(mode) + " " +
@@ -169,7 +169,7 @@ std::string TokenName(IUnknown* object) {
 // engine thread does.
 class TFakeVoice final : public TComFake<TStubISpVoice> {
 public:
-    TFakeVoice() : TComFake({IID_ISpVoice, IID_ISpEventSource, IID_ISpNotifySource}) {}
+    TFakeVoice() : TOwnComObject({IID_ISpVoice, IID_ISpEventSource, IID_ISpNotifySource}) {}
     ~TFakeVoice() override {
         if (Sink)
             Sink->Release();

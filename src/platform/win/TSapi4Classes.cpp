@@ -6,6 +6,7 @@
 
 #include "platform/win/TComApartment.h"
 #include "platform/win/TComPtr.h"
+#include "platform/win/TOwnComObject.h"
 
 #include <windows.h>
 
@@ -93,35 +94,6 @@ void FromRecord(const sapi4::TTSMODEINFOA& m, TTSModeInfoA& out) {
     out.dwInterfaces = m.dwInterfaces;
     out.dwEngineFeatures = m.dwEngineFeatures;
 }
-
-// A COM object of ours with one interface besides IUnknown.
-template <class Interface> class TOwnComObject : public Interface {
-public:
-    explicit TOwnComObject(const IID& iid) : Iid(iid) {}
-    virtual ~TOwnComObject() = default;
-    ::HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == Iid) {
-            *object = static_cast<Interface*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --Count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
-
-private:
-    const IID Iid;
-    std::atomic<ULONG> Count{1};
-};
 
 // The engine's notifications, handed to the program's sink on its thread.
 class TComNotifySink final : public TOwnComObject<sapi4::ITTSNotifySinkA> {

@@ -5,6 +5,7 @@
 #include "platform/Exceptions.h"
 #include "platform/win/TComApartment.h"
 #include "platform/win/TComPtr.h"
+#include "platform/win/TOwnComObject.h"
 
 #include <windows.h>
 
@@ -113,30 +114,11 @@ const TSapi5Token& OwnToken(const TSpeechObjectToken& token, const char* what) {
 
 // What SAPI's threads call when events are queued: it posts their delivery
 // to the program's thread. Free-threaded; lives as long as SAPI holds it.
-class TNotifySink final : public ISpNotifySink {
+class TNotifySink final : public TOwnComObject<ISpNotifySink> {
 public:
     TNotifySink(IEventPoster& poster, std::function<void()> deliver,
                 std::shared_ptr<std::atomic<bool>> alive)
-        : Poster(poster), Deliver(std::move(deliver)), Alive(std::move(alive)) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISpNotifySink) {
-            *object = static_cast<ISpNotifySink*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --Count;
-        if (left == 0)
-            delete this;
-        return left;
-    }
+        : TOwnComObject(IID_ISpNotifySink), Poster(poster), Deliver(std::move(deliver)), Alive(std::move(alive)) {}
     HRESULT STDMETHODCALLTYPE Notify() override {
         // One delivery at a time is enough: it reads everything queued.
         if (Alive->load() && !Pending.exchange(true))
@@ -160,7 +142,6 @@ private:
     const std::function<void()> Deliver;
     const std::shared_ptr<std::atomic<bool>> Alive;
     std::atomic<bool> Pending{false};
-    std::atomic<ULONG> Count{1};
 };
 
 // Frees what an event's parameter owns, as SAPI's SpClearEvent does.
@@ -183,34 +164,16 @@ void ClearEvent(SPEVENT& event) {
 
 // What SAPI speaks into for a voice on an audio layer: an in-memory stream
 // of 16-bit mono PCM at a given rate (SAPI converts its engine's format).
-class TMemoryStream final : public ISpStreamFormat {
+class TMemoryStream final : public TOwnComObject<ISpStreamFormat> {
 public:
-    explicit TMemoryStream(int sampleRate) {
+    explicit TMemoryStream(int sampleRate)
+        : TOwnComObject({IID_ISequentialStream, IID_IStream, IID_ISpStreamFormat}) {
         Format.wFormatTag = WAVE_FORMAT_PCM;
         Format.nChannels = 1;
         Format.nSamplesPerSec = static_cast<DWORD>(sampleRate);
         Format.wBitsPerSample = 16;
         Format.nBlockAlign = 2;
         Format.nAvgBytesPerSec = Format.nSamplesPerSec * 2;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_ISequentialStream || riid == IID_IStream ||
-            riid == IID_ISpStreamFormat) {
-            *object = static_cast<ISpStreamFormat*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++Count; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --Count;
-        if (left == 0)
-            delete this;
-        return left;
     }
     HRESULT STDMETHODCALLTYPE Read(void* to, ULONG size, ULONG* read) override {
         const size_t n =
@@ -289,7 +252,6 @@ public:
 private:
     WAVEFORMATEX Format{};
     size_t Position = 0;
-    std::atomic<ULONG> Count{1};
 };
 
 // One text spoken into memory and playing through the audio layer.
