@@ -35,7 +35,8 @@ target_link_libraries(parlino_platform_win PUBLIC parlino_core winmm shell32 ole
 # parlino-render: its commands, the subtitle listing, and the render through
 # the system's SAPI 5 voices (src/render/win/TRenderSpeech.cpp).
 add_library(parlino_render STATIC ${PROJECT_SOURCE_DIR}/src/render/TRenderOptions.cpp
-  ${PROJECT_SOURCE_DIR}/src/render/TRenderCommands.cpp ${PROJECT_SOURCE_DIR}/src/render/TRenderPoster.cpp
+  ${PROJECT_SOURCE_DIR}/src/render/TRenderCommands.cpp ${PROJECT_SOURCE_DIR}/src/render/TRenderVoiceOptions.cpp
+  ${PROJECT_SOURCE_DIR}/src/render/TRenderPoster.cpp
   ${PROJECT_SOURCE_DIR}/src/render/TBackgroundSampleWriter.cpp ${PROJECT_SOURCE_DIR}/src/render/TTimelineAudioOutput.cpp
   ${PROJECT_SOURCE_DIR}/src/render/TVoiceOverRenderer.cpp ${PROJECT_SOURCE_DIR}/src/render/TRenderReport.cpp
   ${PROJECT_SOURCE_DIR}/src/render/win/TRenderSpeech.cpp)

@@ -34,13 +34,6 @@ namespace {
 
 constexpr size_t WriteBufferSamples = size_t(1) << 18;
 
-std::string AsciiLower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 // The facade over the engine's voices, speaking into `timeline` and posting
 // through `poster`. Declared after both, so it goes first.
 struct TRenderVoices {
@@ -70,71 +63,12 @@ struct TRenderVoices {
     TUbSmartSpeech Speech;
 };
 
-// The name in the facade's list that `wanted` (UTF-8) means: the full name in
-// any ASCII letter case, else the first voice whose last brackets hold it as
-// a language code. Empty when none.
-std::string FindVoice(const TUbSmartSpeech& speech, const ITextCodec& codec,
-                      const std::string& wanted) {
-    const std::string key = AsciiLower(wanted);
-    for (const std::string& name : speech.VoiceNames())
-        if (AsciiLower(AnsiToUtf8(codec, name)) == key)
-            return name;
-    for (const std::string& name : speech.VoiceNames())
-        if (AsciiLower(AnsiToUtf8(codec, name)).ends_with("(" + key + ")"))
-            return name;
-    return {};
-}
-
 void SelectVoice(TUbSmartSpeech& speech, const ITextCodec& codec, const TRenderOptions& options) {
     if (speech.Voices().empty())
         throw EParlinoError("no voices are installed (espeak-ng did not start)");
-    std::string name;
-    if (!options.VoiceName.empty()) {
-        name = FindVoice(speech, codec, options.VoiceName);
-        if (name.empty())
-            throw ERenderUsageError("unknown voice '" + options.VoiceName + "' (see --voices)");
-    }
-    speech.SelectVoice(name);
-    const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
-    // The voice panel's sliders: each value within the voice's own range.
-    if (options.Speed) {
-        CheckRange("--speed", *options.Speed, info.SpeedMin, info.SpeedMax);
-        speech.SetSpeed(*options.Speed);
-    }
-    if (options.Pitch) {
-        CheckRange("--pitch", *options.Pitch, info.PitchMin, info.PitchMax);
-        speech.SetPitch(*options.Pitch);
-    }
-    if (options.Volume) {
-        CheckRange("--volume", *options.Volume, info.VolumeMin, info.VolumeMax);
-        speech.SetVolume(*options.Volume);
-    }
+    ApplyVoiceOptions(speech, codec, options);
 }
 
-void ListVoices(TUbSmartSpeech& speech, const ITextCodec& codec, std::ostream& out) {
-    out << "#\tname\tspeed\tpitch\tvolume\n";
-    for (const std::string& name : speech.VoiceNames()) {
-        speech.SelectVoice(name); // a legacy voice knows its ranges once selected
-        const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
-        out << AnsiToUtf8(codec, name) << '\t' << info.SpeedMin << ".." << info.SpeedMax << '\t'
-            << info.PitchMin << ".." << info.PitchMax << '\t' << info.VolumeMin << ".."
-            << info.VolumeMax << '\n';
-    }
-}
-
-// Fails before a long render when the report has no folder to go to; any
-// other reason it cannot be written shows when it is written.
-void CheckReportFolder(const std::string& reportFile) {
-    if (reportFile.empty())
-        return;
-    std::filesystem::path folder = std::filesystem::path(reportFile).parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        throw EParlinoError("Cannot write file \"" + reportFile + "\". No such folder: " +
-                            folder.string());
-}
 
 } // namespace
 
@@ -247,7 +181,7 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
 
 void ListRenderVoices(const TRenderEnvironment& env, std::ostream& out) {
     TRenderVoices voices(env, 0, nullptr);
-    ListVoices(voices.Speech, env.Codec, out);
+    WriteVoiceTable(voices.Speech, env.Codec, out);
 }
 
 } // namespace parlino

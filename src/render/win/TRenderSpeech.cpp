@@ -32,13 +32,6 @@
 namespace parlino {
 namespace {
 
-std::string AsciiLower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 constexpr const char* NoVoicesMessage = "no voices are installed: the system's SAPI 5 and SAPI 4 "
                                         "offer none (the speech facade lists no voice)";
 
@@ -166,41 +159,12 @@ private:
     uint64_t FBytes = 0;
 };
 
-// The name in the facade's list that `wanted` (UTF-8) means: the full name
-// in any ASCII letter case. Empty when none.
-std::string FindVoice(const TUbSmartSpeech& speech, const ITextCodec& codec,
-                      const std::string& wanted) {
-    for (const std::string& name : speech.VoiceNames())
-        if (AsciiLower(AnsiToUtf8(codec, name)) == AsciiLower(wanted))
-            return name;
-    return {};
-}
-
-void CheckReportFolder(const std::string& reportFile) {
-    if (reportFile.empty())
-        return;
-    std::filesystem::path folder = std::filesystem::path(reportFile).parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::error_code error;
-    if (!std::filesystem::is_directory(folder, error))
-        throw EParlinoError("Cannot write file \"" + reportFile +
-                            "\". No such folder: " + folder.string());
-}
-
 } // namespace
 
 void ListRenderVoices(const TRenderEnvironment& env, std::ostream& out) {
     TWinRenderVoices voices(env);
     CheckVoices(voices.Speech);
-    out << "#\tname\tspeed\tpitch\tvolume\n";
-    for (const std::string& name : voices.Speech.VoiceNames()) {
-        voices.Speech.SelectVoice(name); // a legacy voice knows its ranges once selected
-        const TUbSmartSpeechVoiceInfo& info = voices.Speech.GetInfo();
-        out << AnsiToUtf8(env.Codec, name) << '\t' << info.SpeedMin << ".." << info.SpeedMax << '\t'
-            << info.PitchMin << ".." << info.PitchMax << '\t' << info.VolumeMin << ".."
-            << info.VolumeMax << '\n';
-    }
+    WriteVoiceTable(voices.Speech, env.Codec, out);
 }
 
 void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
@@ -231,26 +195,7 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
             "the system's SAPI 4 voices cannot render a track (they play on the sound card); "
             "rendering needs a SAPI 5 voice");
     }
-    std::string name;
-    if (!options.VoiceName.empty()) {
-        name = FindVoice(speech, env.Codec, options.VoiceName);
-        if (name.empty())
-            throw ERenderUsageError("unknown voice '" + options.VoiceName + "' (see --voices)");
-    }
-    speech.SelectVoice(name);
-    const TUbSmartSpeechVoiceInfo& info = speech.GetInfo();
-    if (options.Speed) {
-        CheckRange("--speed", *options.Speed, info.SpeedMin, info.SpeedMax);
-        speech.SetSpeed(*options.Speed);
-    }
-    if (options.Pitch) {
-        CheckRange("--pitch", *options.Pitch, info.PitchMin, info.PitchMax);
-        speech.SetPitch(*options.Pitch);
-    }
-    if (options.Volume) {
-        CheckRange("--volume", *options.Volume, info.VolumeMin, info.VolumeMax);
-        speech.SetVolume(*options.Volume);
-    }
+    ApplyVoiceOptions(speech, env.Codec, options);
 
     TslItems items;
     LoadRenderSubtitles(options, env, items);
