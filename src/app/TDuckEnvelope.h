@@ -37,7 +37,6 @@ public:
     // The first moment at or after ms where the depth changes, or Open.
     int64_t NextChangeAfter(int64_t ms) const;
     bool Empty() const { return FSpans.empty(); }
-    const TDuckTiming& Timing() const { return FTiming; }
 
 private:
     struct TSpan { int64_t Start, End; };

@@ -54,8 +54,8 @@ void TFilmDucker::Update(IPlayerConnection& player, std::optional<int64_t> speec
     const std::optional<double> reported = player.FilmVolume();
     if (!reported) {
         // A player that says no volume at all cannot be lowered; one that
-        // has only just been found says it within a tick or two.
-        if (!player.IsConnected()) return;
+        // has only just been found says it within a tick or two. The
+        // controller calls only while the last tick reached the player.
         if (!FUnansweredSince) FUnansweredSince = now;
         if (now - *FUnansweredSince >= RefusedAfterMs) Refuse();
         return;

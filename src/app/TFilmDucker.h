@@ -35,8 +35,6 @@ public:
     void Restore(IPlayerConnection& player);
     // Once per player that will not take a volume: what the status area says.
     std::string TakeNote() { return std::exchange(FNote, {}); }
-    bool Lowered() const { return FLastSent && FUserLevel && *FLastSent < *FUserLevel - 1e-9; }
-    std::optional<double> UserLevel() const { return FUserLevel; }
 
 private:
     bool Ours(double volume);

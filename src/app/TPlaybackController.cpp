@@ -75,11 +75,9 @@ void TPlaybackController::UpdateFilm() {
 
 void TPlaybackController::ReleaseFilm() {
     if (!Connection) return;
-    if (FHolding || FReleaseTicks > 0) {
-        if (FHolding) Connection->HoldFilm(false);
-        FHolding = false;
-        FReleaseTicks = FStartTicks = 0;
-    }
+    if (FHolding) Connection->HoldFilm(false);
+    FHolding = false;
+    FReleaseTicks = FStartTicks = 0;
     FHoldRefused = false;
     if (FDucker) FDucker->Restore(*Connection);
 }
@@ -96,7 +94,7 @@ void TPlaybackController::ServeHeldFilm() {
     if (!Guard([&] { idle = FSpeech.IsIdle(); }) || !idle) return;
     const size_t waiting = Queue.size();
     SpeakNext();
-    if (Queue.size() < waiting) FStartTicks = 10;
+    if (Queue.size() < waiting) FStartTicks = HoldGraceTicks;
     else PlayHeldFilm();
 }
 
@@ -104,7 +102,7 @@ void TPlaybackController::PlayHeldFilm() {
     Connection->HoldFilm(false);
     FHolding = false;
     FStartTicks = 0;
-    FReleaseTicks = 10; // a second for the player to say it plays again
+    FReleaseTicks = HoldGraceTicks; // for the player to say it plays again
 }
 
 bool TPlaybackController::Fitting() const { return FView.FitSpeech(); }
@@ -164,9 +162,7 @@ void TPlaybackController::ProcessTick() {
         FView.SetStatus2("");
     } else if (!Connection->IsConnected()) {
         // A player that went away takes its volume and pause with it.
-        FHolding = false;
-        FReleaseTicks = FStartTicks = 0;
-        if (FDucker) FDucker->Restore(*Connection);
+        ReleaseFilm();
         FView.SetStatus1("");
         FView.SetStatus2("");
         FView.SetWarning("Waiting..\r\nPlease, run \"" + FView.PlayerTypeText() + "\" and start video there.");

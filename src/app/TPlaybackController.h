@@ -69,6 +69,9 @@ public:
     static constexpr int32_t BackwardJumpMs = 1000;
     static constexpr int32_t ManualStartLeadMs = 200;
     static constexpr int32_t TickPeriodMs = 100;
+    // Ticks a held film waits for its line to sound, and then for the
+    // player to say it plays again.
+    static constexpr int HoldGraceTicks = 10;
 
     TPlaybackController(IPlaybackView& view, TUbSmartSpeech& speech, TslItems& items, char timeSeparator = ':');
     ~TPlaybackController();
@@ -112,8 +115,6 @@ public:
     // Gives the film back as the user left it: its volume, and a film the
     // program paused plays again. Every way a run ends calls it.
     void ReleaseFilm();
-    // The program itself paused the followed film to let the voice catch up.
-    bool HoldingFilm() const { return FHolding; }
 
     TPlayerConnection Connection;
     bool Running = false;
