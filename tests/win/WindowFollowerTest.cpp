@@ -26,13 +26,16 @@ protected:
         ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &Process));
         CloseHandle(Process.hThread);
-        // The first window program of a fresh Wine prefix may take seconds to start.
+        // The first window program of a fresh Wine prefix may take seconds to
+        // start. The player's main window and toolbar are found before its
+        // labels exist, so the wait lasts until the position can be read.
         DWORD exitCode = STILL_ACTIVE;
-        for (int k = 0; k < 1500 && !Follower.FindPlayer() && exitCode == STILL_ACTIVE; ++k) {
+        const auto ready = [this] { return Follower.FindPlayer() && Follower.GetPosition() != 0; };
+        for (int k = 0; k < 1500 && !ready() && exitCode == STILL_ACTIVE; ++k) {
             Sleep(20);
             GetExitCodeProcess(Process.hProcess, &exitCode);
         }
-        ASSERT_NE(Follower.MainWindow, 0u) << "the stand-in player did not start (exit code "
+        ASSERT_NE(Follower.PositionLabel, 0u) << "the stand-in player did not start (exit code "
                                            << exitCode << ")";
     }
     void TearDown() override {
