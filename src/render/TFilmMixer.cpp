@@ -5,6 +5,10 @@
 
 namespace parlino {
 
+namespace {
+bool ByStart(const TSpeechStretch& a, const TSpeechStretch& b) { return a.StartMs < b.StartMs; }
+} // namespace
+
 std::vector<float> VoiceWeights(const std::vector<TChannelRole>& channels) {
     std::vector<float> weights(channels.size(), 0.0f);
     const auto has = [&](TChannelRole role) { return std::find(channels.begin(), channels.end(), role) != channels.end(); };
@@ -23,14 +27,26 @@ TFilmMixer::TFilmMixer(int sampleRate, std::vector<float> weights, std::vector<T
                        double duckDb)
     : FSampleRate(uint64_t(std::max(1, sampleRate))), FWeights(std::move(weights)), FEnvelope(FTiming),
       FSpeech(std::move(speech)), FDuckDb(duckDb) {
-    std::sort(FSpeech.begin(), FSpeech.end(),
-              [](const TSpeechStretch& a, const TSpeechStretch& b) { return a.StartMs < b.StartMs; });
+    std::sort(FSpeech.begin(), FSpeech.end(), ByStart);
+}
+
+void TFilmMixer::AddSpeech(const TSpeechStretch& stretch) {
+    // After those given to the envelope already, which it holds in any order.
+    FSpeech.insert(std::upper_bound(FSpeech.begin() + std::ptrdiff_t(FNextStretch), FSpeech.end(), stretch, ByStart),
+                   stretch);
+}
+
+int64_t TFilmMixer::SpeechNeededBefore(size_t frames) const {
+    // The gain of the last frame is read at its millisecond and the next,
+    // and Follow then takes every stretch that starts up to the attack and
+    // FollowAheadMs beyond.
+    const uint64_t last = FFrame + std::max<size_t>(frames, 1) - 1;
+    return int64_t(last * 1000 / FSampleRate) + 1 + FollowAheadMs + FTiming.AttackMs + 1;
 }
 
 void TFilmMixer::Follow(int64_t ms) {
-    constexpr int64_t AheadMs = 1000;
     bool added = false;
-    for (; FNextStretch < FSpeech.size() && FSpeech[FNextStretch].StartMs - FTiming.AttackMs <= ms + AheadMs;
+    for (; FNextStretch < FSpeech.size() && FSpeech[FNextStretch].StartMs - FTiming.AttackMs <= ms + FollowAheadMs;
          ++FNextStretch) {
         FEnvelope.AddSpeech(FSpeech[FNextStretch].StartMs, FSpeech[FNextStretch].EndMs);
         added = true;
@@ -94,8 +110,7 @@ void TFilmMixer::Sum(const float* film, const float* voice, size_t frames, int16
         const float gain = gains[i], spoken = voice[i];
         for (size_t c = 0; c < channels; ++c) {
             float sum = (film[i * channels + c] * gain + spoken * weights[c]) * 32768.0f;
-            sum = sum < -32768.0f ? -32768.0f : sum;
-            sum = sum > 32767.0f ? 32767.0f : sum;
+            sum = std::min(std::max(sum, -32768.0f), 32767.0f);
             out[i * channels + c] = static_cast<int16_t>(static_cast<int32_t>(sum + 32768.5f) - 32768);
         }
     }

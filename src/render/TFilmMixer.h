@@ -29,6 +29,13 @@ public:
     // same rate, into `out` (interleaved).
     void Mix(const float* film, const float* voice, size_t frames, int16_t* out);
 
+    // For speech that becomes known while mixing: every stretch starting
+    // before SpeechNeededBefore(frames) must have been given, here or to the
+    // constructor, before the next `frames` frames are mixed; the film's
+    // gain then comes out as if all speech had been known from the start.
+    void AddSpeech(const TSpeechStretch& stretch);
+    int64_t SpeechNeededBefore(size_t frames) const;
+
 private:
     // The film's gain at `ms`, for times that only grow.
     double GainAt(int64_t ms);
@@ -36,6 +43,8 @@ private:
     // `ms` and forgets those over, so that it only ever holds a few: adding
     // to it and reading it cost in proportion to what it holds.
     void Follow(int64_t ms);
+    // How far ahead of the moment mixed Follow gives stretches to the envelope.
+    static constexpr int64_t FollowAheadMs = 1000;
 
     uint64_t FSampleRate;
     std::vector<float> FWeights;

@@ -7,11 +7,17 @@
 #include "render/TFilmMixer.h"
 #include "render/TPartialFile.h"
 #include "render/TRenderReport.h"
+#include "render/TVoiceFeed.h"
 #include "render/TVoiceResampler.h"
 
+#include <atomic>
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace parlino {
@@ -39,6 +45,17 @@ public:
     // (-1 when unknown) after every block.
     uint64_t Mix(const TVoiceResampler::TSource& voice, int voiceRate, const std::vector<TEntryTiming>& timings,
                  const std::function<void(int64_t doneMs, int64_t totalMs)>& progress);
+
+    // The same mix on a thread of its own, following the render through
+    // `feed` (which must outlive this object): decoding and mixing overlap
+    // with the render instead of coming after it. Wait returns the film's
+    // length in frames once the feed has ended and the mix is done, calling
+    // `progress` on the calling thread meanwhile; it rethrows the mix's
+    // failure. ThrowIfFailed lets the render stop early when the mix failed.
+    void StartBeside(TVoiceFeed& feed, int voiceRate);
+    void ThrowIfFailed();
+    uint64_t Wait(const std::function<void(int64_t doneMs, int64_t totalMs)>& progress);
+
     // Finishes the file and puts it in place; throws "Cannot write file".
     void Commit();
 
@@ -50,6 +67,21 @@ private:
     TPartialFile FFile;
     int FHeldFd = -1; // a device or pipe stays open until the end
     std::unique_ptr<ISoundFileWriter> FWriter;
+
+    // The mix itself, on whichever thread runs it: before each block,
+    // `beforeBlock` may give the mixer speech that has become known.
+    uint64_t Run(const TVoiceResampler::TSource& voice, int voiceRate, std::vector<TSpeechStretch> speech,
+                 const std::function<void(TFilmMixer&, size_t frames)>& beforeBlock,
+                 const std::function<void(uint64_t frames)>& afterBlock);
+    // The mix beside the render.
+    TVoiceFeed* FFeed = nullptr;
+    std::thread FThread;
+    std::mutex FMutex;
+    std::condition_variable FDoneChanged;
+    bool FDone = false;               // under FMutex
+    std::exception_ptr FFailure;      // under FMutex
+    uint64_t FFilmFrames = 0;         // under FMutex, once done
+    std::atomic<uint64_t> FFramesDone{0};
 };
 
 } // namespace parlino

@@ -13,7 +13,7 @@
 #include "render/TTimelineAudioOutput.h"
 #include "render/TTrackFile.h"
 #include "render/TVoiceOverRenderer.h"
-#include "render/TVoiceSpool.h"
+#include "render/TVoiceFeed.h"
 #include "settings/AtomicFile.h"
 #include "speech/UbSmartSpeech.h"
 #include "speech/UbSpeech.h"
@@ -75,24 +75,25 @@ void SelectVoice(TUbSmartSpeech& speech, const ITextCodec& codec, const TRenderO
 void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, std::ostream& out) {
     CheckReportFolder(options.ReportFile);
     // With --mix the film's sound is opened and the output made first, so
-    // that a film without sound fails before the long render; the voice
-    // waits in a temporary file until the mix. Otherwise the voice's own
-    // track is the output. Either removes what it wrote unless committed.
+    // that a film without sound fails before the long render; the mix then
+    // runs beside the render, a little behind it, reading the voice and its
+    // speech through the feed. Otherwise the voice's own track is the
+    // output. Either removes what it wrote unless committed.
+    std::optional<TVoiceFeed> feed;
     std::optional<TMixedExport> mix;
-    std::optional<TVoiceSpool> spool;
     std::optional<TTrackFile> track;
     if (!options.MixFilm.empty()) {
         if (!env.FilmAudio)
             throw EParlinoError("Mixing with a film's sound is not available in this build: " + options.MixFilm);
+        feed.emplace();
         mix.emplace(*env.FilmAudio, options.MixFilm, options.OutputFile, options.MixFormat, options.DuckDb);
-        spool.emplace();
     } else {
         track.emplace(options.OutputFile);
     }
     // The track goes to the file in large writes, on a thread of their own;
     // the first write that fails ends the writing, and Finish reports it.
     TBackgroundSampleWriter writer([&](const int16_t* samples, size_t count) {
-        if (spool) spool->Write(samples, count);
+        if (feed) feed->Write(samples, count);
         else track->Write(samples, count);
     });
     std::vector<int16_t> buffer;
@@ -115,6 +116,8 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
 
     if (track)
         track->Open(voices.Timeline.SampleRate());
+    else
+        mix->StartBeside(*feed, voices.Timeline.SampleRate());
 
     TTerminalProgress progress(env.Progress);
     int64_t lastStartMs = 0;
@@ -124,11 +127,23 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
     settings.QueueFastSubtitles = !options.Interrupt;
     settings.TimeShiftMs = options.ShiftMs;
     settings.GridCharset = options.Charset;
+    // The speech heard since the last tick, for the mix.
+    std::vector<TSpeechStretch> heard;
     settings.OnTick = [&](int64_t trackMs, std::chrono::nanoseconds cost) {
         if (env.OnTick)
             env.OnTick(trackMs, cost);
         progress.Show("Speaking", trackMs, std::max<int64_t>(1, lastStartMs));
+        if (!feed) return;
+        const TTimelineAudioOutput& timeline = voices.Timeline;
+        const auto ms = [rate = uint64_t(timeline.SampleRate())](uint64_t frames) { return int64_t(frames * 1000 / rate); };
+        feed->Settle(timeline.FramesOut(), timeline.ClockFrame(), ms(timeline.FirstUnreportedFrame()), std::move(heard));
+        heard.clear();
+        mix->ThrowIfFailed(); // a mix that cannot go on ends the render
     };
+    if (feed)
+        settings.OnEntryOver = [&](const TEntryTiming& t) {
+            if (t.Heard) heard.push_back({t.OnsetMs, t.EndMs});
+        };
     // A report alone leaves the track as it is without one: what it
     // needs to know is measured after the render.
     settings.FitSpeech = options.FitCeilingPercent.has_value();
@@ -147,10 +162,8 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
         // Only a track of which every byte reached the disk goes in place.
         track->Commit();
     } else {
-        spool->Rewind();
-        filmFrames = mix->Mix([&](int16_t* samples, size_t count) { return spool->Read(samples, count); }, rate,
-                              result.Timings,
-                              [&](int64_t doneMs, int64_t totalMs) { progress.Show("Mixing", doneMs, totalMs); });
+        feed->End(std::move(heard));
+        filmFrames = mix->Wait([&](int64_t doneMs, int64_t totalMs) { progress.Show("Mixing", doneMs, totalMs); });
         mix->Commit();
     }
     progress.Clear();

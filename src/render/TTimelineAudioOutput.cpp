@@ -141,6 +141,14 @@ size_t TTimelineAudioOutput::OpenStreams() const {
         std::count_if(FStreams.begin(), FStreams.end(), [](const auto& s) { return !s->Closed; }));
 }
 
+uint64_t TTimelineAudioOutput::FirstUnreportedFrame() const {
+    uint64_t first = ClockFrame();
+    for (const auto& s : FStreams)
+        if (s->Span.Played && !s->SpanReported)
+            first = std::min(first, s->Span.FirstFrame);
+    return first;
+}
+
 void TTimelineAudioOutput::SweepClosed() {
     std::vector<TStreamSpan> over;
     std::erase_if(FStreams, [&](const auto& s) {

@@ -85,6 +85,12 @@ public:
     // Reports the streams destroyed since the last Advance, without playing.
     void SweepClosed();
 
+    // The track frame the clock stands at: the track before it is final.
+    uint64_t ClockFrame() const { return FrameAt(FNowMs); }
+    // The first played frame of the earliest stream not yet reported over,
+    // or the clock frame: no stream reported later starts before it.
+    uint64_t FirstUnreportedFrame() const;
+
     // Frames handed to the sink so far. Silence is handed on only once audio
     // follows it, so at the end of a render this is the end of the last audio.
     uint64_t FramesOut() const { return FFramesOut; }

@@ -56,9 +56,10 @@ private:
 class TTimingRecorder {
 public:
     TTimingRecorder(TPlaybackController& controller, TTimelineAudioOutput& timeline, const TslItems& items,
-                    int32_t shiftMs,
-                    std::vector<TEntryTiming>& timings)
-        : FController(controller), FTimeline(timeline), FShiftMs(shiftMs), FTimings(timings) {
+                    int32_t shiftMs, std::vector<TEntryTiming>& timings,
+                    std::function<void(const TEntryTiming&)> onOver)
+        : FController(controller), FTimeline(timeline), FShiftMs(shiftMs), FTimings(timings),
+          FOnOver(std::move(onOver)) {
         // Due times and deadlines as the controller's fitting reckons them.
         const TDueSchedule& dues = controller.Schedule();
         FTimings.assign(items.size(), {});
@@ -108,6 +109,8 @@ private:
             const int64_t full = t.ExpectedMs >= 0 ? t.ExpectedMs : ms(s.WrittenFrames);
             t.CutMs = std::max<int64_t>(0, full - t.HeardMs);
         }
+        if (FOnOver)
+            FOnOver(t);
     }
 
     TPlaybackController& FController;
@@ -115,6 +118,7 @@ private:
     int32_t FShiftMs;
     std::vector<TEntryTiming>& FTimings;
     std::vector<size_t> FStreamEntries; // by stream number: the entry spoken
+    std::function<void(const TEntryTiming&)> FOnOver;
 };
 
 } // namespace
@@ -187,8 +191,8 @@ TRenderResult TVoiceOverRenderer::Render() {
     auto player = std::make_shared<TVirtualPlayer>(ticks);
     TRenderView view(FSettings, FItems.size());
     TPlaybackController controller(view, FSpeech, FItems);
-    TTimingRecorder recorder(controller, FTimeline, FItems, FSettings.TimeShiftMs,
-                             result.Timings);
+    TTimingRecorder recorder(controller, FTimeline, FItems, FSettings.TimeShiftMs, result.Timings,
+                             FSettings.OnEntryOver);
 
     // The "Play" command with no run active, from row 1: a new manual clock
     // 200 ms before the selected entry. The track shift then applies as in

@@ -52,6 +52,9 @@ struct TRenderSettings {
     // thread that ran it (the controller's work and the events it pumped):
     // for benchmarks that watch a long run.
     std::function<void(int64_t trackMs, std::chrono::nanoseconds tickCost)> OnTick;
+    // Called when an entry's speech is over, with its timing as it will be
+    // in the result (but for CutMs): for a mix that follows the render.
+    std::function<void(const TEntryTiming&)> OnEntryOver;
 };
 
 struct TRenderResult {

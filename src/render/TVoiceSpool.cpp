@@ -25,35 +25,39 @@ std::string TempFolder() {
 
 TVoiceSpool::TVoiceSpool() {
     std::string name = TempFolder() + "/parlino-voice-XXXXXX";
-    const int fd = ::mkstemp(name.data());
-    if (fd < 0) Fail("make", errno);
+    FFd = ::mkstemp(name.data());
+    if (FFd < 0) Fail("make", errno);
     ::unlink(name.c_str());
-    FFile = ::fdopen(fd, "w+b");
-    if (!FFile) {
-        const int error = errno;
-        ::close(fd);
-        Fail("make", error);
-    }
 }
 
 TVoiceSpool::~TVoiceSpool() {
-    if (FFile) std::fclose(FFile);
+    if (FFd >= 0) ::close(FFd);
 }
 
 void TVoiceSpool::Write(const int16_t* samples, size_t count) {
-    errno = 0;
-    if (std::fwrite(samples, sizeof(int16_t), count, FFile) != count) Fail("write", errno ? errno : EIO);
+    const char* from = reinterpret_cast<const char*>(samples);
+    size_t left = count * sizeof(int16_t);
+    while (left > 0) {
+        const ssize_t wrote = ::write(FFd, from, left);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) Fail("write", wrote < 0 ? errno : ENOSPC);
+        from += wrote;
+        left -= size_t(wrote);
+    }
 }
 
-void TVoiceSpool::Rewind() {
-    if (std::fflush(FFile) != 0) Fail("write", errno);
-    std::rewind(FFile);
-}
-
-size_t TVoiceSpool::Read(int16_t* samples, size_t count) {
-    const size_t got = std::fread(samples, sizeof(int16_t), count, FFile);
-    if (got < count && std::ferror(FFile)) Fail("read", errno ? errno : EIO);
-    return got;
+size_t TVoiceSpool::ReadAt(uint64_t position, int16_t* samples, size_t count) const {
+    char* to = reinterpret_cast<char*>(samples);
+    const size_t wanted = count * sizeof(int16_t);
+    size_t got = 0;
+    while (got < wanted) {
+        const ssize_t read = ::pread(FFd, to + got, wanted - got, off_t(position * sizeof(int16_t) + got));
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) Fail("read", errno);
+        if (read == 0) break;
+        got += size_t(read);
+    }
+    return got / sizeof(int16_t);
 }
 
 } // namespace parlino

@@ -1,10 +1,11 @@
 #pragma once
-// The voice-over track kept on disk between the render and the mix: an
+// The voice-over track kept on disk while the mix follows the render: an
 // unnamed temporary file in $TMPDIR (or /tmp) that goes when it is closed, so
-// that a long film's voice takes no memory and leaves nothing behind.
+// that a long film's voice takes no memory and leaves nothing behind. One
+// thread may append while another reads what is already there.
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 namespace parlino {
 
@@ -18,13 +19,12 @@ public:
 
     // Appends samples; throws EParlinoError naming the temporary folder.
     void Write(const int16_t* samples, size_t count);
-    // Goes back to the start for reading.
-    void Rewind();
-    // Reads up to `count` samples; 0 at the end.
-    size_t Read(int16_t* samples, size_t count);
+    // Reads up to `count` samples from sample `position` on; fewer (or 0)
+    // past what has been written.
+    size_t ReadAt(uint64_t position, int16_t* samples, size_t count) const;
 
 private:
-    std::FILE* FFile = nullptr;
+    int FFd = -1;
 };
 
 } // namespace parlino

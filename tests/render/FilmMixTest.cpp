@@ -5,6 +5,7 @@
 #include "fakes/TFakeFilmAudio.h"
 #include "render/TFilmMixer.h"
 #include "render/TMixedExport.h"
+#include "render/TVoiceFeed.h"
 #include "render/TVoiceResampler.h"
 #include "render/RenderTestSupport.h"
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <thread>
 
 using namespace parlino;
 using namespace parlino::test;
@@ -143,4 +145,71 @@ TEST(FilmMix, AFilmWithoutSoundOrAFailedWriteLeavesNoOutput) {
     }
     for (const auto& entry : std::filesystem::directory_iterator(TempPath("")))
         EXPECT_EQ(entry.path().filename().string().find("no-output.wav"), std::string::npos) << entry.path();
+}
+
+// The mix beside the render reads the voice and its speech as the render
+// settles them, tick by tick, and must come out as the mix after the render.
+TEST(FilmMix, TheMixBesideTheRenderComesOutAsTheMixAfterIt) {
+    const int voiceRate = 22050;
+    TFakeFilmAudio film;
+    film.Info.SampleRate = 8000;
+    film.Samples.resize(8000 * 2 * 8);
+    for (size_t i = 0; i < film.Samples.size(); ++i) film.Samples[i] = 0.4f * float(std::sin(double(i) * 0.01));
+    // Three lines, the last 900 ms after the second (so the film stays down
+    // between them only if the mix knew of it in time); the voice's track
+    // ends with the last line, before the film does.
+    const std::vector<std::pair<int64_t, int64_t>> lines = {{1000, 1800}, {2500, 3200}, {4100, 5000}};
+    std::vector<int16_t> voice(size_t(voiceRate) * 5, 0);
+    std::vector<TEntryTiming> timings;
+    for (const auto& [from, to] : lines) {
+        for (size_t i = size_t(from * voiceRate / 1000); i < size_t(to * voiceRate / 1000); ++i)
+            voice[i] = int16_t(8000 * std::sin(double(i) * 0.07));
+        timings.push_back({.Heard = true, .OnsetMs = from, .EndMs = to});
+    }
+    TMixedExport after(film, "film", TempPath("after.wav"), TSoundFileFormat::Wav, 12);
+    after.Mix(From(voice), voiceRate, timings, nullptr);
+    const std::vector<int16_t> expected = film.Written;
+
+    TVoiceFeed feed;
+    TMixedExport beside(film, "film", TempPath("beside.wav"), TSoundFileFormat::Wav, 12);
+    beside.StartBeside(feed, voiceRate);
+    // 100 ms ticks, as the render's: audio goes out only once speech
+    // follows the silence before it, and reaches the feed only every two
+    // seconds, as a writer's buffer holds it back; a line is given once it
+    // is over, and until then holds back what counts as settled.
+    uint64_t out = 0, written = 0;
+    size_t given = 0;
+    for (int64_t clockMs = 0; clockMs <= 6000; clockMs += 100) {
+        const uint64_t clock = uint64_t(clockMs) * voiceRate / 1000;
+        for (uint64_t i = out; i < std::min<uint64_t>(clock, voice.size()); ++i)
+            if (voice[i] != 0) out = i + 1;
+        if (clockMs % 2000 == 0 || clockMs == 6000) {
+            feed.Write(voice.data() + written, out - written);
+            written = out;
+        }
+        std::vector<TSpeechStretch> over;
+        int64_t settledMs = clockMs;
+        for (; given < lines.size() && lines[given].first < clockMs; ++given) {
+            if (lines[given].second > clockMs) {
+                settledMs = lines[given].first;
+                break;
+            }
+            over.push_back({lines[given].first, lines[given].second});
+        }
+        feed.Settle(out, clock, settledMs, over);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2)); // the mix catches up and waits
+    }
+    feed.End({});
+    EXPECT_EQ(beside.Wait(nullptr), 8000u * 8);
+    EXPECT_EQ(film.Written, expected);
+
+    // A render that stops short: the mix waiting on it ends, and nothing is left.
+    {
+        TVoiceFeed stopped;
+        TMixedExport mix(film, "film", TempPath("stopped.wav"), TSoundFileFormat::Wav, 12);
+        mix.StartBeside(stopped, voiceRate);
+        stopped.Write(voice.data(), 1000);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(TempPath("")))
+        EXPECT_EQ(entry.path().filename().string().find("stopped.wav"), std::string::npos) << entry.path();
 }
