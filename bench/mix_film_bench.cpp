@@ -3,7 +3,8 @@
 // (default aac, in an mkv), then three runs are timed: decoding the film's
 // sound alone, the plain render of the dense film's 1,100 subtitles, and the
 // same render with --mix into OUTPUT's format (default .wav). Prints the
-// times, what mixing adds to the render, and peak memory. With FILM, that
+// times, what mixing adds to the render, how long writing as many bytes as
+// the output takes on its own, and peak memory. With FILM, that
 // film is used instead (HOURS and CODEC then only label the figures).
 //   mix_film_bench [HOURS] [CODEC] [OUTPUT_EXTENSION] [FILM]
 
@@ -21,6 +22,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <vector>
 
 using namespace parlino;
 using TClock = std::chrono::steady_clock;
@@ -88,6 +90,23 @@ int main(int argc, char** argv) {
                                       PARLINO_DENSE_FILM},
                                      mixed);
     if (plainOut.empty() || mixedOut.empty()) return 1;
+    // What the file system alone costs: as many bytes as the mixed output,
+    // written to the same folder in the writer's 256 KiB pieces.
+    const std::string mixedFile = (folder / ("mixed" + extension)).string();
+    const uintmax_t bytes = std::filesystem::file_size(mixedFile);
+    std::filesystem::remove(mixedFile);
+    const auto writeStart = TClock::now();
+    {
+        const std::vector<char> piece(256 * 1024, 1);
+        std::FILE* file = std::fopen((folder / "bytes").c_str(), "wb");
+        for (uintmax_t left = bytes; file && left > 0;) {
+            const size_t n = size_t(std::min<uintmax_t>(left, piece.size()));
+            if (std::fwrite(piece.data(), 1, n, file) != n) break;
+            left -= n;
+        }
+        if (file) std::fclose(file);
+    }
+    const double writing = Since(writeStart);
     std::printf("film: %d h of 48 kHz stereo %s, %.0f MB, %.0f s decoded\n", hours, codec.c_str(),
                 double(std::filesystem::file_size(film)) / 1e6, double(frames) / 48000);
     std::printf("decoding alone:       %7.2f s\n", decode);
@@ -95,6 +114,7 @@ int main(int argc, char** argv) {
     std::printf("render --mix (%s):  %7.2f s  %s", extension.c_str(), mixed, mixedOut.c_str());
     std::printf("mixing adds:          %7.2f s = %.2fx the decoding time (target at most 1x)\n", mixed - plain,
                 (mixed - plain) / decode);
+    std::printf("writing %.0f MB alone: %5.2f s (into %s)\n", double(bytes) / 1e6, writing, folder.c_str());
     std::printf("peak memory:          %7.0f MB\n", PeakMegabytes());
     std::filesystem::remove_all(folder);
     return 0;

@@ -68,7 +68,7 @@ TFfmpegSoundFileWriter::TFfmpegSoundFileWriter(const std::string& path, std::str
     if (result < 0) fail("Its format cannot hold this sound (" + ffmpeg::ErrorText(result) + ").");
     if (avcodec_parameters_from_context(FStream->codecpar, FCodec.get()) < 0) fail("Out of memory.");
     FStream->time_base = FCodec->time_base;
-    FFrameSize = FCodec->frame_size > 0 ? size_t(FCodec->frame_size) : 4096;
+    FFrameSize = FCodec->frame_size > 0 ? size_t(FCodec->frame_size) : 16384;
     result = avio_open(&FOutput->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (result < 0) fail(ffmpeg::ErrorText(result));
     AVDictionary* options = nullptr;
@@ -97,14 +97,23 @@ void TFfmpegSoundFileWriter::Fail(int code) const {
 
 void TFfmpegSoundFileWriter::Write(const int16_t* interleaved, size_t frames) {
     if (FFinished || !FOutput) throw EParlinoError("Cannot write file \"" + FShownName + "\". It is closed.");
-    FPending.insert(FPending.end(), interleaved, interleaved + frames * FChannels);
-    size_t offset = 0;
-    for (; FPending.size() - offset >= FFrameSize * FChannels; offset += FFrameSize * FChannels)
-        Encode(offset, FFrameSize, false);
-    FPending.erase(FPending.begin(), FPending.begin() + std::ptrdiff_t(offset));
+    // The pending part frame is completed first; whole frames then go
+    // straight from the caller's samples, and the rest waits.
+    if (!FPending.empty()) {
+        const size_t take = std::min(frames, FFrameSize - FPending.size() / FChannels);
+        FPending.insert(FPending.end(), interleaved, interleaved + take * FChannels);
+        interleaved += take * FChannels;
+        frames -= take;
+        if (FPending.size() < FFrameSize * FChannels) return;
+        Encode(FPending.data(), FFrameSize, false);
+        FPending.clear();
+    }
+    for (; frames >= FFrameSize; frames -= FFrameSize, interleaved += FFrameSize * FChannels)
+        Encode(interleaved, FFrameSize, false);
+    FPending.assign(interleaved, interleaved + frames * FChannels);
 }
 
-void TFfmpegSoundFileWriter::Encode(size_t offset, size_t frames, bool end) {
+void TFfmpegSoundFileWriter::Encode(const int16_t* samples, size_t frames, bool end) {
     int result = 0;
     if (frames > 0) {
         av_frame_unref(FFrame.get());
@@ -115,11 +124,11 @@ void TFfmpegSoundFileWriter::Encode(size_t offset, size_t frames, bool end) {
             av_frame_get_buffer(FFrame.get(), 0) < 0)
             Fail(AVERROR(ENOMEM));
         if (FCodec->sample_fmt == AV_SAMPLE_FMT_S16) {
-            std::memcpy(FFrame->data[0], FPending.data() + offset, frames * FChannels * sizeof(int16_t));
+            std::memcpy(FFrame->data[0], samples, frames * FChannels * sizeof(int16_t));
         } else {
             for (size_t c = 0; c < FChannels; ++c) {
                 float* plane = reinterpret_cast<float*>(FFrame->extended_data[c]);
-                for (size_t i = 0; i < frames; ++i) plane[i] = float(FPending[offset + i * FChannels + c]) / 32768.0f;
+                for (size_t i = 0; i < frames; ++i) plane[i] = float(samples[i * FChannels + c]) / 32768.0f;
             }
         }
         FFrame->pts = FNextPts;
@@ -143,7 +152,7 @@ void TFfmpegSoundFileWriter::Finish() {
     if (FFinished) return;
     FFinished = true;
     // The last, shorter frame; every encoder used here takes one.
-    Encode(0, FPending.size() / FChannels, true);
+    Encode(FPending.data(), FPending.size() / FChannels, true);
     FPending.clear();
     int result = av_write_trailer(FOutput);
     if (result < 0) Fail(result);

@@ -21,9 +21,9 @@ public:
     void Finish() override;
 
 private:
-    // Encodes `frames` frames of the pending samples from `offset` (then,
-    // with `end`, the encoder's last packets) and writes the packets.
-    void Encode(size_t offset, size_t frames, bool end);
+    // Encodes `frames` interleaved frames from `samples` (then, with `end`,
+    // flushes the encoder) and writes the packets that come out.
+    void Encode(const int16_t* samples, size_t frames, bool end);
     [[noreturn]] void Fail(int code) const;
     void Close();
 
