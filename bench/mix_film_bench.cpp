@@ -63,6 +63,8 @@ int main(int argc, char** argv) {
     }
 
     const TFfmpegFilmAudio audio;
+    // Each timed run starts with nothing of the last one still going to disk.
+    ::sync();
     auto t0 = TClock::now();
     uint64_t frames = 0;
     {
@@ -77,6 +79,7 @@ int main(int argc, char** argv) {
     const TRenderEnvironment env{textCodec, {}, nullptr, {}, &reader, &audio};
     auto run = [&](std::vector<std::string> args, double& seconds) {
         std::ostringstream out, err;
+        ::sync();
         const auto start = TClock::now();
         const int status = RunRenderProgram(args, out, err, env);
         seconds = Since(start);
@@ -95,6 +98,7 @@ int main(int argc, char** argv) {
     const std::string mixedFile = (folder / ("mixed" + extension)).string();
     const uintmax_t bytes = std::filesystem::file_size(mixedFile);
     std::filesystem::remove(mixedFile);
+    ::sync();
     const auto writeStart = TClock::now();
     {
         const std::vector<char> piece(256 * 1024, 1);

@@ -100,9 +100,13 @@ size_t TFfmpegAudioDecoder::Convert(const AVFrame* frame, std::vector<float>& ou
         av_channel_layout_uninit(&inLayout);
     }
     const int capacity = swr_get_out_samples(FSwr.get(), frame ? frame->nb_samples : 0);
-    if (capacity <= 0) return 0;
+    if (capacity <= 0) {
+        out.clear();
+        return 0;
+    }
     const size_t channels = FInfo.Channels.size();
-    out.resize(size_t(capacity) * channels);
+    // Grown only: what is there is overwritten, so it need not be cleared.
+    if (out.size() < size_t(capacity) * channels) out.resize(size_t(capacity) * channels);
     uint8_t* target = reinterpret_cast<uint8_t*>(out.data());
     const int got = swr_convert(FSwr.get(), &target, capacity, const_cast<const uint8_t**>(frame->extended_data),
                                 frame->nb_samples);
@@ -134,7 +138,6 @@ size_t TFfmpegAudioDecoder::Read(std::vector<float>& interleaved) {
         FPending.clear();
         return interleaved.size() / channels;
     }
-    interleaved.clear();
     // Errors of single packets are passed over; this many in a row end the sound.
     int failures = 0;
     while (!FDone && failures < 1000) {
@@ -193,6 +196,7 @@ size_t TFfmpegAudioDecoder::Read(std::vector<float>& interleaved) {
             if (got > 0) return size_t(got);
         }
     }
+    interleaved.clear();
     return 0;
 }
 
