@@ -94,10 +94,10 @@ int main(int argc, char** argv) {
                                      mixed);
     if (plainOut.empty() || mixedOut.empty()) return 1;
     // What the file system alone costs: as many bytes as the mixed output,
-    // written to the same folder in the writer's 256 KiB pieces.
+    // written to the same folder in the writer's 256 KiB pieces while the
+    // output is still there, so that its memory is not simply reused.
     const std::string mixedFile = (folder / ("mixed" + extension)).string();
     const uintmax_t bytes = std::filesystem::file_size(mixedFile);
-    std::filesystem::remove(mixedFile);
     ::sync();
     const auto writeStart = TClock::now();
     {

@@ -69,8 +69,10 @@ TFfmpegSoundFileWriter::TFfmpegSoundFileWriter(const std::string& path, std::str
     if (avcodec_parameters_from_context(FStream->codecpar, FCodec.get()) < 0) fail("Out of memory.");
     FStream->time_base = FCodec->time_base;
     FFrameSize = FCodec->frame_size > 0 ? size_t(FCodec->frame_size) : 16384;
-    result = avio_open(&FOutput->pb, path.c_str(), AVIO_FLAG_WRITE);
+    result = FFile.Open(path);
     if (result < 0) fail(ffmpeg::ErrorText(result));
+    FOutput->pb = FFile.Context();
+    FOutput->flags |= AVFMT_FLAG_CUSTOM_IO;
     AVDictionary* options = nullptr;
     if (params.Format == TSoundFileFormat::Wav) av_dict_set(&options, "rf64", "auto", 0);
     result = avformat_write_header(FOutput, &options);
@@ -85,10 +87,11 @@ TFfmpegSoundFileWriter::~TFfmpegSoundFileWriter() {
 
 void TFfmpegSoundFileWriter::Close() {
     if (FOutput) {
-        if (FOutput->pb) avio_closep(&FOutput->pb);
+        FOutput->pb = nullptr; // FFile's
         avformat_free_context(FOutput);
         FOutput = nullptr;
     }
+    FFile.Close();
 }
 
 void TFfmpegSoundFileWriter::Fail(int code) const {
@@ -156,9 +159,8 @@ void TFfmpegSoundFileWriter::Finish() {
     FPending.clear();
     int result = av_write_trailer(FOutput);
     if (result < 0) Fail(result);
-    avio_flush(FOutput->pb);
-    if (FOutput->pb->error < 0) Fail(FOutput->pb->error);
-    result = avio_closep(&FOutput->pb);
+    FOutput->pb = nullptr;
+    result = FFile.Close();
     if (result < 0) Fail(result);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/IFilmAudio.h"
 #include "platform/linux/FfmpegHandles.h"
+#include "platform/linux/TDirectFileOutput.h"
 
 #include <vector>
 
@@ -28,6 +29,7 @@ private:
     void Close();
 
     std::string FShownName;
+    TDirectFileOutput FFile;
     AVFormatContext* FOutput = nullptr;
     AVStream* FStream = nullptr;
     ffmpeg::TCodec FCodec;
