@@ -64,6 +64,8 @@ std::optional<std::string> RunProbe(const char* script) {
     StopChild(dbus);
     const std::string seen = ReadWholeFile(dir / "probe.log");
     EXPECT_TRUE(status.has_value()) << "the screen reader's probe hung\n" << seen;
+    if (seen.find("no application") != std::string::npos)
+        ADD_FAILURE() << "the program never showed on the bus; its output:\n" << ReadWholeFile(dir / "parlino.log");
     if (!status) return std::nullopt;
     return seen;
 }
