@@ -84,7 +84,7 @@ uint64_t TMixedExport::Mix(const TVoiceResampler::TSource& voice, int voiceRate,
                            const std::vector<TEntryTiming>& timings,
                            const std::function<void(int64_t doneMs, int64_t totalMs)>& progress) {
     return Run(voice, voiceRate, HeardSpeech(timings), nullptr, [&](uint64_t frames) {
-        if (progress) progress(int64_t(frames * 1000 / uint64_t(FInfo.SampleRate)), FInfo.DurationMs);
+        if (progress) progress(FilmMs(frames), FInfo.DurationMs);
     });
 }
 
@@ -114,6 +114,10 @@ void TMixedExport::StartBeside(TVoiceFeed& feed, int voiceRate) {
     });
 }
 
+int64_t TMixedExport::FilmMs(uint64_t frames) const {
+    return int64_t(frames * 1000 / uint64_t(FInfo.SampleRate));
+}
+
 void TMixedExport::ThrowIfFailed() {
     std::lock_guard lock(FMutex);
     if (FFailure) std::rethrow_exception(FFailure);
@@ -121,13 +125,14 @@ void TMixedExport::ThrowIfFailed() {
 
 uint64_t TMixedExport::Wait(const std::function<void(int64_t doneMs, int64_t totalMs)>& progress) {
     if (!FThread.joinable()) throw EParlinoError("The mix was not started.");
-    {
-        std::unique_lock lock(FMutex);
-        while (!FDoneChanged.wait_for(lock, std::chrono::milliseconds(200), [this] { return FDone; }))
-            if (progress)
-                progress(int64_t(FFramesDone.load(std::memory_order_relaxed) * 1000 / uint64_t(FInfo.SampleRate)),
-                         FInfo.DurationMs);
+    std::unique_lock lock(FMutex);
+    while (!FDoneChanged.wait_for(lock, std::chrono::milliseconds(200), [this] { return FDone; })) {
+        // The terminal is written without holding up the mix's last report.
+        lock.unlock();
+        if (progress) progress(FilmMs(FFramesDone.load(std::memory_order_relaxed)), FInfo.DurationMs);
+        lock.lock();
     }
+    lock.unlock();
     FThread.join();
     if (FFailure) std::rethrow_exception(FFailure);
     return FFilmFrames;

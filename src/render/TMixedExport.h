@@ -73,6 +73,7 @@ private:
     uint64_t Run(const TVoiceResampler::TSource& voice, int voiceRate, std::vector<TSpeechStretch> speech,
                  const std::function<void(TFilmMixer&, size_t frames)>& beforeBlock,
                  const std::function<void(uint64_t frames)>& afterBlock);
+    int64_t FilmMs(uint64_t frames) const;
     // The mix beside the render.
     TVoiceFeed* FFeed = nullptr;
     std::thread FThread;

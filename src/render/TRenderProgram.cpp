@@ -135,8 +135,8 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
         progress.Show("Speaking", trackMs, std::max<int64_t>(1, lastStartMs));
         if (!feed) return;
         const TTimelineAudioOutput& timeline = voices.Timeline;
-        const auto ms = [rate = uint64_t(timeline.SampleRate())](uint64_t frames) { return int64_t(frames * 1000 / rate); };
-        feed->Settle(timeline.FramesOut(), timeline.ClockFrame(), ms(timeline.FirstUnreportedFrame()), std::move(heard));
+        feed->Settle(timeline.FramesOut(), timeline.ClockFrame(), timeline.MsAt(timeline.FirstUnreportedFrame()),
+                     std::move(heard));
         heard.clear();
         mix->ThrowIfFailed(); // a mix that cannot go on ends the render
     };
@@ -156,7 +156,7 @@ void RenderTrack(const TRenderOptions& options, const TRenderEnvironment& env, s
 
     const uint64_t frames = voices.Timeline.FramesOut();
     const int rate = voices.Timeline.SampleRate();
-    const int64_t lengthMs = static_cast<int64_t>(frames * 1000 / static_cast<uint64_t>(rate));
+    const int64_t lengthMs = voices.Timeline.MsAt(frames);
     uint64_t filmFrames = 0;
     if (track) {
         // Only a track of which every byte reached the disk goes in place.

@@ -85,6 +85,8 @@ public:
     // Reports the streams destroyed since the last Advance, without playing.
     void SweepClosed();
 
+    // Track ms at the start of `frame` (rounded down).
+    int64_t MsAt(uint64_t frame) const { return static_cast<int64_t>(frame * 1000 / static_cast<uint64_t>(FSampleRate)); }
     // The track frame the clock stands at: the track before it is final.
     uint64_t ClockFrame() const { return FrameAt(FNowMs); }
     // The first played frame of the earliest stream not yet reported over,

@@ -95,9 +95,7 @@ private:
         if (s.Stream >= FStreamEntries.size() || FStreamEntries[s.Stream] >= FTimings.size())
             return;
         TEntryTiming& t = FTimings[FStreamEntries[s.Stream]];
-        const auto ms = [rate = uint64_t(FTimeline.SampleRate())](uint64_t frames) {
-            return static_cast<int64_t>(frames * 1000 / rate);
-        };
+        const auto ms = [this](uint64_t frames) { return FTimeline.MsAt(frames); };
         t.Heard = s.Played;
         t.OnsetMs = ms(s.FirstFrame);
         t.EndMs = ms(s.EndFrame);

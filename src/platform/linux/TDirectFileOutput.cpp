@@ -111,15 +111,14 @@ int64_t TDirectFileOutput::Seek(void* opaque, int64_t offset, int whence) {
     struct stat info {};
     if (::fstat(self.FFd, &info) != 0) return AVERROR(errno);
     const int64_t size = std::max(int64_t(info.st_size), self.FPosition + int64_t(self.FStaged));
-    if ((whence & ~AVSEEK_FORCE) == AVSEEK_SIZE) return size;
+    // FFmpeg asks for the size, or for an absolute position: it turns
+    // relative seeks into absolute ones itself.
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return size;
+    if (whence != SEEK_SET) return AVERROR(EINVAL);
     if (const int error = self.LeaveDirect(); error < 0) return error;
-    switch (whence & ~AVSEEK_FORCE) {
-    case SEEK_SET: self.FPosition = offset; break;
-    case SEEK_CUR: self.FPosition += offset; break;
-    case SEEK_END: self.FPosition = size + offset; break;
-    default: return AVERROR(EINVAL);
-    }
-    return self.FPosition;
+    self.FPosition = offset;
+    return offset;
 }
 
 int TDirectFileOutput::Close() {
